@@ -1,0 +1,130 @@
+#include "Localization.h"
+
+#include "NotificationCenter.h"
+
+#include <QCoreApplication>
+#include <QHash>
+#include <QSettings>
+#include <QThread>
+
+using namespace Qt::StringLiterals;
+
+namespace AppLanguages {
+
+QString rawValue(AppLanguage language) {
+    switch (language) {
+    case AppLanguage::english: return u"en"_s;
+    case AppLanguage::vietnamese: return u"vi"_s;
+    case AppLanguage::chinese: return u"zh"_s;
+    }
+    return u"en"_s;
+}
+
+std::optional<AppLanguage> fromRawValue(const QString& rawValue) {
+    for (const AppLanguage language : allCases) {
+        if (AppLanguages::rawValue(language) == rawValue)
+            return language;
+    }
+    return std::nullopt;
+}
+
+} // namespace AppLanguages
+
+namespace {
+
+using Table = QHash<QString, QString>;
+
+const Table& table(AppLanguage language) {
+    static const Table english = {
+        {u"Loading"_s, u"Loading..."_s},
+        {u"NoQuotes"_s, u"No quotes"_s},
+        {u"EditQuotes"_s, u"Edit Quotes..."_s},
+        {u"ReloadQuotes"_s, u"Reload Quotes"_s},
+        {u"LaunchAtLogin"_s, u"Launch at Login"_s},
+        {u"Quit"_s, u"Quit"_s},
+        {u"Language"_s, u"Language"_s},
+        {u"Quote"_s, u"Quote"_s},
+        {u"AddNewQuote"_s, u"Add new quote..."_s},
+        {u"Add"_s, u"Add"_s},
+        {u"EditQuotesTitle"_s, u"Edit Quotes"_s},
+    };
+    static const Table vietnamese = {
+        {u"Loading"_s, u"Đang tải..."_s},
+        {u"NoQuotes"_s, u"Không có trích dẫn"_s},
+        {u"EditQuotes"_s, u"Chỉnh sửa trích dẫn..."_s},
+        {u"ReloadQuotes"_s, u"Tải lại"_s},
+        {u"LaunchAtLogin"_s, u"Mở lúc đăng nhập"_s},
+        {u"Quit"_s, u"Thoát"_s},
+        {u"Language"_s, u"Ngôn ngữ"_s},
+        {u"Quote"_s, u"Trích dẫn"_s},
+        {u"AddNewQuote"_s, u"Thêm trích dẫn mới..."_s},
+        {u"Add"_s, u"Thêm"_s},
+        {u"EditQuotesTitle"_s, u"Chỉnh sửa"_s},
+    };
+    static const Table chinese = {
+        {u"Loading"_s, u"加载中..."_s},
+        {u"NoQuotes"_s, u"没有引语"_s},
+        {u"EditQuotes"_s, u"编辑引语..."_s},
+        {u"ReloadQuotes"_s, u"重新加载"_s},
+        {u"LaunchAtLogin"_s, u"登录时启动"_s},
+        {u"Quit"_s, u"退出"_s},
+        {u"Language"_s, u"语言"_s},
+        {u"Quote"_s, u"引语"_s},
+        {u"AddNewQuote"_s, u"添加新引语..."_s},
+        {u"Add"_s, u"添加"_s},
+        {u"EditQuotesTitle"_s, u"编辑引语"_s},
+    };
+    switch (language) {
+    case AppLanguage::english: return english;
+    case AppLanguage::vietnamese: return vietnamese;
+    case AppLanguage::chinese: return chinese;
+    }
+    return english;
+}
+
+AppLanguage storedLanguage(const QSettings& userDefaults) {
+    const QString stored =
+        userDefaults.value(LocalizationManager::storedLanguageKey, u"en"_s).toString();
+    return AppLanguages::fromRawValue(stored).value_or(AppLanguage::english);
+}
+
+} // namespace
+
+QString localizedString(AppLanguage language, const QString& key) {
+    if (const auto text = table(language).constFind(key); text != table(language).cend())
+        return *text;
+    const Table& english = table(AppLanguage::english);
+    if (const auto text = english.constFind(key); text != english.cend())
+        return *text;
+    return key;
+}
+
+LocalizationManager& LocalizationManager::shared() {
+    // A function-local static is made once even under concurrent first use; never destroyed,
+    // since observers may still ask for texts while the process ends.
+    static LocalizationManager* const manager = [] {
+        // The native format on Linux is INI text in ~/.config/Sayvane/Sayvane.conf.
+        auto* made = new LocalizationManager(std::make_unique<QSettings>(
+            QSettings::NativeFormat, QSettings::UserScope, u"Sayvane"_s, u"Sayvane"_s));
+        if (auto* app = QCoreApplication::instance(); app && made->thread() != app->thread())
+            made->moveToThread(app->thread());
+        return made;
+    }();
+    return *manager;
+}
+
+LocalizationManager::LocalizationManager(std::unique_ptr<QSettings> settings)
+    : currentLanguage(this, storedLanguage(*settings),
+                      [this](AppLanguage language) {
+                          this->userDefaults->setValue(storedLanguageKey,
+                                                       AppLanguages::rawValue(language));
+                          this->userDefaults->sync();
+                          NotificationCenter::defaultCenter().post(languageChangedNotification);
+                      })
+    , userDefaults(std::move(settings)) {}
+
+LocalizationManager::~LocalizationManager() = default;
+
+QString LocalizationManager::localizedString(const QString& key) const {
+    return ::localizedString(currentLanguage, key);
+}

@@ -1,0 +1,186 @@
+#include "QuotesDocument.h"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+using namespace Qt::StringLiterals;
+
+namespace QuotesDocument {
+namespace {
+
+using Json = nlohmann::json;
+
+// Checks the reader's model while the parser reads, so that a wrong shape stops the parse at
+// once and nesting never goes deeper than object, array, string.
+class ModelReader {
+public:
+    std::optional<Content> content;
+    QString error;
+
+    bool null() { return wrongValue(u"null"_s); }
+    bool boolean(bool) { return wrongValue(u"true or false"_s); }
+    bool number_integer(Json::number_integer_t) { return wrongValue(u"a number"_s); }
+    bool number_unsigned(Json::number_unsigned_t) { return wrongValue(u"a number"_s); }
+    bool number_float(Json::number_float_t, const Json::string_t&) {
+        return wrongValue(u"a number"_s);
+    }
+    bool binary(Json::binary_t&) { return wrongValue(u"binary data"_s); }
+
+    bool string(Json::string_t& value) {
+        if (depth != 2)
+            return wrongValue(u"a string"_s);
+        ++elementCount;
+        if (inQuotes)
+            found.quotes.append(QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+        return true;
+    }
+
+    bool start_object(std::size_t) {
+        if (depth != 0)
+            return wrongValue(u"an object"_s);
+        depth = 1;
+        return true;
+    }
+
+    bool key(Json::string_t& name) {
+        member = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+        inQuotes = member == u"quotes"_s;
+        if (inQuotes) {
+            // A member named twice counts with its last value.
+            found.hasQuotes = true;
+            found.quotes.clear();
+        }
+        return true;
+    }
+
+    bool end_object() {
+        depth = 0;
+        content = std::move(found);
+        return true;
+    }
+
+    bool start_array(std::size_t) {
+        if (depth != 1)
+            return wrongValue(u"an array"_s);
+        depth = 2;
+        elementCount = 0;
+        return true;
+    }
+
+    bool end_array() {
+        depth = 1;
+        return true;
+    }
+
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& failure) {
+        error = u"it is not valid JSON: %1"_s.arg(describeSyntaxError(failure.what()));
+        return false;
+    }
+
+private:
+    bool wrongValue(const QString& what) {
+        if (depth == 0)
+            error = u"the top level is %1, not an object"_s.arg(what);
+        else if (depth == 1)
+            error = u"member \"%1\" is %2, not an array of strings"_s.arg(member, what);
+        else
+            error = u"item %1 of member \"%2\" is %3, not a string"_s.arg(elementCount + 1)
+                        .arg(member, what);
+        return false;
+    }
+
+    // nlohmann's text reads "[json.exception.parse_error.101] parse error at line 2, column 5:
+    // syntax error while parsing value - ...; last read: '...'". Keep the position and the
+    // reason; drop the tag, and the excerpt when it is long (it can hold a whole huge string).
+    static QString describeSyntaxError(const char* what) {
+        QString text = QString::fromUtf8(what);
+        if (const auto at = text.indexOf(u"at line "_s); at >= 0)
+            text = text.mid(at + 3);
+        if (const auto excerpt = text.indexOf(u"; last read: "_s); excerpt >= 0 &&
+                                                                  text.size() - excerpt > 80)
+            text.truncate(excerpt);
+        return text;
+    }
+
+    int depth = 0;
+    QString member;
+    bool inQuotes = false;
+    qsizetype elementCount = 0;
+    Content found;
+};
+
+bool isBlank(QByteArrayView bytes) {
+    for (char c : bytes) {
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
+            return false;
+    }
+    return true;
+}
+
+void appendEscaped(QByteArray& out, const QString& text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    const QByteArray utf8 = text.toUtf8();
+    out.append('"');
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (byte) {
+        case '"': out.append("\\\""); break;
+        case '\\': out.append("\\\\"); break;
+        case '/': out.append("\\/"); break;
+        case '\b': out.append("\\b"); break;
+        case '\f': out.append("\\f"); break;
+        case '\n': out.append("\\n"); break;
+        case '\r': out.append("\\r"); break;
+        case '\t': out.append("\\t"); break;
+        default:
+            if (byte < 0x20) {
+                const char escape[] = {'\\', 'u', '0', '0', hex[byte >> 4], hex[byte & 0xF]};
+                out.append(escape, sizeof escape);
+            } else {
+                out.append(c);
+            }
+        }
+    }
+    out.append('"');
+}
+
+} // namespace
+
+std::optional<Content> decode(QByteArrayView bytes, QString* error) {
+    if (isBlank(bytes)) {
+        *error = bytes.isEmpty() ? u"the file is empty"_s : u"the file holds only blanks"_s;
+        return std::nullopt;
+    }
+    ModelReader reader;
+    const char* begin = bytes.data();
+    const bool parsed = Json::sax_parse(begin, begin + bytes.size(), &reader,
+                                        Json::input_format_t::json, /*strict=*/true,
+                                        /*ignore_comments=*/false);
+    if (!parsed || !reader.content) {
+        *error = reader.error.isEmpty() ? u"it is not a JSON object"_s : reader.error;
+        return std::nullopt;
+    }
+    return std::move(reader.content);
+}
+
+QByteArray encode(const QStringList& quotes) {
+    qsizetype size = 32;
+    for (const auto& quote : quotes)
+        size += quote.size() + 8;
+    QByteArray out;
+    out.reserve(size);
+    out.append("{\n  \"quotes\" : [");
+    if (quotes.isEmpty()) {
+        out.append("\n\n  ]\n}\n");
+        return out;
+    }
+    for (qsizetype i = 0; i < quotes.size(); ++i) {
+        out.append(i == 0 ? "\n    " : ",\n    ");
+        appendEscaped(out, quotes[i]);
+    }
+    out.append("\n  ]\n}\n");
+    return out;
+}
+
+} // namespace QuotesDocument

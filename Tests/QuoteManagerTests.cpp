@@ -1,0 +1,382 @@
+#include "QuoteManager.h"
+#include "QuotesDocument.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString failedToLoad = u"Failed to load quotes: "_s;
+const QString couldNotSave = u"Could not save quotes: "_s;
+const QString couldNotCreate = u"Could not create default quotes: "_s;
+
+QStringList quotesInFile(const QString& path) {
+    QString error;
+    const auto content = QuotesDocument::decode(readBytes(path), &error);
+    EXPECT_TRUE(content) << error.toStdString();
+    return content ? content->quotes : QStringList{};
+}
+
+// A manager in its own home folder, counting its callback runs.
+struct Fixture {
+    TempHome home;
+    std::unique_ptr<QuoteManager> manager;
+    int callbacks = 0;
+
+    Fixture() { make(); }
+    void make() {
+        manager = std::make_unique<QuoteManager>(home.path());
+        manager->onQuotesChanged = [this] { ++callbacks; };
+    }
+    QStringList quotes() const { return manager->quotes.get(); }
+    void writeFile(const QByteArray& bytes) const { writeBytes(home.quotesFile(), bytes); }
+    // Loads and runs the queue; returns what the load printed.
+    QStringList load() {
+        CapturedStdout out;
+        manager->loadQuotes();
+        runMainQueue();
+        return out.lines();
+    }
+    QStringList save() {
+        CapturedStdout out;
+        manager->saveQuotes();
+        runMainQueue();
+        return out.lines();
+    }
+};
+
+bool startsWithEach(const QStringList& lines, const QStringList& prefixes) {
+    if (lines.size() != prefixes.size())
+        return false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!lines[i].startsWith(prefixes[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(QuoteManager, ConstructionMakesTheFolderWithItsParentsAndTouchesNoFile) {
+    TempHome home;
+    ASSERT_FALSE(QFileInfo::exists(home.path() + u"/.config"_s));
+    CapturedStdout out;
+    QuoteManager manager(home.path());
+    EXPECT_EQ(manager.quotesFileURL, home.quotesFile());
+    EXPECT_TRUE(QFileInfo(home.quotesFolder()).isDir());
+    EXPECT_FALSE(QFileInfo::exists(home.quotesFile()));
+    EXPECT_TRUE(manager.quotes->isEmpty());
+    EXPECT_FALSE(manager.onQuotesChanged);
+    runMainQueue();
+    EXPECT_TRUE(out.text().isEmpty());
+}
+
+TEST(QuoteManager, FirstLoadWritesTheDefaultsAndDeliversThemLater) {
+    Fixture f;
+    CapturedStdout out;
+    f.manager->loadQuotes();
+    EXPECT_TRUE(f.quotes().isEmpty()) << "the list changes only when the main queue runs";
+    EXPECT_EQ(f.callbacks, 0);
+    EXPECT_EQ(quotesInFile(f.home.quotesFile()), QuoteManager::defaultQuotes);
+    runMainQueue();
+    EXPECT_EQ(f.quotes(), QuoteManager::defaultQuotes);
+    EXPECT_EQ(f.callbacks, 1);
+    EXPECT_TRUE(out.text().isEmpty());
+}
+
+TEST(QuoteManager, AFileDeletedWhileRunningIsWrittenAgainOnReload) {
+    Fixture f;
+    f.writeFile(R"({"quotes": ["mine"]})");
+    f.load();
+    EXPECT_EQ(f.quotes(), QStringList{u"mine"_s});
+    QFile::remove(f.home.quotesFile());
+    EXPECT_TRUE(f.load().isEmpty());
+    EXPECT_EQ(f.quotes(), QuoteManager::defaultQuotes);
+    EXPECT_EQ(f.callbacks, 2);
+}
+
+TEST(QuoteManager, AFolderDeletedWhileRunningMakesLoadAndSaveFail) {
+    Fixture f;
+    f.load();
+    ASSERT_TRUE(QDir(f.home.quotesFolder()).removeRecursively());
+    const QStringList loadLines = f.load();
+    EXPECT_TRUE(startsWithEach(loadLines, {couldNotCreate, failedToLoad})) << loadLines.join(u'|').toStdString();
+    EXPECT_EQ(f.quotes(), QStringList{QuoteManager::loadErrorPlaceholder});
+    EXPECT_EQ(f.callbacks, 2);
+    EXPECT_FALSE(QFileInfo::exists(f.home.quotesFolder())) << "loads never make the folder";
+
+    const QStringList saveLines = f.save();
+    EXPECT_TRUE(startsWithEach(saveLines, {couldNotSave})) << saveLines.join(u'|').toStdString();
+    EXPECT_EQ(f.callbacks, 2);
+    EXPECT_EQ(f.quotes(), QStringList{QuoteManager::loadErrorPlaceholder});
+}
+
+TEST(QuoteManager, AFileWhereTheFolderShouldBe) {
+    TempHome home;
+    writeBytes(home.path() + u"/.config/Sayvane"_s, "not a folder");
+    CapturedStdout out;
+    QuoteManager manager(home.path());
+    EXPECT_TRUE(out.text().isEmpty());
+    manager.loadQuotes();
+    runMainQueue();
+    EXPECT_TRUE(startsWithEach(out.lines(), {couldNotCreate, failedToLoad})) << out.text().toStdString();
+    EXPECT_EQ(manager.quotes.get(), QStringList{QuoteManager::loadErrorPlaceholder});
+    EXPECT_EQ(readBytes(home.path() + u"/.config/Sayvane"_s), "not a folder");
+}
+
+TEST(QuoteManager, AFolderAtTheFilePath) {
+    Fixture f;
+    QDir().mkpath(f.home.quotesFile());
+    const QStringList lines = f.load();
+    EXPECT_TRUE(startsWithEach(lines, {failedToLoad})) << lines.join(u'|').toStdString();
+    EXPECT_EQ(f.quotes(), QStringList{QuoteManager::loadErrorPlaceholder});
+    EXPECT_TRUE(QFileInfo(f.home.quotesFile()).isDir());
+    EXPECT_EQ(f.callbacks, 1);
+}
+
+TEST(QuoteManager, AnEmptyFileIsInvalidAndNotReplacedByDefaults) {
+    Fixture f;
+    f.writeFile({});
+    const QStringList lines = f.load();
+    EXPECT_TRUE(startsWithEach(lines, {failedToLoad})) << lines.join(u'|').toStdString();
+    EXPECT_TRUE(lines.value(0).contains(f.home.quotesFile())) << "the line names the file";
+    EXPECT_EQ(f.quotes(), QStringList{QuoteManager::loadErrorPlaceholder});
+    EXPECT_EQ(readBytes(f.home.quotesFile()), QByteArray());
+    EXPECT_EQ(f.callbacks, 1);
+}
+
+TEST(QuoteManager, OutcomeOfEachDocumentShape) {
+    struct Case {
+        QByteArray file;
+        QStringList expected;
+        bool fails;
+    };
+    const QStringList before{u"kept"_s};
+    const Case cases[] = {
+        {R"({"quotes": ["a", "", "a"]})", {u"a"_s, u""_s, u"a"_s}, false},
+        {R"({"quotes": [], "other": ["x"]})", {QuoteManager::noQuotesPlaceholder}, false},
+        {R"({"quotes": ["a"], "other": 3})", {QuoteManager::loadErrorPlaceholder}, true},
+        {R"({"quotes": ["a", null]})", {QuoteManager::loadErrorPlaceholder}, true},
+        {R"({"quotes": [1]})", {QuoteManager::loadErrorPlaceholder}, true},
+        {R"(["a"])", {QuoteManager::loadErrorPlaceholder}, true},
+        {"{\"quotes\": [\"a\"", {QuoteManager::loadErrorPlaceholder}, true},
+    };
+    for (const Case& c : cases) {
+        Fixture f;
+        f.manager->quotes = before;
+        f.writeFile(c.file);
+        const QStringList lines = f.load();
+        EXPECT_EQ(f.quotes(), c.expected) << c.file.toStdString();
+        EXPECT_EQ(f.callbacks, 1) << c.file.toStdString();
+        EXPECT_EQ(startsWithEach(lines, {failedToLoad}), c.fails) << c.file.toStdString();
+        EXPECT_EQ(lines.isEmpty(), !c.fails) << c.file.toStdString();
+    }
+}
+
+TEST(QuoteManager, ADocumentWithoutQuotesChangesNothing) {
+    for (const QByteArray& file : {QByteArray("{}"), QByteArray(R"({"notes": ["a", "b"]})")}) {
+        Fixture f;
+        f.manager->quotes = {u"kept"_s};
+        int signals = 0;
+        QObject::connect(f.manager.get(), &ObservableObject::objectWillChange, [&signals] { ++signals; });
+        f.writeFile(file);
+        EXPECT_TRUE(f.load().isEmpty());
+        EXPECT_EQ(f.quotes(), QStringList{u"kept"_s});
+        EXPECT_EQ(f.callbacks, 0);
+        EXPECT_EQ(signals, 0);
+    }
+}
+
+TEST(QuoteManager, TwoLoadsInARowDeliverTwiceAndTheLaterListStays) {
+    Fixture f;
+    std::vector<QStringList> delivered;
+    f.manager->onQuotesChanged = [&] { delivered.push_back(f.quotes()); };
+    f.writeFile(R"({"quotes": ["one"]})");
+    f.manager->loadQuotes();
+    f.writeFile(R"({"quotes": ["two"]})");
+    f.manager->loadQuotes();
+    runMainQueue();
+    ASSERT_EQ(delivered.size(), 2u);
+    EXPECT_EQ(delivered[0], QStringList{u"one"_s});
+    EXPECT_EQ(delivered[1], QStringList{u"two"_s});
+    EXPECT_EQ(f.quotes(), QStringList{u"two"_s});
+}
+
+TEST(QuoteManager, TheCallbackIsLookedUpWhenTheWorkItemRuns) {
+    Fixture f;
+    f.manager->onQuotesChanged = nullptr;
+    f.manager->loadQuotes();
+    int late = 0;
+    f.manager->onQuotesChanged = [&late] { ++late; };
+    runMainQueue();
+    EXPECT_EQ(late, 1);
+
+    f.manager->onQuotesChanged = nullptr;
+    f.manager->loadQuotes();
+    f.manager->saveQuotes();
+    runMainQueue();
+    EXPECT_EQ(f.quotes(), QuoteManager::defaultQuotes) << "without a callback all else is the same";
+}
+
+TEST(QuoteManager, ALoadAssignsAndSignalsEvenAnEqualList) {
+    Fixture f;
+    f.load();
+    int signals = 0;
+    QObject::connect(f.manager.get(), &ObservableObject::objectWillChange, [&signals] { ++signals; });
+    f.load();
+    EXPECT_EQ(signals, 1);
+    EXPECT_EQ(f.callbacks, 2);
+}
+
+TEST(QuoteManager, ASaveWritesTheListAndRunsTheCallbackOnceLater) {
+    Fixture f;
+    f.writeFile(R"({"quotes": ["a"], "extra": ["dropped"]})");
+    f.load();
+    f.manager->quotes.append(u"b / c"_s);
+    CapturedStdout out;
+    f.manager->saveQuotes();
+    EXPECT_EQ(f.callbacks, 1) << "the save notice runs on the main queue";
+    runMainQueue();
+    EXPECT_EQ(f.callbacks, 2);
+    EXPECT_TRUE(out.text().isEmpty());
+    EXPECT_EQ(f.quotes(), (QStringList{u"a"_s, u"b / c"_s}));
+    const QByteArray file = readBytes(f.home.quotesFile());
+    EXPECT_FALSE(file.contains("extra")) << "a save writes only \"quotes\"";
+    EXPECT_TRUE(file.contains("b \\/ c"));
+    EXPECT_EQ(quotesInFile(f.home.quotesFile()), (QStringList{u"a"_s, u"b / c"_s}));
+}
+
+TEST(QuoteManager, AnEmptyListIsSavedAndLoadsAsTheNoQuotesPlaceholder) {
+    Fixture f;
+    f.load();
+    f.manager->quotes = QStringList{};
+    f.save();
+    EXPECT_TRUE(readBytes(f.home.quotesFile()).contains("[\n\n  ]"));
+    f.load();
+    EXPECT_EQ(f.quotes(), QStringList{QuoteManager::noQuotesPlaceholder});
+}
+
+TEST(QuoteManager, APlaceholderIsSavedAsAnOrdinaryQuote) {
+    Fixture f;
+    f.writeFile("{");
+    f.load();
+    QFile::remove(f.home.quotesFile());
+    f.save();
+    f.load();
+    EXPECT_EQ(f.quotes(), QStringList{QuoteManager::loadErrorPlaceholder});
+}
+
+TEST(QuoteManager, AFailedSaveKeepsTheListAndRunsNoCallback) {
+    Fixture f;
+    f.load();
+    f.manager->quotes.append(u"unsaved"_s);
+    QFile::setPermissions(f.home.quotesFile(), QFileDevice::ReadOwner | QFileDevice::ReadUser |
+                                                   QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    f.home.shareWithOtherUsers();
+
+    CapturedStdout out;
+    const int result = asUnprivilegedUser([&f] {
+        f.manager->saveQuotes();
+        runMainQueue();
+        return f.callbacks == 1 ? 0 : 1;
+    });
+    EXPECT_EQ(result, 0) << "no callback after a failed save";
+    EXPECT_TRUE(startsWithEach(out.lines(), {couldNotSave})) << out.text().toStdString();
+    EXPECT_EQ(f.quotes().last(), u"unsaved"_s);
+    EXPECT_EQ(quotesInFile(f.home.quotesFile()), QuoteManager::defaultQuotes);
+}
+
+TEST(QuoteManager, ASymbolicLinkStaysALinkAndPermissionsStay) {
+    Fixture f;
+    const QString target = f.home.path() + u"/synced/quotes.json"_s;
+    writeBytes(target, R"({"quotes": ["linked"]})");
+    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    ASSERT_TRUE(QFile::link(target, f.home.quotesFile()));
+    f.load();
+    EXPECT_EQ(f.quotes(), QStringList{u"linked"_s});
+    f.manager->quotes.append(u"more"_s);
+    EXPECT_TRUE(f.save().isEmpty());
+    EXPECT_TRUE(QFileInfo(f.home.quotesFile()).isSymLink());
+    EXPECT_EQ(quotesInFile(target), (QStringList{u"linked"_s, u"more"_s}));
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(QuoteManager, AFileThatFailedToLoadIsKeptBeforeASaveReplacesIt) {
+    Fixture f;
+    const QByteArray handEdited = "{\n  \"quotes\": [\n    \"almost\",\n    \"right\"\n  \n}\n";
+    f.writeFile(handEdited);
+    f.load();
+    ASSERT_EQ(f.quotes(), QStringList{QuoteManager::loadErrorPlaceholder});
+
+    f.manager->quotes = {u"fresh"_s};
+    const QStringList lines = f.save();
+    ASSERT_EQ(lines.size(), 1) << lines.join(u'|').toStdString();
+    const QStringList kept = QDir(f.home.quotesFolder()).entryList({u"quotes.json.broken-*"_s}, QDir::Files);
+    ASSERT_EQ(kept.size(), 1);
+    const QString keptPath = f.home.quotesFolder() + u'/' + kept[0];
+    EXPECT_TRUE(lines[0].contains(keptPath)) << lines[0].toStdString();
+    EXPECT_EQ(readBytes(keptPath), handEdited);
+    EXPECT_EQ(quotesInFile(f.home.quotesFile()), QStringList{u"fresh"_s});
+    EXPECT_EQ(f.callbacks, 2);
+
+    // Later saves replace the new file without keeping more copies.
+    f.manager->quotes.append(u"again"_s);
+    EXPECT_TRUE(f.save().isEmpty());
+    EXPECT_EQ(QDir(f.home.quotesFolder()).entryList({u"quotes.json.broken-*"_s}, QDir::Files).size(), 1);
+}
+
+TEST(QuoteManager, NoCopyIsKeptAfterTheFileLoadsAgainOrIsGone) {
+    Fixture f;
+    f.writeFile("not json");
+    f.load();
+    f.writeFile(R"({"quotes": ["repaired"]})");
+    f.load();
+    EXPECT_TRUE(f.save().isEmpty());
+
+    f.writeFile("[]");
+    f.load();
+    QFile::remove(f.home.quotesFile());
+    EXPECT_TRUE(f.save().isEmpty());
+    EXPECT_TRUE(QDir(f.home.quotesFolder()).entryList({u"*.broken-*"_s}, QDir::Files).isEmpty());
+}
+
+TEST(QuoteManager, AnUnreadableFileIsKeptByteForByte) {
+    Fixture f;
+    f.writeFile(R"({"quotes": ["secret"]})");
+    f.home.shareWithOtherUsers();
+    // The user's own file that the user may not read (another user's would not be ours to keep).
+    if (runningAsRoot()) {
+        ASSERT_EQ(::chown(QFile::encodeName(f.home.quotesFile()).constData(), 65534, 65534), 0);
+    }
+    ::chmod(QFile::encodeName(f.home.quotesFile()).constData(), 0200);
+
+    CapturedStdout out;
+    const int result = asUnprivilegedUser([&f] {
+        // As another user: the load fails on the unreadable file; the save keeps it aside.
+        QuoteManager manager(f.home.path());
+        manager.loadQuotes();
+        runMainQueue();
+        if (manager.quotes.get() != QStringList{QuoteManager::loadErrorPlaceholder})
+            return 1;
+        manager.quotes = {u"new"_s};
+        manager.saveQuotes();
+        return 0;
+    });
+    ASSERT_EQ(result, 0);
+    const QStringList kept = QDir(f.home.quotesFolder()).entryList({u"quotes.json.broken-*"_s}, QDir::Files);
+    ASSERT_EQ(kept.size(), 1) << out.text().toStdString();
+    EXPECT_EQ(readBytes(f.home.quotesFolder() + u'/' + kept[0]), R"({"quotes": ["secret"]})");
+    EXPECT_TRUE(startsWithEach(out.lines(), {failedToLoad, u"The quotes file"_s}))
+        << out.text().toStdString();
+}

@@ -1,0 +1,145 @@
+#include "QuotesDocument.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+std::optional<QuotesDocument::Content> decode(const QByteArray& bytes, QString* error = nullptr) {
+    QString ignored;
+    return QuotesDocument::decode(bytes, error ? error : &ignored);
+}
+
+QString decodeError(const QByteArray& bytes) {
+    QString error;
+    EXPECT_FALSE(QuotesDocument::decode(bytes, &error)) << "accepted: " << bytes.toStdString();
+    return error;
+}
+
+} // namespace
+
+TEST(QuotesDocument, WritesPrettyPrintedJsonWithEscapedSlashes) {
+    EXPECT_EQ(QuotesDocument::encode({u"a/b"_s, u"say \"hi\""_s}),
+              "{\n  \"quotes\" : [\n    \"a\\/b\",\n    \"say \\\"hi\\\"\"\n  ]\n}\n");
+    EXPECT_EQ(QuotesDocument::encode({}), "{\n  \"quotes\" : [\n\n  ]\n}\n");
+}
+
+TEST(QuotesDocument, EveryKindOfTextComesBackUnchanged) {
+    const QStringList quotes = {
+        u""_s,
+        u"line one\nline two\r\n"_s,
+        u"back\\slash \"quoted\" /slash/ \t tab"_s,
+        QString(u"nul \0 inside"_s),
+        u"bell \a, escape \x1b, delete \x7f"_s,
+        u"Đừng bao giờ từ bỏ ước mơ"_s,
+        u"千里之行，始于足下"_s,
+        u"🌟 ☀️ ⚡️ 🧩 👩‍💻"_s,
+        u"\u2028 and \u2029 and \u0085"_s,
+    };
+    const QByteArray bytes = QuotesDocument::encode(quotes);
+    EXPECT_FALSE(bytes.contains('\0'));
+    EXPECT_TRUE(bytes.contains("\\u0000"));
+    EXPECT_TRUE(QString::fromUtf8(bytes).toUtf8() == bytes) << "not valid UTF-8";
+    const auto content = decode(bytes);
+    ASSERT_TRUE(content);
+    EXPECT_TRUE(content->hasQuotes);
+    EXPECT_EQ(content->quotes, quotes);
+}
+
+TEST(QuotesDocument, ReadsAnyValidFormOfTheModel) {
+    const auto compact = decode(R"({"quotes":["a","b\/c","\u00e9\ud83c\udf1f"]})");
+    ASSERT_TRUE(compact);
+    EXPECT_EQ(compact->quotes, (QStringList{u"a"_s, u"b/c"_s, u"é🌟"_s}));
+
+    const auto withOthers = decode(R"({"notes": ["x", "y"], "quotes": [], "more": []})");
+    ASSERT_TRUE(withOthers);
+    EXPECT_TRUE(withOthers->hasQuotes);
+    EXPECT_TRUE(withOthers->quotes.isEmpty());
+
+    const auto twice = decode(R"({"quotes": ["first"], "quotes": ["last", "one"]})");
+    ASSERT_TRUE(twice);
+    EXPECT_EQ(twice->quotes, (QStringList{u"last"_s, u"one"_s})) << "the last member wins";
+
+    for (const QByteArray& withoutQuotes : {QByteArray("{}"), QByteArray(R"({"Quotes": ["a"]})"),
+                                            QByteArray(" \n{ \"other\" : [ ] }\n ")}) {
+        const auto content = decode(withoutQuotes);
+        ASSERT_TRUE(content) << withoutQuotes.toStdString();
+        EXPECT_FALSE(content->hasQuotes);
+    }
+}
+
+TEST(QuotesDocument, RejectsWhatStrictJsonRejects) {
+    const QByteArray rejected[] = {
+        "",
+        "   \n",
+        "{",
+        R"({"quotes": ["a",]})",
+        R"({"quotes": ["a"]} trailing)",
+        R"({"quotes": ["a"]}{})",
+        "{\"quotes\": [\"raw\ncontrol\"]}",
+        QByteArray("{\"quotes\": [\"nul \0 raw\"]}", 22),
+        R"({"quotes": ["unknown \q escape"]})",
+        R"({"quotes": ["lone \ud800 high"]})",
+        R"({"quotes": ["lone \udc00 low"]})",
+        R"({"quotes": ["high \ud800\u0041 then letter"]})",
+        "{\"quotes\": [\"bad \xff byte\"]}",
+        "{\"quotes\": [\"overlong \xc0\xaf slash\"]}",
+        "{\"quotes\": [\"surrogate \xed\xa0\x80 in UTF-8\"]}",
+        R"({'quotes': ['single']})",
+        R"({quotes: ["bare key"]})",
+        "{\"quotes\": [\"a\"] /* comment */}",
+    };
+    for (const QByteArray& bytes : rejected)
+        EXPECT_FALSE(decode(bytes)) << "accepted: " << bytes.toStdString();
+}
+
+TEST(QuotesDocument, RejectsShapesOutsideTheModel) {
+    const QByteArray rejected[] = {
+        R"(["a", "b"])",
+        R"("just a string")",
+        "42",
+        "null",
+        R"({"quotes": "a"})",
+        R"({"quotes": {"a": "b"}})",
+        R"({"quotes": [null]})",
+        R"({"quotes": ["a", 1]})",
+        R"({"quotes": ["a", true]})",
+        R"({"quotes": [["nested"]]})",
+        R"({"quotes": [{"a": "b"}]})",
+        R"({"quotes": ["a"], "count": 1})",
+        R"({"count": 1, "quotes": ["a"]})",
+        R"({"quotes": ["a"], "other": [2]})",
+    };
+    for (const QByteArray& bytes : rejected)
+        EXPECT_FALSE(decode(bytes)) << "accepted: " << bytes.toStdString();
+}
+
+TEST(QuotesDocument, DeepNestingFailsQuicklyWithoutRecursion) {
+    const QByteArray deepArrays = QByteArray(1'000'000, '[') + QByteArray(1'000'000, ']');
+    EXPECT_FALSE(decode(deepArrays));
+    const QByteArray deepInQuotes =
+        "{\"quotes\": " + QByteArray(1'000'000, '[') + QByteArray(1'000'000, ']') + "}";
+    EXPECT_FALSE(decode(deepInQuotes));
+}
+
+TEST(QuotesDocument, ErrorsSayWhereAndWhat) {
+    const QString syntax = decodeError("{\n  \"quotes\": [\n    \"a\" \"b\"\n  ]\n}");
+    EXPECT_TRUE(syntax.contains(u"line 3"_s) && syntax.contains(u"column"_s)) << syntax.toStdString();
+
+    const QString element = decodeError(R"({"quotes": ["a", "b", 7]})");
+    EXPECT_TRUE(element.contains(u"item 3"_s) && element.contains(u"\"quotes\""_s) &&
+                element.contains(u"number"_s))
+        << element.toStdString();
+
+    const QString member = decodeError(R"({"quotes": ["a"], "count": 1})");
+    EXPECT_TRUE(member.contains(u"\"count\""_s)) << member.toStdString();
+
+    const QString topLevel = decodeError(R"(["a"])");
+    EXPECT_TRUE(topLevel.contains(u"top level"_s)) << topLevel.toStdString();
+
+    EXPECT_TRUE(decodeError("").contains(u"empty"_s));
+
+    const QByteArray huge = "{\"quotes\": [\"" + QByteArray(100'000, 'x') + "\n\"]}";
+    EXPECT_LT(decodeError(huge).size(), 400) << "the excerpt of a huge token is not repeated";
+}

@@ -1,0 +1,104 @@
+#include "TestSupport.h"
+
+#include "MainQueue.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+TempHome::TempHome()
+    : previousHome(qgetenv("HOME")) {
+    qputenv("HOME", QFile::encodeName(folder.path()));
+}
+
+TempHome::~TempHome() { qputenv("HOME", previousHome); }
+
+QString TempHome::quotesFolder() const { return folder.filePath(u".config/Sayvane"_s); }
+
+QString TempHome::quotesFile() const { return folder.filePath(u".config/Sayvane/quotes.json"_s); }
+
+void TempHome::shareWithOtherUsers() const {
+    for (const QString& folder : {path(), QString(path() + u"/.config"_s), quotesFolder()})
+        ::chmod(QFile::encodeName(folder).constData(), 0777);
+}
+
+CapturedStdout::CapturedStdout()
+    : capturePath(folder.filePath(u"stdout.txt"_s)) {
+    std::fflush(stdout);
+    savedDescriptor = ::dup(STDOUT_FILENO);
+    const int capture = ::open(QFile::encodeName(capturePath).constData(),
+                               O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ::dup2(capture, STDOUT_FILENO);
+    ::close(capture);
+}
+
+CapturedStdout::~CapturedStdout() {
+    std::fflush(stdout);
+    ::dup2(savedDescriptor, STDOUT_FILENO);
+    ::close(savedDescriptor);
+}
+
+QString CapturedStdout::text() const {
+    std::fflush(stdout);
+    return QString::fromUtf8(readBytes(capturePath));
+}
+
+QStringList CapturedStdout::lines() const {
+    QStringList result = text().split(u'\n');
+    if (!result.isEmpty() && result.last().isEmpty())
+        result.removeLast();
+    return result;
+}
+
+void runMainQueue() {
+    for (int round = 0; round < 10000 && MainQueue::shared().pendingCount() > 0; ++round)
+        QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents();
+}
+
+bool runningAsRoot() { return ::geteuid() == 0; }
+
+int asUnprivilegedUser(const std::function<int()>& body) {
+    if (!runningAsRoot())
+        return body();
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    if (child < 0)
+        return -1;
+    if (child == 0) {
+        const gid_t nogroup = 65534;
+        const uid_t nobody = 65534;
+        if (::setgroups(0, nullptr) != 0 || ::setgid(nogroup) != 0 || ::setuid(nobody) != 0)
+            ::_exit(255);
+        const int result = body();
+        std::fflush(stdout);
+        ::_exit(result);
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) == 255)
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+}

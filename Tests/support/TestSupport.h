@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+
+// A home folder of its own for one test; $HOME points at it while the object lives.
+class TempHome {
+public:
+    TempHome();
+    ~TempHome();
+    TempHome(const TempHome&) = delete;
+    TempHome& operator=(const TempHome&) = delete;
+
+    QString path() const { return folder.path(); }
+    QString quotesFolder() const;
+    QString quotesFile() const;
+    // Lets every user into the home, ~/.config and the quotes folder, for tests that act as
+    // another user.
+    void shareWithOtherUsers() const;
+
+private:
+    QTemporaryDir folder;
+    QByteArray previousHome;
+};
+
+// Everything written to standard output (file descriptor 1) while the object lives.
+class CapturedStdout {
+public:
+    CapturedStdout();
+    ~CapturedStdout();
+    CapturedStdout(const CapturedStdout&) = delete;
+    CapturedStdout& operator=(const CapturedStdout&) = delete;
+
+    QString text() const;
+    QStringList lines() const;
+
+private:
+    QTemporaryDir folder;
+    QString capturePath;
+    int savedDescriptor = -1;
+};
+
+// Runs the main queue until no item is left (items that items submit included).
+void runMainQueue();
+
+// Runs the body in a child process as an unprivileged user when this process is root (as it is
+// in CI), since root may read and write files whatever their permissions; otherwise runs it
+// here. Returns the body's result, or -1 when the child could not run it.
+int asUnprivilegedUser(const std::function<int()>& body);
+bool runningAsRoot();
+
+QByteArray readBytes(const QString& path);
+void writeBytes(const QString& path, const QByteArray& bytes);

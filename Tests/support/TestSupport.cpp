@@ -102,3 +102,12 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(bytes);
 }
+
+MarqueeTiming ManualTiming::timing() const {
+    auto slot = lastLink;
+    return {clock, [slot](QWidget*) -> std::unique_ptr<DisplayLink> {
+                auto link = std::make_unique<ManualDisplayLink>();
+                *slot = link.get();
+                return link;
+            }};
+}

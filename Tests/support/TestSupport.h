@@ -54,3 +54,61 @@ bool runningAsRoot();
 
 QByteArray readBytes(const QString& path);
 void writeBytes(const QString& path, const QByteArray& bytes);
+
+#include "DisplayLink.h"
+#include "MarqueeView.h"
+#include "MediaClock.h"
+
+#include <atomic>
+#include <memory>
+
+// A clock that moves only when the test says so.
+class ManualClock final : public MediaClock {
+public:
+    double now() const override { return time.load(); }
+    void advance(double seconds) { time.store(time.load() + seconds); }
+    void set(double seconds) { time.store(seconds); }
+
+private:
+    std::atomic<double> time{1000.0};
+};
+
+// A display link whose ticks the test fires, on the test's own thread.
+class ManualDisplayLink final : public DisplayLink {
+public:
+    void setOutputCallback(OutputCallback newCallback) override { callback = std::move(newCallback); }
+    bool start() override {
+        running = true;
+        ++starts;
+        return true;
+    }
+    void stop() override {
+        running = false;
+        ++stops;
+    }
+    bool isRunning() const override { return running; }
+
+    // Calls back once if running; returns whether it did.
+    bool fire() {
+        if (!running || !callback)
+            return false;
+        callback();
+        return true;
+    }
+
+    int starts = 0;
+    int stops = 0;
+
+private:
+    OutputCallback callback;
+    bool running = false;
+};
+
+// Timing for a marquee driven by hand: the clock, and the link of the last view made.
+struct ManualTiming {
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    std::shared_ptr<ManualDisplayLink*> lastLink = std::make_shared<ManualDisplayLink*>(nullptr);
+
+    MarqueeTiming timing() const;
+    ManualDisplayLink& link() const { return **lastLink; }
+};

@@ -1,0 +1,99 @@
+#include "DisplayController.h"
+
+#include "Localization.h"
+
+#include <QLayout>
+#include <QRandomGenerator>
+
+#include <random>
+
+using namespace Qt::StringLiterals;
+
+const std::array<QString, 15> DisplayController::emojis = {
+    u"\U0001F31F"_s, u"\U0001F680"_s, u"\U0001F4A1"_s, u"\u2728"_s,       u"\U0001F525"_s,
+    u"\U0001F33F"_s, u"\U0001F34E"_s, u"\U0001F308"_s, u"\u2600\uFE0F"_s, u"\U0001F319"_s,
+    u"\u26A1\uFE0F"_s, u"\U0001F48E"_s, u"\U0001F3AF"_s, u"\U0001F3A8"_s, u"\U0001F9E9"_s,
+};
+
+namespace {
+
+// Words of the system random source, fetched a buffer at a time: one system call per draw
+// would dominate the reset of a long list.
+class SystemRandomWords {
+public:
+    using result_type = quint32;
+    static constexpr result_type min() { return 0; }
+    static constexpr result_type max() { return std::numeric_limits<result_type>::max(); }
+
+    result_type operator()() {
+        if (next == buffer.size()) {
+            QRandomGenerator::system()->fillRange(buffer.data(), buffer.size());
+            next = 0;
+        }
+        return buffer[next++];
+    }
+
+private:
+    std::array<quint32, 256> buffer{};
+    size_t next = buffer.size();
+};
+
+} // namespace
+
+DisplayController::DisplayController(MarqueeTiming timing)
+    : timing(std::move(timing)) {}
+
+DisplayController::~DisplayController() = default;
+
+void DisplayController::startDisplay() {
+    setupMarquee();
+    resetDisplay();
+}
+
+void DisplayController::setupMarquee() {
+    StatusItem* item = statusItem;
+    if (!item)
+        return;
+    StatusBarButton* button = item->button();
+    if (!button)
+        return;
+    auto* view = new MarqueeView(QRect(0, 0, 250, button->height()), button, timing);
+    // The button's layout pins every hosted view to its four edges.
+    if (button->layout())
+        button->layout()->addWidget(view);
+    view->show();
+    marqueeView = view;
+}
+
+void DisplayController::resetDisplay() {
+    if (quotes.isEmpty()) {
+        if (marqueeView) {
+            marqueeView->stop();
+            marqueeView->setText(LocalizationManager::shared().localizedString(u"NoQuotes"_s));
+        }
+        return;
+    }
+    const QString text = displayText(quotes);
+    if (marqueeView) {
+        marqueeView->setText(text);
+        marqueeView->start();
+    }
+}
+
+QString DisplayController::displayText(const QStringList& quotes) {
+    SystemRandomWords words;
+    // libstdc++'s distribution rejects the words that would bias the draw.
+    std::uniform_int_distribution<size_t> pick(0, emojis.size() - 1);
+    qsizetype length = 0;
+    for (const QString& quote : quotes)
+        length += quote.size() + 6;
+    QString text;
+    text.reserve(length);
+    for (const QString& quote : quotes) {
+        text += quote;
+        text += u"  "_s;
+        text += emojis[pick(words)];
+        text += u"  "_s;
+    }
+    return text;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "MarqueeView.h"
+#include "StatusItem.h"
+
+#include <QPointer>
+#include <QStringList>
+
+#include <array>
+
+// Decides what the menu-bar item shows: every quote of its copy of the list, each followed by
+// two spaces, a random emoji and two spaces, scrolling; or, for an empty list, the no-quotes
+// text of the current language, still. Owns the marquee view it installs in the item's button.
+class DisplayController {
+public:
+    // The set each quote's emoji is drawn from.
+    static const std::array<QString, 15> emojis;
+
+    explicit DisplayController(MarqueeTiming timing = MarqueeTiming::system());
+    ~DisplayController();
+    DisplayController(const DisplayController&) = delete;
+    DisplayController& operator=(const DisplayController&) = delete;
+
+    // The item the marquee goes into; owned by the application delegate.
+    QPointer<StatusItem> statusItem;
+    // The controller's own copy of the quote list.
+    QStringList quotes;
+
+    // Installs the marquee view in the item's button, then resets the display.
+    void startDisplay();
+    // Shows the list anew (fresh emojis, scrolling from the left edge) or the still no-quotes
+    // text. Safe in every state.
+    void resetDisplay();
+
+    // The display text for a list, each emoji drawn afresh and uniformly from the set.
+    static QString displayText(const QStringList& quotes);
+
+private:
+    void setupMarquee();
+
+    QPointer<MarqueeView> marqueeView;
+    MarqueeTiming timing;
+};

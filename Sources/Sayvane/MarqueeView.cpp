@@ -1,0 +1,121 @@
+#include "MarqueeView.h"
+
+#include "MainQueue.h"
+
+#include <QFontDatabase>
+#include <QPainter>
+#include <QPointer>
+
+MarqueeTiming MarqueeTiming::system() { return {MediaClock::system(), screenDisplayLinks()}; }
+
+MarqueeView::MarqueeView(const QRect& frame, QWidget* parent, MarqueeTiming timing)
+    : QWidget(parent)
+    , timing(std::move(timing))
+    , font(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {
+    setGeometry(frame);
+    font.setPixelSize(14);
+    font.setWeight(QFont::Normal);
+    // Glyphs placed at fractional x positions, so the line glides instead of stepping.
+    font.setHintingPreference(QFont::PreferVerticalHinting);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setupDisplayLink();
+}
+
+MarqueeView::~MarqueeView() {
+    // Returns once a tick in progress has finished; redraw requests already queued find the
+    // view gone and do nothing.
+    stop();
+}
+
+void MarqueeView::setText(const QString& text) {
+    textValue = text;
+    setupText();
+}
+
+void MarqueeView::start() {
+    lastTime.store(timing.clock->now());
+    if (displayLink)
+        displayLink->start();
+}
+
+void MarqueeView::stop() {
+    if (displayLink)
+        displayLink->stop();
+}
+
+bool MarqueeView::isRunning() const { return displayLink && displayLink->isRunning(); }
+
+double MarqueeView::advancedOffset(double offset, double step, double textWidth) {
+    double next = offset + step * -scrollSpeed;
+    if (next <= -textWidth)
+        next += textWidth;
+    return next;
+}
+
+std::optional<double> MarqueeView::secondCopyOrigin(double offset, double textWidth,
+                                                    double viewWidth) {
+    if (offset < 0 && offset + textWidth < viewWidth)
+        return offset + textWidth;
+    return std::nullopt;
+}
+
+void MarqueeView::setupDisplayLink() {
+    if (!timing.makeDisplayLink)
+        return;
+    displayLink = timing.makeDisplayLink(this);
+    if (displayLink)
+        displayLink->setOutputCallback([this] { updateOffset(); });
+}
+
+void MarqueeView::updateOffset() {
+    const double now = timing.clock->now();
+    const double step = now - lastTime.exchange(now);
+    offset.store(advancedOffset(offset.load(), step, textWidth.load()));
+    if (!redrawRequested.exchange(true)) {
+        MainQueue::async([view = QPointer<MarqueeView>(this)] {
+            if (!view)
+                return;
+            view->redrawRequested.store(false);
+            view->update();
+        });
+    }
+}
+
+void MarqueeView::setupText() {
+    attributedText.emplace(textValue, font);
+    textWidth.store(attributedText->width());
+    offset.store(0);
+    update();
+}
+
+void MarqueeView::paintEvent(QPaintEvent*) {
+    const double width = textWidth.load();
+    if (!attributedText || width <= 0)
+        return;
+    const double x = offset.load();
+    const double y = (height() - attributedText->height()) * 0.5;
+
+    // The text goes into a transparent layer a little larger than the view, so that the blur of
+    // the shadow sees the glyphs just outside the edges too.
+    const int margin = shadow.margin();
+    const QSize layerSize = size() + QSize(2 * margin, 2 * margin);
+    const qreal ratio = devicePixelRatioF();
+    if (layer.size() != layerSize * ratio || layer.devicePixelRatio() != ratio) {
+        layer = QImage(layerSize * ratio, QImage::Format_ARGB32_Premultiplied);
+        layer.setDevicePixelRatio(ratio);
+    }
+    layer.fill(Qt::transparent);
+    {
+        QPainter painter(&layer);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.translate(margin, margin);
+        painter.setPen(palette().color(QPalette::WindowText));
+        const double clipLeft = -margin;
+        const double clipRight = this->width() + margin;
+        attributedText->draw(painter, QPointF(x, y), clipLeft, clipRight);
+        if (const auto second = secondCopyOrigin(x, width, this->width()))
+            attributedText->draw(painter, QPointF(*second, y), clipLeft, clipRight);
+    }
+    QPainter painter(this);
+    shadow.paint(painter, QPointF(-margin, -margin), layer);
+}

@@ -1,0 +1,343 @@
+#include "MainQueue.h"
+#include "MarqueeView.h"
+#include "TestSupport.h"
+
+#include <QPainter>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int viewWidth = 250;
+constexpr int viewHeight = 24;
+
+// A marquee on a hand-driven clock and link, drawing its text in pure red so that text and
+// (black) shadow can be told apart.
+struct Marquee {
+    ManualTiming manual;
+    std::unique_ptr<MarqueeView> view;
+
+    explicit Marquee(const QString& text = {}) {
+        view = std::make_unique<MarqueeView>(QRect(0, 0, viewWidth, viewHeight), nullptr, manual.timing());
+        QPalette palette = view->palette();
+        palette.setColor(QPalette::WindowText, Qt::red);
+        view->setPalette(palette);
+        view->setText(text);
+    }
+    ManualDisplayLink& link() { return manual.link(); }
+    // Ticks for the given time; at 64 Hz every step and offset is exact in binary.
+    void run(double seconds, int ticksPerSecond = 64) {
+        const int ticks = static_cast<int>(std::lround(seconds * ticksPerSecond));
+        for (int i = 0; i < ticks; ++i) {
+            manual.clock->advance(1.0 / ticksPerSecond);
+            link().fire();
+        }
+    }
+    // One tick after `seconds`.
+    void tick(double seconds) {
+        manual.clock->advance(seconds);
+        link().fire();
+    }
+    QImage picture() { return view->grab().toImage().convertToFormat(QImage::Format_ARGB32); }
+};
+
+bool isText(QRgb pixel) { return qAlpha(pixel) >= 128 && qRed(pixel) >= 128 && qGreen(pixel) < 100; }
+// Anything drawn over the window background that a grab puts under a top-level widget.
+bool isInk(QRgb pixel) {
+    static const QRgb background = QWidget().palette().color(QPalette::Window).rgba();
+    return pixel != background;
+}
+
+// Columns holding text (not just shadow).
+std::vector<int> textColumns(const QImage& image) {
+    std::vector<int> columns;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (isText(image.pixel(x, y))) {
+                columns.push_back(x);
+                break;
+            }
+        }
+    }
+    return columns;
+}
+
+bool blank(const QImage& image, int fromColumn = 0) {
+    for (int x = std::max(0, fromColumn); x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (isInk(image.pixel(x, y)))
+                return false;
+        }
+    }
+    return true;
+}
+
+// Whether image a, from column ax on, shows the same text as image b from column bx on, over
+// `width` columns: the same pixels of text, whatever the shadow does near the edges.
+::testing::AssertionResult sameText(const QImage& a, int ax, const QImage& b, int bx, int width) {
+    for (int dx = 0; dx < width; ++dx) {
+        for (int y = 0; y < a.height(); ++y) {
+            if (isText(a.pixel(ax + dx, y)) != isText(b.pixel(bx + dx, y)))
+                return ::testing::AssertionFailure()
+                       << "text differs at column " << ax + dx << " against " << bx + dx << ", row " << y;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// A text in which every character has the same width, so that positions can be computed.
+QString blocks(int count) {
+    QString text;
+    for (int i = 0; i < count; ++i)
+        text += (i % 3 == 0) ? u"\u2588"_s : (i % 3 == 1 ? u"a"_s : u" "_s);
+    return text;
+}
+
+} // namespace
+
+TEST(MarqueeArithmetic, ATickMovesLeftAt45PixelsPerSecond) {
+    EXPECT_DOUBLE_EQ(MarqueeView::advancedOffset(0, 1.0, 1000), -45.0);
+    EXPECT_DOUBLE_EQ(MarqueeView::advancedOffset(-10, 1.0 / 60, 1000), -10.75);
+    EXPECT_DOUBLE_EQ(MarqueeView::advancedOffset(-10, 0, 1000), -10);
+}
+
+TEST(MarqueeArithmetic, WrapsWithOneAdditionOnceTheOffsetReachesMinusTheWidth) {
+    // Exactly -W wraps; one step above does not.
+    EXPECT_EQ(MarqueeView::advancedOffset(0, 2.0, 90), 0.0);
+    EXPECT_EQ(MarqueeView::advancedOffset(-45, 1.0, 90), 0.0);
+    EXPECT_EQ(MarqueeView::advancedOffset(-44.25, 1.0, 90), -89.25);
+    EXPECT_EQ(MarqueeView::advancedOffset(-80, 0.5, 90), -12.5);
+    // A long gap adds the width once, not as a remainder.
+    EXPECT_EQ(MarqueeView::advancedOffset(0, 10.0, 90), -360.0);
+}
+
+TEST(MarqueeArithmetic, ASecondCopyOnlyWhileTheFirstHasMovedLeftAndEndsInsideTheView) {
+    EXPECT_FALSE(MarqueeView::secondCopyOrigin(0, 100, 250)) << "one copy at offset 0";
+    EXPECT_EQ(MarqueeView::secondCopyOrigin(-1, 100, 250), 99.0);
+    EXPECT_FALSE(MarqueeView::secondCopyOrigin(-50, 300, 250)) << "offset + W equal to the width";
+    EXPECT_EQ(MarqueeView::secondCopyOrigin(-50.25, 300, 250), 249.75);
+    EXPECT_FALSE(MarqueeView::secondCopyOrigin(-10, 400, 250));
+}
+
+TEST(MarqueeView, ANewTextStandsAtTheLeftEdgeVerticallyCentred) {
+    Marquee marquee(blocks(60));
+    const QImage picture = marquee.picture();
+    const auto columns = textColumns(picture);
+    ASSERT_FALSE(columns.empty());
+    EXPECT_EQ(columns.front(), 0) << "a full block starts at the left edge";
+    EXPECT_EQ(marquee.view->currentOffset(), 0.0);
+
+    int top = viewHeight;
+    int bottom = -1;
+    for (int y = 0; y < viewHeight; ++y) {
+        if (isText(picture.pixel(1, y))) {
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    EXPECT_LE(std::abs(top - (viewHeight - 1 - bottom)), 2) << "block from row " << top << " to " << bottom;
+}
+
+TEST(MarqueeView, TicksWorthOneSecondMoveTheText45PixelsLeft) {
+    Marquee marquee(blocks(90));
+    marquee.view->start();
+    const QImage before = marquee.picture();
+    marquee.run(1.0);
+    EXPECT_NEAR(marquee.view->currentOffset(), -45.0, 1e-9);
+    const QImage after = marquee.picture();
+    EXPECT_TRUE(sameText(after, 0, before, 45, viewWidth - 45));
+    EXPECT_FALSE(sameText(after, 0, before, 44, viewWidth - 45));
+}
+
+TEST(MarqueeView, TheSpeedDoesNotDependOnTheRefreshRate) {
+    Marquee slow(blocks(90));
+    Marquee fast(blocks(90));
+    slow.view->start();
+    fast.view->start();
+    slow.run(2.0, 30);
+    fast.run(2.0, 144);
+    EXPECT_NEAR(slow.view->currentOffset(), -90.0, 1e-9);
+    EXPECT_NEAR(fast.view->currentOffset(), -90.0, 1e-9);
+}
+
+TEST(MarqueeView, ANarrowTextIsDrawnOnceAtOffsetZeroAndAtMostTwiceWhileMoving) {
+    Marquee marquee(u"\u2588\u2588  "_s);
+    const double width = marquee.view->measuredTextWidth();
+    const double blocks = width / 2; // two blocks and two blanks of equal width
+    ASSERT_GT(width, 10);
+    ASSERT_LT(width, 60);
+    EXPECT_TRUE(blank(marquee.picture(), static_cast<int>(std::ceil(width)) + 4))
+        << "nothing right of the first copy at offset 0";
+
+    marquee.view->start();
+    marquee.run(0.25); // 11.25 pixels left
+    const double offset = marquee.view->currentOffset();
+    ASSERT_EQ(offset, -11.25);
+    const auto columns = textColumns(marquee.picture());
+    ASSERT_FALSE(columns.empty());
+    for (const int column : columns) {
+        const bool inFirst = column < offset + blocks + 1;
+        const bool inSecond = column >= offset + width - 1 && column < offset + width + blocks + 1;
+        EXPECT_TRUE(inFirst || inSecond) << "text at column " << column;
+    }
+    EXPECT_EQ(columns.front(), 0) << "the rest of the first copy";
+    EXPECT_TRUE(std::find(columns.begin(), columns.end(), static_cast<int>(offset + width) + 1) != columns.end())
+        << "the second copy";
+    EXPECT_TRUE(blank(marquee.picture(), static_cast<int>(std::ceil(offset + width + blocks)) + 4))
+        << "no third copy";
+}
+
+TEST(MarqueeView, TheSecondCopyStartsExactlyWhereTheFirstEnds) {
+    const QString text = u"\u2588a\u2588 b\u2588  "_s;
+    Marquee marquee(text);
+    const double width = marquee.view->measuredTextWidth();
+    const QImage start = marquee.picture();
+    // Move to an offset where the first copy ends at a whole column.
+    const double target = -(width - std::floor(width)) - 7;
+    marquee.view->start();
+    marquee.tick(-target / MarqueeView::scrollSpeed);
+    ASSERT_NEAR(marquee.view->currentOffset(), target, 1e-9);
+    const int seam = static_cast<int>(std::lround(target + width));
+    const QImage moved = marquee.picture();
+    EXPECT_TRUE(sameText(moved, seam, start, 0, static_cast<int>(width) - 1));
+}
+
+TEST(MarqueeView, TheTickThatReachesMinusTheWidthWrapsAndThePictureIsTheStartAgain) {
+    Marquee marquee(blocks(45));
+    const double width = marquee.view->measuredTextWidth();
+    const QImage start = marquee.picture();
+    marquee.view->start();
+    const double step = width / MarqueeView::scrollSpeed;
+    double expected = step * -MarqueeView::scrollSpeed;
+    if (expected <= -width)
+        expected += width;
+    marquee.tick(step);
+    EXPECT_EQ(marquee.view->currentOffset(), expected);
+    EXPECT_GT(marquee.view->currentOffset(), -width);
+    EXPECT_EQ(marquee.picture(), start) << "seamless: the picture after the wrap is the start";
+
+    // Just past the wrap the text has moved on by the remainder only.
+    marquee.view->setText(blocks(45));
+    marquee.view->start();
+    marquee.tick((width + 9) / MarqueeView::scrollSpeed);
+    EXPECT_NEAR(marquee.view->currentOffset(), -9.0, 1e-9);
+}
+
+TEST(MarqueeView, AStopAPauseAndAStartDoNotJump) {
+    Marquee marquee(blocks(90));
+    marquee.view->start();
+    marquee.run(1.0);
+    marquee.view->stop();
+    EXPECT_FALSE(marquee.link().fire()) << "no ticks while stopped";
+    const double stoppedAt = marquee.view->currentOffset();
+    marquee.manual.clock->advance(100);
+    marquee.view->start();
+    marquee.tick(1.0 / 60);
+    EXPECT_NEAR(marquee.view->currentOffset(), stoppedAt - 0.75, 1e-9);
+}
+
+TEST(MarqueeView, ANewTextPutsTheOffsetBackToZeroWhetherRunningOrNot) {
+    Marquee marquee(blocks(90));
+    marquee.view->start();
+    marquee.run(0.5);
+    ASSERT_LT(marquee.view->currentOffset(), 0);
+    marquee.view->setText(blocks(30));
+    EXPECT_EQ(marquee.view->currentOffset(), 0.0);
+    EXPECT_TRUE(marquee.view->isRunning());
+    marquee.view->stop();
+    marquee.view->setText(blocks(60));
+    EXPECT_EQ(marquee.view->currentOffset(), 0.0);
+    EXPECT_FALSE(marquee.view->isRunning());
+}
+
+TEST(MarqueeView, AnEmptyTextDrawsNothingWhateverTheOffset) {
+    Marquee marquee(u""_s);
+    EXPECT_EQ(marquee.view->measuredTextWidth(), 0.0);
+    EXPECT_TRUE(blank(marquee.picture()));
+    marquee.view->start();
+    marquee.run(0.5);
+    EXPECT_TRUE(blank(marquee.picture()));
+}
+
+TEST(MarqueeView, ALongTextStaysExactFarBeyondQtsFixedPointRange) {
+    // A periodic text, 40 identical characters a period: 400,000 periods are over 100 million
+    // pixels wide, where a position in 26.6 fixed point would have overflowed long before.
+    const QString unit = u"Stay foolish, stay hungry.\u2588 1234567890  "_s;
+    ASSERT_EQ(unit.size(), 40);
+    QString text;
+    text.reserve(unit.size() * 400'000);
+    for (int i = 0; i < 400'000; ++i)
+        text += unit;
+    Marquee marquee(text);
+    const double width = marquee.view->measuredTextWidth();
+    const double period = width / 400'000;
+    EXPECT_GT(width, 1e8);
+    const QImage start = marquee.picture();
+
+    marquee.view->start();
+    marquee.tick(399'990 * period / MarqueeView::scrollSpeed);
+    EXPECT_NEAR(marquee.view->currentOffset(), -399'990 * period, 1e-3);
+    EXPECT_EQ(marquee.picture(), start) << "the text deep inside looks as it does at the start";
+}
+
+TEST(MarqueeView, TicksAskForARedrawThroughTheMainQueueOnlyOnceWhileOneWaits) {
+    Marquee marquee(blocks(90));
+    marquee.view->show();
+    QCoreApplication::processEvents();
+    marquee.view->start();
+    const qsizetype before = MainQueue::shared().pendingCount();
+    marquee.tick(0.1);
+    marquee.tick(0.1);
+    marquee.tick(0.1);
+    EXPECT_EQ(MainQueue::shared().pendingCount(), before + 1);
+    runMainQueue();
+    marquee.tick(0.1);
+    EXPECT_EQ(MainQueue::shared().pendingCount(), 1);
+    runMainQueue();
+}
+
+TEST(MarqueeView, ARedrawRequestQueuedForAViewThatIsGoneDoesNothing) {
+    Marquee marquee(blocks(90));
+    marquee.view->start();
+    marquee.tick(0.1);
+    ASSERT_EQ(MainQueue::shared().pendingCount(), 1);
+    marquee.view.reset();
+    runMainQueue();
+}
+
+TEST(MarqueeView, ARealDisplayLinkScrollsAndStopsBeforeTheViewGoes) {
+    auto clock = MediaClock::system();
+    int linkRate = 0;
+    MarqueeTiming timing{clock, [&linkRate](QWidget*) -> std::unique_ptr<DisplayLink> {
+                             ++linkRate;
+                             return std::make_unique<ThreadDisplayLink>([] { return 240.0; });
+                         }};
+    for (int round = 0; round < 5; ++round) {
+        auto view = std::make_unique<MarqueeView>(QRect(0, 0, viewWidth, viewHeight), nullptr, timing);
+        view->setText(blocks(60));
+        view->start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view->currentOffset() < 0; }, 2000));
+        // Text changes while ticks run, then teardown while ticks are in flight.
+        for (int i = 0; i < 20; ++i) {
+            view->setText(blocks(30 + i));
+            QCoreApplication::processEvents();
+        }
+        view.reset();
+        runMainQueue();
+    }
+    EXPECT_EQ(linkRate, 5);
+}
+
+TEST(MarqueeView, NoDisplayLinkMeansTheTextStandsStill) {
+    MarqueeView view(QRect(0, 0, viewWidth, viewHeight), nullptr, MarqueeTiming{MediaClock::system(), nullptr});
+    view.setText(blocks(60));
+    view.start();
+    EXPECT_FALSE(view.isRunning());
+    view.stop();
+    EXPECT_EQ(view.currentOffset(), 0.0);
+}

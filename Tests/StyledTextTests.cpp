@@ -1,0 +1,120 @@
+#include "StyledText.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QFont monospace() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPixelSize(14);
+    return font;
+}
+
+QImage draw(const StyledText& text, double x = 0, int width = 120) {
+    QImage image(width, 24, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setPen(Qt::black);
+    text.draw(painter, QPointF(x, 2), 0, width);
+    return image;
+}
+
+// Pixels whose colour is not a shade of grey.
+int colourfulPixels(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (qAlpha(p) > 64 && (std::abs(qRed(p) - qGreen(p)) > 40 || std::abs(qGreen(p) - qBlue(p)) > 40))
+                ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+TEST(StyledText, TheWidthIsTheSumOfWhatItIsMadeOf) {
+    const QFont font = monospace();
+    const double advance = QFontMetricsF(font).horizontalAdvance(u"a"_s);
+    EXPECT_DOUBLE_EQ(StyledText(u"Stay foolish"_s, font).width(), 12 * advance);
+    EXPECT_DOUBLE_EQ(StyledText(QString(5000, u'x'), font).width(), 5000 * advance);
+    const StyledText words(QString(u"word "_s).repeated(1000), font);
+    EXPECT_DOUBLE_EQ(words.width(), 5000 * advance);
+    EXPECT_GT(words.pieceCount(), 50) << "a long run is cut into pieces";
+    EXPECT_EQ(StyledText(QString(), font).width(), 0.0);
+    EXPECT_EQ(StyledText(QString(), font).pieceCount(), 0);
+}
+
+TEST(StyledText, LineBreaksAndControlsAreShownAsBlanks) {
+    const QFont font = monospace();
+    const double oneLine = StyledText(u"a b c d"_s, font).width();
+    EXPECT_DOUBLE_EQ(StyledText(u"a\nb\tc\u2028d"_s, font).width(), oneLine);
+    EXPECT_EQ(draw(StyledText(u"a\nb\tc\u2028d"_s, font)), draw(StyledText(u"a b c d"_s, font)));
+}
+
+TEST(StyledText, LongRunsAreNeverCutInsideACharacter) {
+    const QFont font = monospace();
+    // Decomposed letters and astral characters: a cut between the parts would draw them apart.
+    const QString accents = QString(u"e\u0301"_s).repeated(300);
+    const QString astral = QString(u"\U0001D400"_s).repeated(300);
+    for (const QString& text : {accents, astral}) {
+        const StyledText styled(text, font);
+        EXPECT_GT(styled.pieceCount(), 1);
+        EXPECT_NEAR(styled.width(), 300 * QFontMetricsF(font).horizontalAdvance(text.left(text.size() / 300)), 1e-6);
+    }
+}
+
+TEST(StyledText, EmojiShowInColourAlsoWithThePresentationSelector) {
+    if (StyledText::emojiFamily().isEmpty())
+        GTEST_SKIP() << "no colour emoji font installed";
+    const QFont font = monospace();
+    for (const QString& emoji : {u"\U0001F31F"_s, u"\u2728"_s, u"\u2600\uFE0F"_s, u"\u26A1\uFE0F"_s}) {
+        EXPECT_GT(colourfulPixels(draw(StyledText(emoji, font))), 20) << emoji.toStdString();
+    }
+    EXPECT_EQ(colourfulPixels(draw(StyledText(u"\u2600\uFE0E"_s, font))), 0)
+        << "the text presentation selector keeps the black and white glyph";
+    EXPECT_EQ(colourfulPixels(draw(StyledText(u"\u2600"_s, font))), 0);
+}
+
+TEST(StyledText, DrawsOnlyWhatReachesIntoTheClip) {
+    const QFont font = monospace();
+    const StyledText text(QString(u"ab "_s).repeated(2000), font);
+    QImage image(100, 24, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    // Drawing far outside the clip leaves nothing behind, drawing inside does.
+    text.draw(painter, QPointF(-text.width() - 10, 2), 0, 100);
+    text.draw(painter, QPointF(200, 2), 0, 100);
+    painter.end();
+    EXPECT_EQ(image, [] {
+        QImage empty(100, 24, QImage::Format_ARGB32);
+        empty.fill(Qt::transparent);
+        return empty;
+    }());
+}
+
+TEST(TextShadow, ABlurredOffsetShadowOfWhatWasDrawn) {
+    QImage layer(20, 20, QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    layer.setPixel(10, 10, qRgba(255, 0, 0, 255));
+    const TextShadow shadow;
+    const QImage blurred = shadow.shadowOf(layer);
+    const int centre = qAlpha(blurred.pixel(10, 10));
+    EXPECT_GT(centre, 0);
+    EXPECT_LT(centre, 153) << "a single pixel spreads out";
+    EXPECT_GT(qAlpha(blurred.pixel(11, 10)), 0);
+    EXPECT_EQ(qAlpha(blurred.pixel(15, 10)), 0);
+    EXPECT_EQ(qRed(blurred.pixel(10, 10)), 0) << "black";
+    int total = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            total += qAlpha(blurred.pixel(x, y));
+    EXPECT_NEAR(total, 153, 10) << "the blur keeps the shadow's weight at alpha 0.6";
+}

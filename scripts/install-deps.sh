@@ -9,7 +9,7 @@ required=(
     nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils
-    fonts-dejavu-core fonts-noto-color-emoji
+    fonts-dejavu-core fonts-noto-color-emoji fonts-wqy-microhei
     desktop-file-utils
 )
 # Only needed for the fuzzer and the ThreadSanitizer build; installed where the release has them.

@@ -1,0 +1,201 @@
+#include "AppDelegate.h"
+
+#include "Console.h"
+#include "Localization.h"
+#include "NotificationCenter.h"
+#include "QuotesView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QScreen>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Sends an editing command to the first widget that answers it, starting at the focused one and
+// going up through its parents: QLineEdit and the other text widgets all have these slots.
+void sendToFocusedWidget(const char* slot) {
+    for (QObject* target = QApplication::focusWidget(); target; target = target->parent()) {
+        if (target->metaObject()->indexOfMethod(QMetaObject::normalizedSignature(slot).constData()) >= 0) {
+            QByteArray name(slot);
+            name.truncate(name.indexOf('('));
+            QMetaObject::invokeMethod(target, name.constData());
+            return;
+        }
+    }
+}
+
+// A menu item whose action runs with the item as sender. Qt flips the check mark of a checkable
+// item before it reports the choice; the mark is put back so that only the action changes it.
+template <typename Action>
+QAction* addItem(QMenu* menu, const QString& title, const QKeySequence& key, Action action) {
+    QAction* item = menu->addAction(title);
+    item->setShortcut(key);
+    item->setShortcutVisibleInContextMenu(true);
+    QObject::connect(item, &QAction::triggered, item, [item, action] {
+        if (item->isCheckable())
+            item->setChecked(!item->isChecked());
+        action(item);
+    });
+    return item;
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(AppEnvironment environment)
+    : statusItem(nullptr)
+    , displayController(std::make_unique<DisplayController>(environment.timing))
+    , quoteManager(std::make_unique<QuoteManager>(environment.homeFolder))
+    , quotesWindow(nullptr)
+    , environment(std::move(environment)) {}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching() {
+    statusItem = std::make_unique<StatusItem>(250);
+    if (StatusBarButton* button = statusItem->button())
+        button->setTitle(u""_s);
+    setupMainMenu();
+    setupMenu();
+    NotificationCenter::defaultCenter().addObserver(
+        LocalizationManager::languageChangedNotification, [weak = QPointer<AppDelegate>(this)] {
+            if (weak)
+                weak->setupMenu();
+            if (weak && weak->quotesWindow)
+                weak->quotesWindow->setWindowTitle(
+                    LocalizationManager::shared().localizedString(u"EditQuotesTitle"_s));
+            if (weak)
+                weak->displayController->resetDisplay();
+        });
+    quoteManager->onQuotesChanged = [weak = QPointer<AppDelegate>(this)] {
+        if (!weak)
+            return;
+        weak->displayController->quotes = weak->quoteManager->quotes;
+        weak->displayController->resetDisplay();
+    };
+    quoteManager->loadQuotes();
+    displayController->statusItem = statusItem.get();
+    displayController->quotes = quoteManager->quotes;
+    displayController->startDisplay();
+}
+
+void AppDelegate::setupMainMenu() {
+    // On Linux there is no global menu bar: the editor window shows these menus as its own.
+    mainMenuBar = std::make_unique<QMenu>();
+    mainMenuBar->addMenu(new QMenu(mainMenuBar.get()));
+    auto* edit = new QMenu(u"Edit"_s, mainMenuBar.get());
+    auto addCommand = [edit](const QString& title, const QKeySequence& key, const char* slot) {
+        addItem(edit, title, key, [slot](QAction*) { sendToFocusedWidget(slot); });
+    };
+    addCommand(u"Undo"_s, QKeySequence(Qt::CTRL | Qt::Key_Z), "undo()");
+    addCommand(u"Redo"_s, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), "redo()");
+    edit->addSeparator();
+    addCommand(u"Cut"_s, QKeySequence(Qt::CTRL | Qt::Key_X), "cut()");
+    addCommand(u"Copy"_s, QKeySequence(Qt::CTRL | Qt::Key_C), "copy()");
+    addCommand(u"Paste"_s, QKeySequence(Qt::CTRL | Qt::Key_V), "paste()");
+    addCommand(u"Select All"_s, QKeySequence(Qt::CTRL | Qt::Key_A), "selectAll()");
+    mainMenuBar->addMenu(edit);
+}
+
+void AppDelegate::setupMenu() {
+    if (!statusItem)
+        return;
+    const LocalizationManager& loc = LocalizationManager::shared();
+    auto* menu = new QMenu;
+    addItem(menu, loc.localizedString(u"EditQuotes"_s), QKeySequence(Qt::CTRL | Qt::Key_E),
+            [this](QAction*) { openQuotesUI(); });
+    addItem(menu, loc.localizedString(u"ReloadQuotes"_s), QKeySequence(Qt::CTRL | Qt::Key_R),
+            [this](QAction*) { reloadQuotes(); });
+    QAction* launchAtLogin = addItem(menu, loc.localizedString(u"LaunchAtLogin"_s), {},
+                                     [this](QAction* item) { toggleLaunchAtLogin(item); });
+    launchAtLogin->setCheckable(true);
+    launchAtLogin->setChecked(environment.loginItems->status() == LoginItemStatus::enabled);
+    menu->addSeparator();
+
+    auto* languages = new QMenu(menu);
+    for (const AppLanguage language : AppLanguages::allCases) {
+        static const QHash<AppLanguage, QString> names = {
+            {AppLanguage::english, u"English"_s},
+            {AppLanguage::vietnamese, u"Tiếng Việt"_s},
+            {AppLanguage::chinese, u"中文"_s},
+        };
+        QAction* item = addItem(languages, names.value(language), {},
+                                [this](QAction* chosen) { changeLanguage(chosen); });
+        item->setData(AppLanguages::rawValue(language));
+        item->setCheckable(true);
+        item->setChecked(language == loc.currentLanguage.get());
+    }
+    QAction* languageItem = menu->addMenu(languages);
+    languageItem->setText(loc.localizedString(u"Language"_s));
+    menu->addSeparator();
+    addItem(menu, loc.localizedString(u"Quit"_s), QKeySequence(Qt::CTRL | Qt::Key_Q),
+            [](QAction*) { QCoreApplication::exit(0); });
+    statusItem->setMenu(menu);
+}
+
+void AppDelegate::openQuotesUI() {
+    if (!quotesWindow) {
+        auto window = std::make_unique<QWidget>(
+            nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
+        window->setObjectName(u"quotesWindow"_s);
+        auto* layout = new QVBoxLayout(window.get());
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* menuBar = new QMenuBar(window.get());
+        for (QAction* item : mainMenuBar->actions()) {
+            // The untitled application menu has no place in a window's menu bar.
+            if (item->menu() && !item->menu()->title().isEmpty())
+                menuBar->addMenu(item->menu());
+        }
+        layout->setMenuBar(menuBar);
+        layout->addWidget(new QuotesView(*quoteManager, LocalizationManager::shared(), window.get()));
+        window->setWindowTitle(LocalizationManager::shared().localizedString(u"EditQuotesTitle"_s));
+        layout->activate();
+        window->adjustSize();
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame = window->frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            window->move(frame.topLeft());
+        }
+        quotesWindow = std::move(window);
+    }
+    quotesWindow->show();
+    quotesWindow->raise();
+    quotesWindow->activateWindow();
+}
+
+void AppDelegate::reloadQuotes() {
+    quoteManager->loadQuotes();
+    displayController->quotes = quoteManager->quotes;
+    displayController->resetDisplay();
+}
+
+void AppDelegate::changeLanguage(QAction* sender) {
+    if (!sender)
+        return;
+    const QVariant data = sender->data();
+    if (data.typeId() != QMetaType::QString)
+        return;
+    if (const auto language = AppLanguages::fromRawValue(data.toString()))
+        LocalizationManager::shared().currentLanguage = *language;
+}
+
+void AppDelegate::toggleLaunchAtLogin(QAction* sender) {
+    LoginItemService& service = *environment.loginItems;
+    QString error;
+    if (service.status() == LoginItemStatus::enabled) {
+        if (service.unregisterApp(&error)) {
+            sender->setChecked(false);
+            return;
+        }
+    } else if (service.registerApp(&error)) {
+        sender->setChecked(true);
+        return;
+    }
+    printLine(u"Failed to toggle launch at login: "_s + error);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "DisplayController.h"
+#include "LoginItemService.h"
+#include "MarqueeView.h"
+#include "QuoteManager.h"
+#include "StatusItem.h"
+
+#include <QDir>
+#include <QObject>
+
+#include <memory>
+
+class QAction;
+class QMenu;
+
+// What the delegate is given from outside: tests pass their own.
+struct AppEnvironment {
+    QString homeFolder = QDir::homePath();
+    std::shared_ptr<LoginItemService> loginItems = XdgAutostartService::forThisProgram();
+    MarqueeTiming timing = MarqueeTiming::system();
+};
+
+// Owns every long-lived part of the program and wires them: the menu-bar item, the quote
+// manager, the display, the menus and the editor window.
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+public:
+    explicit AppDelegate(AppEnvironment environment = {});
+    ~AppDelegate() override;
+
+    // Start-up, once the event loop runs.
+    void applicationDidFinishLaunching();
+
+    // Builds the status menu in the current language and gives it to the status item.
+    void setupMenu();
+    // Shows the editor window, making it on first use, above other programs' windows.
+    void openQuotesUI();
+    // Reads the quotes file again; shows the list held until then at once, and the reloaded
+    // list when it arrives.
+    void reloadQuotes();
+    // Sets the language whose raw value the item carries; ignores anything else.
+    void changeLanguage(QAction* sender);
+    void toggleLaunchAtLogin(QAction* sender);
+
+    QMenu* mainMenu() const { return mainMenuBar.get(); }
+
+    std::unique_ptr<StatusItem> statusItem;
+    const std::unique_ptr<DisplayController> displayController;
+    const std::unique_ptr<QuoteManager> quoteManager;
+    std::unique_ptr<QWidget> quotesWindow;
+
+private:
+    void setupMainMenu();
+
+    AppEnvironment environment;
+    std::unique_ptr<QMenu> mainMenuBar;
+};

@@ -1,0 +1,396 @@
+#include "AppDelegate.h"
+#include "Localization.h"
+#include "NotificationCenter.h"
+#include "QuotesDocument.h"
+#include "QuotesView.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A login-item service that does what the test says.
+class FakeLoginItems final : public LoginItemService {
+public:
+    LoginItemStatus status() const override { return currentStatus; }
+    bool registerApp(QString* error) override {
+        ++registers;
+        if (!succeed) {
+            *error = u"the service said no"_s;
+            return false;
+        }
+        currentStatus = statusAfterRegister;
+        return true;
+    }
+    bool unregisterApp(QString* error) override {
+        ++unregisters;
+        if (!succeed) {
+            *error = u"the service said no"_s;
+            return false;
+        }
+        currentStatus = LoginItemStatus::notRegistered;
+        return true;
+    }
+
+    LoginItemStatus currentStatus = LoginItemStatus::notRegistered;
+    LoginItemStatus statusAfterRegister = LoginItemStatus::enabled;
+    bool succeed = true;
+    int registers = 0;
+    int unregisters = 0;
+};
+
+struct App {
+    TempHome home;
+    std::shared_ptr<FakeLoginItems> loginItems = std::make_shared<FakeLoginItems>();
+    ManualTiming manual;
+    std::unique_ptr<AppDelegate> delegate =
+        std::make_unique<AppDelegate>(AppEnvironment{home.path(), loginItems, manual.timing()});
+
+    void launch() {
+        delegate->applicationDidFinishLaunching();
+        runMainQueue();
+    }
+    MarqueeView* marquee() const { return delegate->statusItem->button()->findChild<MarqueeView*>(); }
+    QMenu* menu() const { return delegate->statusItem->menu(); }
+    QList<QAction*> items() const { return menu()->actions(); }
+    QAction* languageItem(const QString& rawValue) const {
+        for (QAction* item : items()[4]->menu()->actions()) {
+            if (item->data().toString() == rawValue)
+                return item;
+        }
+        return nullptr;
+    }
+    QuotesView* editor() const {
+        return delegate->quotesWindow ? delegate->quotesWindow->findChild<QuotesView*>() : nullptr;
+    }
+};
+
+void setLanguage(AppLanguage language) {
+    LocalizationManager::shared().currentLanguage = language;
+    runMainQueue();
+}
+
+} // namespace
+
+TEST(AppDelegate, StartUpShowsTheStillNoQuotesTextThenTheLoadedList) {
+    App app;
+    CapturedStdout out;
+    app.delegate->applicationDidFinishLaunching();
+    MarqueeView* marquee = app.marquee();
+    ASSERT_TRUE(marquee);
+    EXPECT_EQ(marquee->text(), u"No quotes"_s);
+    EXPECT_FALSE(marquee->isRunning());
+    EXPECT_EQ(app.delegate->statusItem->button()->title(), u""_s);
+
+    runMainQueue();
+    EXPECT_TRUE(marquee->text().startsWith(QuoteManager::defaultQuotes[0] + u"  "_s));
+    EXPECT_TRUE(marquee->text().contains(QuoteManager::defaultQuotes[2]));
+    EXPECT_TRUE(marquee->isRunning());
+    EXPECT_EQ(app.delegate->displayController->quotes, QuoteManager::defaultQuotes);
+    EXPECT_TRUE(out.text().isEmpty()) << "start-up prints nothing when all goes well";
+}
+
+TEST(AppDelegate, EverySavedEditReachesTheDisplay) {
+    App app;
+    app.launch();
+    app.delegate->quoteManager->quotes.append(u"Fresh"_s);
+    EXPECT_FALSE(app.marquee()->text().contains(u"Fresh"_s)) << "an edit alone does not reach it";
+    app.delegate->quoteManager->saveQuotes();
+    runMainQueue();
+    EXPECT_TRUE(app.marquee()->text().contains(u"Fresh  "_s));
+}
+
+TEST(AppDelegate, TheStatusMenuInEveryLanguage) {
+    struct Expected {
+        AppLanguage language;
+        QStringList titles;
+    };
+    const Expected expectations[] = {
+        {AppLanguage::english, {u"Edit Quotes..."_s, u"Reload Quotes"_s, u"Launch at Login"_s, u"Language"_s, u"Quit"_s}},
+        {AppLanguage::vietnamese,
+         {u"Chỉnh sửa trích dẫn..."_s, u"Tải lại"_s, u"Mở lúc đăng nhập"_s, u"Ngôn ngữ"_s, u"Thoát"_s}},
+        {AppLanguage::chinese, {u"编辑引语..."_s, u"重新加载"_s, u"登录时启动"_s, u"语言"_s, u"退出"_s}},
+    };
+    App app;
+    app.launch();
+    for (const Expected& expected : expectations) {
+        setLanguage(expected.language);
+        const QList<QAction*> items = app.items();
+        ASSERT_EQ(items.size(), 7);
+        EXPECT_TRUE(items[3]->isSeparator());
+        EXPECT_TRUE(items[5]->isSeparator());
+        const QList<QAction*> titled = {items[0], items[1], items[2], items[4], items[6]};
+        for (int i = 0; i < titled.size(); ++i)
+            EXPECT_EQ(titled[i]->text(), expected.titles[i]);
+        EXPECT_EQ(items[0]->shortcut(), QKeySequence(u"Ctrl+E"_s));
+        EXPECT_EQ(items[1]->shortcut(), QKeySequence(u"Ctrl+R"_s));
+        EXPECT_TRUE(items[2]->shortcut().isEmpty());
+        EXPECT_EQ(items[6]->shortcut(), QKeySequence(u"Ctrl+Q"_s));
+        EXPECT_TRUE(items[2]->isCheckable());
+        EXPECT_FALSE(items[2]->isChecked());
+
+        QMenu* languages = items[4]->menu();
+        ASSERT_TRUE(languages);
+        const QList<QAction*> choices = languages->actions();
+        ASSERT_EQ(choices.size(), 3);
+        const QStringList names = {u"English"_s, u"Tiếng Việt"_s, u"中文"_s};
+        const QStringList codes = {u"en"_s, u"vi"_s, u"zh"_s};
+        int checked = 0;
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(choices[i]->text(), names[i]);
+            EXPECT_EQ(choices[i]->data().toString(), codes[i]);
+            if (choices[i]->isChecked()) {
+                ++checked;
+                EXPECT_EQ(codes[i], AppLanguages::rawValue(expected.language));
+            }
+        }
+        EXPECT_EQ(checked, 1);
+    }
+}
+
+TEST(AppDelegate, ALanguageChoiceRebuildsTheMenuRetitlesTheWindowAndResetsTheDisplay) {
+    App app;
+    app.launch();
+    app.delegate->openQuotesUI();
+    app.delegate->quotesWindow->close();
+    ASSERT_FALSE(app.delegate->quotesWindow->isVisible());
+    app.manual.clock->advance(1);
+    app.manual.link().fire();
+    ASSERT_LT(app.marquee()->currentOffset(), 0);
+    QMenu* before = app.menu();
+
+    app.delegate->changeLanguage(app.languageItem(u"vi"_s));
+    runMainQueue();
+    EXPECT_NE(app.menu(), before) << "the whole menu is replaced";
+    EXPECT_EQ(app.items()[0]->text(), u"Chỉnh sửa trích dẫn..."_s);
+    EXPECT_TRUE(app.languageItem(u"vi"_s)->isChecked());
+    EXPECT_EQ(app.delegate->quotesWindow->windowTitle(), u"Chỉnh sửa"_s) << "retitled while closed";
+    EXPECT_EQ(app.marquee()->currentOffset(), 0.0);
+
+    // The Edit menu stays English.
+    EXPECT_EQ(app.delegate->mainMenu()->actions()[1]->menu()->title(), u"Edit"_s);
+    EXPECT_EQ(app.delegate->mainMenu()->actions()[1]->menu()->actions()[0]->text(), u"Undo"_s);
+}
+
+TEST(AppDelegate, ALanguageChangeBeforeTheEditorWasOpenedMakesNoWindow) {
+    App app;
+    app.launch();
+    setLanguage(AppLanguage::chinese);
+    EXPECT_FALSE(app.delegate->quotesWindow);
+    app.delegate->openQuotesUI();
+    EXPECT_EQ(app.delegate->quotesWindow->windowTitle(), u"编辑引语"_s);
+}
+
+TEST(AppDelegate, ChoosingTheCheckedLanguageAgainRepeatsEverything) {
+    App app;
+    app.launch();
+    int notices = 0;
+    NotificationCenter::defaultCenter().addObserver(u"LanguageChanged"_s, [&notices] { ++notices; });
+    QMenu* before = app.menu();
+    app.languageItem(u"en"_s)->trigger();
+    runMainQueue();
+    EXPECT_EQ(notices, 1);
+    EXPECT_NE(app.menu(), before);
+    EXPECT_TRUE(app.languageItem(u"en"_s)->isChecked());
+}
+
+TEST(AppDelegate, ItemsWithoutAKnownLanguageChangeNothing) {
+    App app;
+    app.launch();
+    int notices = 0;
+    NotificationCenter::defaultCenter().addObserver(u"LanguageChanged"_s, [&notices] { ++notices; });
+    QMenu* before = app.menu();
+    QAction noData;
+    QAction number;
+    number.setData(42);
+    QAction bytes;
+    bytes.setData(QByteArray("vi"));
+    QAction unknown;
+    unknown.setData(u"fr"_s);
+    QAction upper;
+    upper.setData(u"VI"_s);
+    for (QAction* item : {&noData, &number, &bytes, &unknown, &upper})
+        app.delegate->changeLanguage(item);
+    app.delegate->changeLanguage(nullptr);
+    runMainQueue();
+    EXPECT_EQ(notices, 0);
+    EXPECT_EQ(app.menu(), before);
+    EXPECT_EQ(LocalizationManager::shared().currentLanguage.get(), AppLanguage::english);
+}
+
+TEST(AppDelegate, ReloadResetsAtOnceWithTheOldListAndAgainWithTheNewOne) {
+    App app;
+    app.launch();
+    writeBytes(app.home.quotesFile(), R"({"quotes": ["Reloaded"]})");
+    app.manual.clock->advance(2);
+    app.manual.link().fire();
+    ASSERT_LT(app.marquee()->currentOffset(), 0);
+    const QString before = app.marquee()->text();
+
+    app.items()[1]->trigger();
+    EXPECT_EQ(app.marquee()->currentOffset(), 0.0);
+    EXPECT_TRUE(app.marquee()->text().startsWith(QuoteManager::defaultQuotes[0]));
+    EXPECT_NE(app.marquee()->text(), before) << "reset with fresh emojis";
+    runMainQueue();
+    EXPECT_TRUE(app.marquee()->text().startsWith(u"Reloaded  "_s));
+    EXPECT_EQ(app.delegate->quoteManager->quotes.get(), QStringList{u"Reloaded"_s});
+}
+
+TEST(AppDelegate, TheEditorWindowIsMadeOnceCentredAndKept) {
+    App app;
+    app.launch();
+    app.items()[0]->trigger();
+    QWidget* window = app.delegate->quotesWindow.get();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), u"Edit Quotes"_s);
+    const Qt::WindowFlags flags = window->windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_GE(window->width(), 400);
+    EXPECT_GE(window->height(), 300);
+    const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    // Centred up to the size of the window frame, which a platform adds around the window.
+    EXPECT_LE((window->frameGeometry().center() - centre).manhattanLength(), 10);
+
+    app.editor()->newQuoteField()->setText(u"half typed"_s);
+    window->move(window->pos() + QPoint(40, 30));
+    const QPoint moved = window->pos();
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    app.delegate->openQuotesUI();
+    EXPECT_EQ(app.delegate->quotesWindow.get(), window) << "the same window";
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->pos(), moved) << "not centred again";
+    EXPECT_EQ(app.editor()->newQuote(), u"half typed"_s);
+}
+
+TEST(AppDelegate, TheEditMenuActsOnTheFocusedField) {
+    App app;
+    app.launch();
+    app.delegate->openQuotesUI();
+    QWidget* window = app.delegate->quotesWindow.get();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+
+    const QList<QAction*> main = app.delegate->mainMenu()->actions();
+    ASSERT_EQ(main.size(), 2);
+    EXPECT_TRUE(main[0]->text().isEmpty());
+    ASSERT_TRUE(main[0]->menu());
+    EXPECT_TRUE(main[0]->menu()->actions().isEmpty());
+    QMenu* edit = main[1]->menu();
+    ASSERT_TRUE(edit);
+    const QList<QAction*> commands = edit->actions();
+    ASSERT_EQ(commands.size(), 7);
+    const QStringList titles = {u"Undo"_s, u"Redo"_s, u""_s, u"Cut"_s, u"Copy"_s, u"Paste"_s, u"Select All"_s};
+    const QStringList keys = {u"Ctrl+Z"_s, u"Ctrl+Shift+Z"_s, u""_s, u"Ctrl+X"_s, u"Ctrl+C"_s, u"Ctrl+V"_s, u"Ctrl+A"_s};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(commands[i]->text(), titles[i]);
+        EXPECT_EQ(commands[i]->shortcut(), QKeySequence(keys[i]));
+    }
+    EXPECT_TRUE(commands[2]->isSeparator());
+    EXPECT_EQ(window->findChild<QMenuBar*>()->actions().size(), 1) << "the window shows the Edit menu";
+
+    QLineEdit* field = app.editor()->newQuoteField();
+    field->setFocus();
+    QTest::keyClicks(field, u"abc"_s);
+    commands[0]->trigger();
+    EXPECT_EQ(field->text(), u""_s) << "undo";
+    commands[1]->trigger();
+    EXPECT_EQ(field->text(), u"abc"_s) << "redo";
+    commands[6]->trigger();
+    EXPECT_EQ(field->selectedText(), u"abc"_s);
+    commands[3]->trigger();
+    EXPECT_EQ(field->text(), u""_s) << "cut";
+    commands[5]->trigger();
+    commands[5]->trigger();
+    EXPECT_EQ(field->text(), u"abcabc"_s) << "paste";
+}
+
+TEST(AppDelegate, LaunchAtLoginFollowsTheServiceAndTheCallsSuccess) {
+    App app;
+    app.loginItems->currentStatus = LoginItemStatus::enabled;
+    app.launch();
+    QAction* item = app.items()[2];
+    EXPECT_TRUE(item->isChecked());
+
+    // A failed removal keeps the check mark and prints the line.
+    app.loginItems->succeed = false;
+    {
+        CapturedStdout out;
+        item->trigger();
+        EXPECT_EQ(out.lines(), QStringList{u"Failed to toggle launch at login: the service said no"_s});
+    }
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_EQ(app.loginItems->unregisters, 1);
+
+    app.loginItems->succeed = true;
+    item->trigger();
+    EXPECT_FALSE(item->isChecked());
+
+    // A registration that succeeds but awaits approval shows the mark until the next rebuild.
+    app.loginItems->statusAfterRegister = LoginItemStatus::requiresApproval;
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    setLanguage(AppLanguage::english);
+    EXPECT_FALSE(app.items()[2]->isChecked());
+}
+
+TEST(AppDelegate, AnythingButEnabledIsOffAndChoosingItRegisters) {
+    for (const LoginItemStatus status :
+         {LoginItemStatus::notRegistered, LoginItemStatus::requiresApproval, LoginItemStatus::notFound}) {
+        App app;
+        app.loginItems->currentStatus = status;
+        app.loginItems->succeed = false;
+        app.launch();
+        QAction* item = app.items()[2];
+        EXPECT_FALSE(item->isChecked());
+        CapturedStdout out;
+        item->trigger();
+        EXPECT_EQ(app.loginItems->registers, 1);
+        EXPECT_EQ(app.loginItems->unregisters, 0);
+        EXPECT_FALSE(item->isChecked()) << "a failed registration leaves no mark";
+        EXPECT_EQ(out.lines().size(), 1);
+    }
+}
+
+TEST(AppDelegate, QuitEndsTheEventLoopWithStatusZero) {
+    App app;
+    app.launch();
+    QEventLoop loop;
+    QTimer::singleShot(0, app.items()[6], &QAction::trigger);
+    EXPECT_EQ(loop.exec(), 0);
+}
+
+TEST(AppDelegate, CallbacksOutlivingTheDelegateDoNothing) {
+    App app;
+    app.launch();
+    app.delegate.reset();
+    LocalizationManager::shared().currentLanguage = AppLanguage::vietnamese;
+    runMainQueue();
+}
+
+TEST(AppDelegate, QuotesAreShownAsPlainText) {
+    App app;
+    writeBytes(app.home.quotesFile(), R"({"quotes": ["<b>bold</b> &amp; <i>"]})");
+    app.launch();
+    EXPECT_TRUE(app.marquee()->text().startsWith(u"<b>bold</b> &amp; <i>  "_s));
+    app.delegate->openQuotesUI();
+    QCoreApplication::processEvents();
+    QWidget* row = app.editor()->rowWidget(0);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->findChild<QLineEdit*>()->text(), u"<b>bold</b> &amp; <i>"_s);
+}

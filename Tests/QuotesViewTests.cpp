@@ -1,0 +1,233 @@
+#include "Localization.h"
+#include "QuoteManager.h"
+#include "QuotesDocument.h"
+#include "QuotesView.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Editor {
+    TempHome home;
+    QTemporaryDir settingsFolder;
+    QuoteManager manager{home.path()};
+    LocalizationManager loc{std::make_unique<QSettings>(settingsFolder.filePath(u"s.conf"_s), QSettings::IniFormat)};
+    std::unique_ptr<QuotesView> view;
+
+    explicit Editor(const QStringList& quotes = {u"One"_s, u"Two"_s, u"Three"_s}) {
+        manager.quotes = quotes;
+        manager.saveQuotes();
+        runMainQueue();
+        view = std::make_unique<QuotesView>(manager, loc);
+        view->resize(500, 400);
+        view->show();
+        view->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(view.get()));
+        settle();
+    }
+    void settle() {
+        runMainQueue();
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    QLineEdit* field(int row) const {
+        QWidget* widget = view->rowWidget(row);
+        return widget ? widget->findChild<QLineEdit*>(u"quoteField"_s) : nullptr;
+    }
+    QToolButton* removeButton(int row) const {
+        QWidget* widget = view->rowWidget(row);
+        return widget ? widget->findChild<QToolButton*>(u"removeButton"_s) : nullptr;
+    }
+    QStringList file() const {
+        QString error;
+        const auto content = QuotesDocument::decode(readBytes(home.quotesFile()), &error);
+        return content ? content->quotes : QStringList{u"<unreadable>"_s};
+    }
+    int openRows() const { return static_cast<int>(view->listView()->viewport()->findChildren<QLineEdit*>().size()); }
+};
+
+} // namespace
+
+TEST(QuotesView, ARowForEveryQuoteInOrder) {
+    Editor editor;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(editor.field(i)) << "row " << i;
+        EXPECT_EQ(editor.field(i)->text(), editor.manager.quotes.get()[i]);
+        EXPECT_EQ(editor.field(i)->placeholderText(), u"Quote"_s);
+        EXPECT_TRUE(editor.removeButton(i));
+    }
+    EXPECT_FALSE(editor.field(3));
+    EXPECT_GE(editor.view->minimumWidth(), 400);
+    EXPECT_GE(editor.view->minimumHeight(), 300);
+    EXPECT_EQ(editor.view->newQuoteField()->placeholderText(), u"Add new quote..."_s);
+    EXPECT_EQ(editor.view->addButton()->text(), u"Add"_s);
+    EXPECT_FALSE(editor.view->addButton()->isEnabled());
+}
+
+TEST(QuotesView, RowsHaveFourPixelsAboveAndBelow) {
+    Editor editor;
+    const QRect row = editor.view->listView()->visualRect(editor.view->listView()->model()->index(1, 0));
+    const QRect widget = editor.view->rowWidget(1)->geometry();
+    EXPECT_EQ(widget.top() - row.top(), 4);
+    EXPECT_EQ(row.bottom() - widget.bottom(), 4);
+}
+
+TEST(QuotesView, TypingWritesEveryChangeIntoTheListWithoutSavingOrLosingTheField) {
+    Editor editor;
+    QLineEdit* field = editor.field(1);
+    field->setFocus();
+    field->setCursorPosition(1);
+    int changes = 0;
+    QObject::connect(&editor.manager, &ObservableObject::objectWillChange, [&changes] { ++changes; });
+
+    QTest::keyClicks(field, u"ab"_s);
+    EXPECT_EQ(changes, 2) << "one signalled change per keystroke";
+    EXPECT_EQ(editor.manager.quotes.get()[1], u"Tabwo"_s);
+    editor.settle();
+    EXPECT_EQ(editor.field(1), field) << "the row is not rebuilt";
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    EXPECT_EQ(field->cursorPosition(), 3);
+    EXPECT_TRUE(field->isUndoAvailable());
+    EXPECT_EQ(editor.file(), (QStringList{u"One"_s, u"Two"_s, u"Three"_s})) << "nothing is saved";
+
+    field->undo();
+    EXPECT_EQ(editor.manager.quotes.get()[1], u"Two"_s) << "undo is an edit like any other";
+}
+
+TEST(QuotesView, ReturnInARowSavesEveryUnsavedEdit) {
+    Editor editor;
+    editor.field(0)->setFocus();
+    QTest::keyClick(editor.field(0), Qt::Key_End);
+    QTest::keyClicks(editor.field(0), u"!"_s);
+    editor.field(2)->setFocus();
+    editor.field(2)->selectAll();
+    QTest::keyClick(editor.field(2), Qt::Key_Delete);
+    QTest::keyClick(editor.field(2), Qt::Key_Return);
+    editor.settle();
+    EXPECT_EQ(editor.file(), (QStringList{u"One!"_s, u"Two"_s, u""_s})) << "an emptied row is saved empty";
+}
+
+TEST(QuotesView, TheTrashButtonRemovesItsRowAndSaves) {
+    Editor editor;
+    QTest::mouseClick(editor.removeButton(1), Qt::LeftButton);
+    editor.settle();
+    EXPECT_EQ(editor.manager.quotes.get(), (QStringList{u"One"_s, u"Three"_s}));
+    EXPECT_EQ(editor.file(), (QStringList{u"One"_s, u"Three"_s}));
+    ASSERT_TRUE(editor.field(1));
+    EXPECT_EQ(editor.field(1)->text(), u"Three"_s) << "the former row 2 is row 1";
+    EXPECT_FALSE(editor.field(2));
+
+    QTest::mouseClick(editor.removeButton(0), Qt::LeftButton);
+    QTest::mouseClick(editor.removeButton(0), Qt::LeftButton);
+    editor.settle();
+    EXPECT_TRUE(editor.manager.quotes->isEmpty());
+    EXPECT_TRUE(editor.file().isEmpty());
+    EXPECT_FALSE(editor.field(0));
+}
+
+TEST(QuotesView, AddingTrimsAppendsSavesAndEmptiesTheField) {
+    Editor editor(QStringList{});
+    EXPECT_FALSE(editor.field(0));
+    QLineEdit* field = editor.view->newQuoteField();
+    field->setText(u" \t\u3000 Less  is more \u2028\u0085 "_s);
+    EXPECT_TRUE(editor.view->addButton()->isEnabled());
+    QTest::mouseClick(editor.view->addButton(), Qt::LeftButton);
+    editor.settle();
+    EXPECT_EQ(editor.manager.quotes.get(), QStringList{u"Less  is more"_s});
+    EXPECT_EQ(editor.file(), QStringList{u"Less  is more"_s});
+    EXPECT_TRUE(field->text().isEmpty());
+    ASSERT_TRUE(editor.field(0)) << "the first quote becomes row 0";
+    EXPECT_EQ(editor.field(0)->text(), u"Less  is more"_s);
+
+    field->setFocus();
+    QTest::keyClicks(field, u"Less  is more"_s);
+    QTest::keyClick(field, Qt::Key_Return);
+    editor.settle();
+    EXPECT_EQ(editor.manager.quotes.get(), (QStringList{u"Less  is more"_s, u"Less  is more"_s}))
+        << "a duplicate is added like any other";
+}
+
+TEST(QuotesView, OnlyBlanksAddNothing) {
+    Editor editor;
+    QLineEdit* field = editor.view->newQuoteField();
+    field->setFocus();
+    QTest::keyClicks(field, u"   "_s);
+    field->insert(u"\t"_s);
+    EXPECT_FALSE(editor.view->addButton()->isEnabled());
+    QTest::keyClick(field, Qt::Key_Return);
+    editor.settle();
+    EXPECT_EQ(editor.manager.quotes->size(), 3);
+    EXPECT_EQ(field->text(), u"   \t"_s) << "the field keeps its text";
+}
+
+TEST(QuotesView, TrimmingUsesTheWhitespaceAndNewlineSet) {
+    EXPECT_EQ(trimmedWhitespaceAndNewlines(u"\u00a0\u2003x y\u2029\r\n\u000b\u000c"_s), u"x y"_s);
+    EXPECT_EQ(trimmedWhitespaceAndNewlines(u"\u200bx\u200b"_s), u"\u200bx\u200b"_s)
+        << "a zero-width space is not in the set";
+    EXPECT_EQ(trimmedWhitespaceAndNewlines(u" \n "_s), u""_s);
+    EXPECT_EQ(trimmedWhitespaceAndNewlines(u"🌟 "_s), u"🌟"_s);
+}
+
+TEST(QuotesView, TextsFollowTheLanguage) {
+    Editor editor;
+    editor.field(0)->setFocus();
+    QTest::keyClick(editor.field(0), Qt::Key_End);
+    QTest::keyClicks(editor.field(0), u" typed"_s);
+    editor.view->newQuoteField()->setText(u"draft"_s);
+    editor.loc.currentLanguage = AppLanguage::vietnamese;
+    editor.settle();
+    EXPECT_EQ(editor.field(1)->placeholderText(), u"Trích dẫn"_s);
+    EXPECT_EQ(editor.view->newQuoteField()->placeholderText(), u"Thêm trích dẫn mới..."_s);
+    EXPECT_EQ(editor.view->addButton()->text(), u"Thêm"_s);
+    EXPECT_EQ(editor.field(0)->text(), u"One typed"_s);
+    EXPECT_EQ(editor.view->newQuote(), u"draft"_s);
+}
+
+TEST(QuotesView, RowsFollowAReloadAndStaleControlsDoNothing) {
+    Editor editor;
+    QToolButton* staleRemove = editor.removeButton(2);
+    QLineEdit* staleField = editor.field(2);
+    editor.manager.quotes = {u"Only"_s};
+    // Before the view has caught up, the old row's controls meet a position that is gone.
+    QTest::mouseClick(staleRemove, Qt::LeftButton);
+    staleField->setText(u"ghost"_s);
+    EXPECT_EQ(editor.manager.quotes.get(), QStringList{u"Only"_s});
+    editor.settle();
+    ASSERT_TRUE(editor.field(0));
+    EXPECT_EQ(editor.field(0)->text(), u"Only"_s);
+    EXPECT_FALSE(editor.field(1));
+}
+
+TEST(QuotesView, ALongListKeepsOnlyTheRowsInView) {
+    QStringList quotes;
+    for (int i = 0; i < 100'000; ++i)
+        quotes << u"Quote %1"_s.arg(i);
+    Editor editor(quotes);
+    EXPECT_LT(editor.openRows(), 40);
+    QLineEdit* field = editor.field(0);
+    ASSERT_TRUE(field);
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_End);
+    QTest::keyClicks(field, u"xyz"_s);
+    editor.settle();
+    EXPECT_EQ(editor.field(0), field);
+    EXPECT_EQ(editor.manager.quotes.get()[0], u"Quote 0xyz"_s);
+
+    editor.view->listView()->scrollToBottom();
+    editor.settle();
+    EXPECT_TRUE(editor.field(99'999));
+    EXPECT_EQ(editor.field(99'999)->text(), u"Quote 99999"_s);
+    EXPECT_LT(editor.openRows(), 45) << "rows out of view are let go, but the one being typed in";
+    EXPECT_EQ(editor.field(0), field);
+}

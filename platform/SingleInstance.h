@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+
+#include <memory>
+
+class QLocalServer;
+
+// One running program per user. The first process to claim the lock listens on a local socket;
+// a later one asks it to come forward and then leaves. A lock left by a process that is gone
+// (a crash, a kill) does not count.
+class SingleInstance : public QObject {
+    Q_OBJECT
+
+public:
+    // The lock and the socket live in the folder, which should be the user's own (the runtime
+    // folder, $XDG_RUNTIME_DIR).
+    explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // True when this process is the one to run. Otherwise the running one has been asked to
+    // show itself (activationRequested there), and this process should end.
+    bool claim();
+
+Q_SIGNALS:
+    void activationRequested();
+
+private:
+    bool askRunningInstance();
+
+    QString lockPath;
+    QString socketPath;
+    QLockFile lock;
+    QLocalServer* server = nullptr;
+};

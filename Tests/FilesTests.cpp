@@ -48,6 +48,23 @@ TEST(Files, WriteKeepsPermissionsAndSymbolicLinks) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
+TEST(Files, ADanglingLinkGetsItsTargetAndALoopOfLinksFails) {
+    QTemporaryDir folder;
+    const QString link = folder.filePath(u"quotes.json"_s);
+    ASSERT_TRUE(QFile::link(folder.filePath(u"target.json"_s), link));
+    QString error;
+    ASSERT_TRUE(Files::writeAtomically(link, "made", &error)) << error.toStdString();
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(readBytes(folder.filePath(u"target.json"_s)), "made");
+
+    const QString a = folder.filePath(u"a"_s);
+    const QString b = folder.filePath(u"b"_s);
+    ASSERT_TRUE(QFile::link(b, a));
+    ASSERT_TRUE(QFile::link(a, b));
+    EXPECT_FALSE(Files::writeAtomically(a, "x", &error));
+    EXPECT_TRUE(QFileInfo(a).isSymLink() && QFileInfo(b).isSymLink());
+}
+
 TEST(Files, WriteIntoAMissingFolderFailsNamingTheFile) {
     QTemporaryDir folder;
     const QString path = folder.filePath(u"gone/quotes.json"_s);

@@ -3,8 +3,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -102,31 +103,89 @@ std::optional<QByteArray> read(const QString& path, QString* error) {
     return bytes;
 }
 
+namespace {
+
+constexpr char temporaryInfix[] = ".saving-";
+
+// The file a path stands for: the end of its chain of symbolic links, which need not exist yet.
+QString finalTarget(const QString& path) {
+    QString target = QFileInfo(path).absoluteFilePath();
+    for (int hop = 0; hop < 40 && QFileInfo(target).isSymLink(); ++hop)
+        target = QFileInfo(target).symLinkTarget();
+    return target;
+}
+
+// Temporary files are named ".<file>.saving-<random>" beside the file: hidden, and not a name
+// anyone gives a file of their own, so that leftovers of a save cut short by a crash or a kill
+// can be recognised and removed by the next save. (QSaveFile's temporary names cannot be told
+// apart from a user's "quotes.json.backup", which is why the write is done by hand.)
+QString temporaryPrefix(const QString& target) {
+    const QFileInfo info(target);
+    return info.absoluteDir().filePath(u"."_s + info.fileName() + QLatin1StringView(temporaryInfix));
+}
+
+void removeLeftoverTemporaries(const QString& target, const QString& current) {
+    const QFileInfo prefix(temporaryPrefix(target));
+    const QDir folder = prefix.absoluteDir();
+    for (const QString& name : folder.entryList({prefix.fileName() + u'*'}, QDir::Files | QDir::Hidden | QDir::System)) {
+        const QString leftover = folder.filePath(name);
+        if (leftover != current)
+            QFile::remove(leftover);
+    }
+}
+
+} // namespace
+
 bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
-    const QString action = u"cannot write"_s;
+    const QString target = finalTarget(path);
+    const QByteArray targetName = QFile::encodeName(target);
+    auto fail = [&](const QString& reason) {
+        *error = describe(u"cannot write"_s, path, reason);
+        return false;
+    };
+    if (QFileInfo(target).isSymLink())
+        return fail(systemError(ELOOP));
+    struct stat existing {};
+    const bool exists = ::stat(targetName.constData(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode))
+        return fail(u"it is a folder, not a file"_s);
     // The rename below would replace a read-only file without asking; keep the owner's wish.
-    if (QFileInfo(path).isFile() && ::access(QFile::encodeName(path).constData(), W_OK) != 0) {
-        *error = describe(action, path, systemError(errno));
-        return false;
+    if (exists && ::access(targetName.constData(), W_OK) != 0)
+        return fail(systemError(errno));
+
+    // Made with the mode 0666, which the umask trims, like any new file of the user's.
+    QString temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = temporaryPrefix(target) +
+                    QString::number(QRandomGenerator::global()->generate64(), 36);
+        fd = ::open(QFile::encodeName(temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return fail(systemError(errno));
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = describe(action, path, file.errorString());
-        return false;
+    if (fd < 0)
+        return fail(systemError(EEXIST));
+    Descriptor file(fd);
+    const QByteArray temporaryName = QFile::encodeName(temporary);
+    auto discard = [&](int reason) {
+        ::unlink(temporaryName.constData());
+        return fail(systemError(reason));
+    };
+    if (exists) {
+        // The new file takes the place of the old one with its permissions (and its owner, when
+        // allowed: root saving a user's file).
+        if (::fchmod(fd, existing.st_mode & 07777) != 0)
+            return discard(errno);
+        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 && errno != EPERM)
+            return discard(errno);
     }
-    // QSaveFile syncs before its rename but ignores a failed sync; do it here and report it.
-    if (!writeAll(file.handle(), bytes) || ::fsync(file.handle()) != 0) {
-        *error = describe(action, path, systemError(errno));
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = describe(action, path, file.errorString());
-        return false;
-    }
+    if (!writeAll(fd, bytes) || ::fsync(fd) != 0)
+        return discard(errno);
+    if (::rename(temporaryName.constData(), targetName.constData()) != 0)
+        return discard(errno);
+    removeLeftoverTemporaries(target, temporary);
     // The rename is durable only once the folder that holds the file is flushed.
-    return syncFolderOf(QFileInfo(path).canonicalFilePath(), error);
+    return syncFolderOf(target, error);
 }
 
 std::optional<QString> keepCopyBeside(const QString& path, const QString& stem, QString* error) {

@@ -21,7 +21,8 @@ std::optional<QByteArray> read(const QString& path, QString* error);
 // old content or the new one, never a cut-off file: the bytes go to a temporary file in the
 // same folder, which is flushed to disk, renamed over the file and followed by a flush of the
 // folder. A symbolic link stays a link and its target is replaced; an existing file keeps its
-// permissions. A file that its owner may not write is not replaced.
+// permissions. A file that its owner may not write is not replaced. Temporary files that an
+// interrupted earlier save left beside the file are removed once a save has succeeded.
 bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error);
 
 // Gives the file's current content a new name beside it, "<path>.<stem>-<yyyyMMdd-HHmmss>",

@@ -34,28 +34,38 @@ QString prepareQuotesFolder(const QString& homeFolder) {
 QuoteManager::QuoteManager(const QString& homeFolder)
     : quotesFileURL(QDir(prepareQuotesFolder(homeFolder)).filePath(u"quotes.json"_s)) {}
 
+std::optional<QStringList> QuoteManager::listFromFile(QByteArrayView bytes, QString* error) {
+    auto content = QuotesDocument::decode(bytes, error);
+    if (!content)
+        return QStringList{loadErrorPlaceholder};
+    if (!content->hasQuotes)
+        return std::nullopt;
+    if (content->quotes.isEmpty())
+        return QStringList{noQuotesPlaceholder};
+    return std::move(content->quotes);
+}
+
 void QuoteManager::loadQuotes() {
     if (!Files::exists(quotesFileURL))
         createDefaultQuotes();
 
     QString error;
-    std::optional<QuotesDocument::Content> content;
+    std::optional<QStringList> list;
     if (const auto bytes = Files::read(quotesFileURL, &error)) {
-        content = QuotesDocument::decode(*bytes, &error);
-        if (!content)
+        list = listFromFile(*bytes, &error);
+        if (!error.isEmpty())
             error = u"%1 cannot be loaded: %2"_s.arg(QDir::toNativeSeparators(quotesFileURL), error);
+    } else {
+        list = QStringList{loadErrorPlaceholder};
     }
-    if (!content) {
+    if (!error.isEmpty()) {
         printLine(u"Failed to load quotes: "_s + error);
         keepFailedFileBeforeSave = QFileInfo(quotesFileURL).isFile();
-        deliver({loadErrorPlaceholder});
-        return;
+    } else {
+        keepFailedFileBeforeSave = false;
     }
-    keepFailedFileBeforeSave = false;
-    if (!content->hasQuotes)
-        return;
-    deliver(content->quotes.isEmpty() ? QStringList{noQuotesPlaceholder}
-                                      : std::move(content->quotes));
+    if (list)
+        deliver(std::move(*list));
 }
 
 void QuoteManager::saveQuotes() {

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 // The quote list in memory and the quotes file ~/.config/Sayvane/quotes.json, the only code
 // that reads or writes it. File work happens at once on the calling (main) thread; the loaded
@@ -36,6 +37,11 @@ public:
     // Writes the list as it stands now. After a successful write, onQuotesChanged runs once,
     // later on the main queue; a failure prints one line and changes nothing.
     void saveQuotes();
+
+    // What a load makes of the file's bytes: the list it assigns (the file's quotes, or a
+    // placeholder), or nothing for a valid document without "quotes". A document that cannot be
+    // decoded gives the load-error placeholder and a description in error.
+    static std::optional<QStringList> listFromFile(QByteArrayView bytes, QString* error);
 
 private:
     void createDefaultQuotes();

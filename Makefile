@@ -1,11 +1,15 @@
 # The two commands of the README, and a few more for developers.
 #   make run    installs what is missing, builds and starts Sayvane
-#   make test   the same set-up, then every test: the normal build, the AddressSanitizer and
-#               UndefinedBehaviorSanitizer build, and the further checks listed in the README
+#   make test   the same set-up, then every test: the sanitizer builds, a short fuzzer run
+#               and the normal build (see scripts/test.sh)
+#   make bench  the performance record (docs/PERFORMANCE.md)
+#   make fuzz   the quotes-file fuzzer for FUZZ_SECONDS (600 by default)
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-build test-asan bench format clean
+FUZZ_SECONDS ?= 600
+
+.PHONY: all deps build run test bench fuzz format clean
 
 all: build
 
@@ -23,7 +27,10 @@ test: deps
 	./scripts/test.sh
 
 bench: build
-	./build/Benchmarks/sayvane_benchmarks
+	./scripts/bench.sh
+
+fuzz: deps
+	./scripts/fuzz.sh $(FUZZ_SECONDS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -48,7 +48,12 @@ void resetDisplay(benchmark::State& state) {
         ticker.controller.resetDisplay();
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(resetDisplay)->Arg(3)->Arg(1000)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(resetDisplay)
+    ->Arg(3)
+    ->Arg(1000)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Unit(benchmark::kMillisecond);
 
 void displayText(benchmark::State& state) {
     const QStringList quotes = sampleQuotes(static_cast<int>(state.range(0)));
@@ -80,11 +85,12 @@ BENCHMARK(drawFrame)->Arg(3)->Arg(1000)->Arg(10'000)->Arg(100'000)->Unit(benchma
 
 namespace {
 void styledText(benchmark::State& state) {
-    const QString text = DisplayController::displayText(sampleQuotes(static_cast<int>(state.range(0))));
+    const QString text =
+        DisplayController::displayText(sampleQuotes(static_cast<int>(state.range(0))));
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPixelSize(14);
     for (auto _ : state)
         benchmark::DoNotOptimize(StyledText(text, font).width());
 }
 BENCHMARK(styledText)->Arg(10'000)->Unit(benchmark::kMillisecond);
-}
+} // namespace

@@ -62,7 +62,9 @@ struct App {
         delegate->applicationDidFinishLaunching();
         runMainQueue();
     }
-    MarqueeView* marquee() const { return delegate->statusItem->button()->findChild<MarqueeView*>(); }
+    MarqueeView* marquee() const {
+        return delegate->statusItem->button()->findChild<MarqueeView*>();
+    }
     QMenu* menu() const { return delegate->statusItem->menu(); }
     QList<QAction*> items() const { return menu()->actions(); }
     QAction* languageItem(const QString& rawValue) const {
@@ -118,10 +120,13 @@ TEST(AppDelegate, TheStatusMenuInEveryLanguage) {
         QStringList titles;
     };
     const Expected expectations[] = {
-        {AppLanguage::english, {u"Edit Quotes..."_s, u"Reload Quotes"_s, u"Launch at Login"_s, u"Language"_s, u"Quit"_s}},
+        {AppLanguage::english,
+         {u"Edit Quotes..."_s, u"Reload Quotes"_s, u"Launch at Login"_s, u"Language"_s, u"Quit"_s}},
         {AppLanguage::vietnamese,
-         {u"Chỉnh sửa trích dẫn..."_s, u"Tải lại"_s, u"Mở lúc đăng nhập"_s, u"Ngôn ngữ"_s, u"Thoát"_s}},
-        {AppLanguage::chinese, {u"编辑引语..."_s, u"重新加载"_s, u"登录时启动"_s, u"语言"_s, u"退出"_s}},
+         {u"Chỉnh sửa trích dẫn..."_s, u"Tải lại"_s, u"Mở lúc đăng nhập"_s, u"Ngôn ngữ"_s,
+          u"Thoát"_s}},
+        {AppLanguage::chinese,
+         {u"编辑引语..."_s, u"重新加载"_s, u"登录时启动"_s, u"语言"_s, u"退出"_s}},
     };
     App app;
     app.launch();
@@ -197,7 +202,8 @@ TEST(AppDelegate, ChoosingTheCheckedLanguageAgainRepeatsEverything) {
     App app;
     app.launch();
     int notices = 0;
-    NotificationCenter::defaultCenter().addObserver(u"LanguageChanged"_s, [&notices] { ++notices; });
+    NotificationCenter::defaultCenter().addObserver(u"LanguageChanged"_s,
+                                                    [&notices] { ++notices; });
     QMenu* before = app.menu();
     app.languageItem(u"en"_s)->trigger();
     runMainQueue();
@@ -210,7 +216,8 @@ TEST(AppDelegate, ItemsWithoutAKnownLanguageChangeNothing) {
     App app;
     app.launch();
     int notices = 0;
-    NotificationCenter::defaultCenter().addObserver(u"LanguageChanged"_s, [&notices] { ++notices; });
+    NotificationCenter::defaultCenter().addObserver(u"LanguageChanged"_s,
+                                                    [&notices] { ++notices; });
     QMenu* before = app.menu();
     QAction noData;
     QAction number;
@@ -295,14 +302,17 @@ TEST(AppDelegate, TheEditMenuActsOnTheFocusedField) {
     ASSERT_TRUE(edit);
     const QList<QAction*> commands = edit->actions();
     ASSERT_EQ(commands.size(), 7);
-    const QStringList titles = {u"Undo"_s, u"Redo"_s, u""_s, u"Cut"_s, u"Copy"_s, u"Paste"_s, u"Select All"_s};
-    const QStringList keys = {u"Ctrl+Z"_s, u"Ctrl+Shift+Z"_s, u""_s, u"Ctrl+X"_s, u"Ctrl+C"_s, u"Ctrl+V"_s, u"Ctrl+A"_s};
+    const QStringList titles = {u"Undo"_s, u"Redo"_s,  u""_s,          u"Cut"_s,
+                                u"Copy"_s, u"Paste"_s, u"Select All"_s};
+    const QStringList keys = {u"Ctrl+Z"_s, u"Ctrl+Shift+Z"_s, u""_s,      u"Ctrl+X"_s,
+                              u"Ctrl+C"_s, u"Ctrl+V"_s,       u"Ctrl+A"_s};
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(commands[i]->text(), titles[i]);
         EXPECT_EQ(commands[i]->shortcut(), QKeySequence(keys[i]));
     }
     EXPECT_TRUE(commands[2]->isSeparator());
-    EXPECT_EQ(window->findChild<QMenuBar*>()->actions().size(), 1) << "the window shows the Edit menu";
+    EXPECT_EQ(window->findChild<QMenuBar*>()->actions().size(), 1)
+        << "the window shows the Edit menu";
 
     QLineEdit* field = app.editor()->newQuoteField();
     field->setFocus();
@@ -332,7 +342,8 @@ TEST(AppDelegate, LaunchAtLoginFollowsTheServiceAndTheCallsSuccess) {
     {
         CapturedStdout out;
         item->trigger();
-        EXPECT_EQ(out.lines(), QStringList{u"Failed to toggle launch at login: the service said no"_s});
+        EXPECT_EQ(out.lines(),
+                  QStringList{u"Failed to toggle launch at login: the service said no"_s});
     }
     EXPECT_TRUE(item->isChecked());
     EXPECT_EQ(app.loginItems->unregisters, 1);
@@ -351,7 +362,8 @@ TEST(AppDelegate, LaunchAtLoginFollowsTheServiceAndTheCallsSuccess) {
 
 TEST(AppDelegate, AnythingButEnabledIsOffAndChoosingItRegisters) {
     for (const LoginItemStatus status :
-         {LoginItemStatus::notRegistered, LoginItemStatus::requiresApproval, LoginItemStatus::notFound}) {
+         {LoginItemStatus::notRegistered, LoginItemStatus::requiresApproval,
+          LoginItemStatus::notFound}) {
         App app;
         app.loginItems->currentStatus = status;
         app.loginItems->succeed = false;

@@ -22,8 +22,9 @@ std::optional<QStringList> emojisIn(const QString& text, const QStringList& quot
         if (text.mid(at, quote.size()) != quote || text.mid(at + quote.size(), 2) != u"  "_s)
             return std::nullopt;
         at += quote.size() + 2;
-        const auto emoji = std::find_if(DisplayController::emojis.begin(), DisplayController::emojis.end(),
-                                        [&](const QString& e) { return text.mid(at, e.size()) == e; });
+        const auto emoji =
+            std::find_if(DisplayController::emojis.begin(), DisplayController::emojis.end(),
+                         [&](const QString& e) { return text.mid(at, e.size()) == e; });
         if (emoji == DisplayController::emojis.end())
             return std::nullopt;
         at += emoji->size();
@@ -54,18 +55,21 @@ struct Ticker {
 
 TEST(DisplayController, TheFifteenEmojisByCodePoint) {
     const std::vector<std::vector<char32_t>> codePoints = {
-        {0x1F31F}, {0x1F680}, {0x1F4A1}, {0x2728},  {0x1F525}, {0x1F33F},         {0x1F34E}, {0x1F308},
-        {0x2600, 0xFE0F}, {0x1F319}, {0x26A1, 0xFE0F}, {0x1F48E}, {0x1F3AF}, {0x1F3A8}, {0x1F9E9},
+        {0x1F31F},        {0x1F680}, {0x1F4A1}, {0x2728},         {0x1F525},
+        {0x1F33F},        {0x1F34E}, {0x1F308}, {0x2600, 0xFE0F}, {0x1F319},
+        {0x26A1, 0xFE0F}, {0x1F48E}, {0x1F3AF}, {0x1F3A8},        {0x1F9E9},
     };
     ASSERT_EQ(DisplayController::emojis.size(), codePoints.size());
     for (size_t i = 0; i < codePoints.size(); ++i) {
         const QList<uint> actual = DisplayController::emojis[i].toUcs4();
-        EXPECT_EQ(std::vector<char32_t>(actual.begin(), actual.end()), codePoints[i]) << "entry " << i;
+        EXPECT_EQ(std::vector<char32_t>(actual.begin(), actual.end()), codePoints[i])
+            << "entry " << i;
     }
 }
 
 TEST(DisplayController, EveryQuoteIsFollowedByTwoSpacesAnEmojiAndTwoSpaces) {
-    const QStringList quotes = {u"A"_s, u"B"_s, u""_s, u"  padded  "_s, u"Tiếng Việt 中文"_s, u"A"_s};
+    const QStringList quotes = {u"A"_s, u"B"_s, u""_s, u"  padded  "_s, u"Tiếng Việt 中文"_s,
+                                u"A"_s};
     const QString text = DisplayController::displayText(quotes);
     const auto emojis = emojisIn(text, quotes);
     ASSERT_TRUE(emojis) << text.toStdString();

@@ -5,8 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
-#include <QThread>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -17,9 +17,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QStringList keys = {u"Loading"_s,    u"NoQuotes"_s, u"EditQuotes"_s,  u"ReloadQuotes"_s,
-                          u"LaunchAtLogin"_s, u"Quit"_s,  u"Language"_s,    u"Quote"_s,
-                          u"AddNewQuote"_s, u"Add"_s,     u"EditQuotesTitle"_s};
+const QStringList keys = {u"Loading"_s,       u"NoQuotes"_s, u"EditQuotes"_s,     u"ReloadQuotes"_s,
+                          u"LaunchAtLogin"_s, u"Quit"_s,     u"Language"_s,       u"Quote"_s,
+                          u"AddNewQuote"_s,   u"Add"_s,      u"EditQuotesTitle"_s};
 
 std::unique_ptr<QSettings> settingsAt(const QString& path) {
     return std::make_unique<QSettings>(path, QSettings::IniFormat);
@@ -54,11 +54,15 @@ TEST(StringTables, EveryKeyHasItsOwnTextInEveryLanguage) {
         }
         EXPECT_EQ(texts.size(), static_cast<size_t>(keys.size()));
     }
-    EXPECT_EQ(localizedString(AppLanguage::vietnamese, u"Quote"_s).toUtf8(), "Tr\xC3\xAD" "ch d\xE1\xBA\xAB" "n");
+    EXPECT_EQ(localizedString(AppLanguage::vietnamese, u"Quote"_s).toUtf8(), "Tr\xC3\xAD"
+                                                                             "ch d\xE1\xBA\xAB"
+                                                                             "n");
     EXPECT_EQ(localizedString(AppLanguage::chinese, u"EditQuotesTitle"_s).toUtf8(),
               "\xE7\xBC\x96\xE8\xBE\x91\xE5\xBC\x95\xE8\xAF\xAD");
     EXPECT_EQ(localizedString(AppLanguage::english, u"AddNewQuote"_s), u"Add new quote..."_s);
-    EXPECT_EQ(localizedString(AppLanguage::vietnamese, u"Loading"_s).toUtf8(), "\xC4\x90" "ang t\xE1\xBA\xA3i...");
+    EXPECT_EQ(localizedString(AppLanguage::vietnamese, u"Loading"_s).toUtf8(),
+              "\xC4\x90"
+              "ang t\xE1\xBA\xA3i...");
     EXPECT_EQ(localizedString(AppLanguage::chinese, u"NoQuotes"_s), u"没有引语"_s);
 }
 
@@ -86,7 +90,8 @@ TEST(LocalizationManager, AStoredChoiceIsTakenWithoutAnyEffect) {
     settingsAt(path)->setValue(u"AppLanguage"_s, u"zh"_s);
     const QByteArray before = readBytes(path);
     int notices = 0;
-    NotificationCenter::defaultCenter().addObserver(u"LanguageChanged"_s, [&notices] { ++notices; });
+    NotificationCenter::defaultCenter().addObserver(u"LanguageChanged"_s,
+                                                    [&notices] { ++notices; });
 
     LocalizationManager manager(settingsAt(path));
     runMainQueue();
@@ -115,12 +120,14 @@ TEST(LocalizationManager, AnAssignmentSignalsStoresWritesAndPostsInThatOrder) {
     LocalizationManager manager(settingsAt(path));
     std::vector<std::string> log;
     QObject::connect(&manager, &ObservableObject::objectWillChange, [&] {
-        log.push_back("signal, current " + AppLanguages::rawValue(manager.currentLanguage).toStdString() +
-                      ", stored " + settingsAt(path)->value(u"AppLanguage"_s).toString().toStdString());
+        log.push_back("signal, current " +
+                      AppLanguages::rawValue(manager.currentLanguage).toStdString() + ", stored " +
+                      settingsAt(path)->value(u"AppLanguage"_s).toString().toStdString());
     });
     NotificationCenter::defaultCenter().addObserver(u"LanguageChanged"_s, [&] {
-        log.push_back("notice, current " + AppLanguages::rawValue(manager.currentLanguage).toStdString() +
-                      ", stored " + settingsAt(path)->value(u"AppLanguage"_s).toString().toStdString() +
+        log.push_back("notice, current " +
+                      AppLanguages::rawValue(manager.currentLanguage).toStdString() + ", stored " +
+                      settingsAt(path)->value(u"AppLanguage"_s).toString().toStdString() +
                       ", quit " + manager.localizedString(u"Quit"_s).toStdString());
     });
 

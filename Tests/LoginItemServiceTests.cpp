@@ -23,7 +23,8 @@ struct Autostart {
 
     Autostart() {
         writeBytes(program, "#!/bin/sh\n");
-        QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ExeOwner);
     }
     QByteArray entry() const { return readBytes(service.entryPath()); }
 };
@@ -40,7 +41,8 @@ TEST(XdgAutostart, RegisterWritesAnEntryThatStartsThisProgram) {
     const QByteArray entry = a.entry();
     EXPECT_TRUE(entry.startsWith("[Desktop Entry]\n"));
     EXPECT_TRUE(entry.contains("Type=Application\n"));
-    EXPECT_TRUE(entry.contains(QByteArray("Exec=" + XdgAutostartService::execValue(a.program).toUtf8() + "\n")));
+    EXPECT_TRUE(entry.contains(
+        QByteArray("Exec=" + XdgAutostartService::execValue(a.program).toUtf8() + "\n")));
 
     const QString validate = QStandardPaths::findExecutable(u"desktop-file-validate"_s);
     if (!validate.isEmpty()) {
@@ -57,21 +59,25 @@ TEST(XdgAutostart, RegisterWritesAnEntryThatStartsThisProgram) {
 
 TEST(XdgAutostart, TheExecValueIsQuotedForADesktopEntry) {
     EXPECT_EQ(XdgAutostartService::execValue(u"/usr/bin/sayvane"_s), u"\"/usr/bin/sayvane\""_s);
-    EXPECT_EQ(XdgAutostartService::execValue(u"/opt/my app/say$vane"_s), u"\"/opt/my app/say\\\\$vane\""_s);
+    EXPECT_EQ(XdgAutostartService::execValue(u"/opt/my app/say$vane"_s),
+              u"\"/opt/my app/say\\\\$vane\""_s);
     EXPECT_EQ(XdgAutostartService::execValue(u"/a\"b`c"_s), u"\"/a\\\\\"b\\\\`c\""_s);
     EXPECT_EQ(XdgAutostartService::execValue(u"/a\\b"_s), u"\"/a\\\\\\\\b\""_s);
     EXPECT_EQ(XdgAutostartService::execValue(u"/100%/x"_s), u"\"/100%%/x\""_s);
 }
 
 TEST(XdgAutostart, AnEntrySwitchedOffByTheDesktopAwaitsApproval) {
-    for (const QByteArray& off : {QByteArray("Hidden=true"), QByteArray("X-GNOME-Autostart-enabled=false"),
-                                  QByteArray("Hidden = True")}) {
+    for (const QByteArray& off :
+         {QByteArray("Hidden=true"), QByteArray("X-GNOME-Autostart-enabled=false"),
+          QByteArray("Hidden = True")}) {
         Autostart a;
-        writeBytes(a.service.entryPath(), "[Desktop Entry]\nType=Application\nExec=x\n" + off + "\n");
+        writeBytes(a.service.entryPath(),
+                   "[Desktop Entry]\nType=Application\nExec=x\n" + off + "\n");
         EXPECT_EQ(a.service.status(), LoginItemStatus::requiresApproval) << off.toStdString();
     }
     Autostart a;
-    writeBytes(a.service.entryPath(), "[Desktop Entry]\nExec=x\n[Desktop Action other]\nHidden=true\n");
+    writeBytes(a.service.entryPath(),
+               "[Desktop Entry]\nExec=x\n[Desktop Action other]\nHidden=true\n");
     EXPECT_EQ(a.service.status(), LoginItemStatus::enabled) << "only the main group counts";
 }
 
@@ -99,7 +105,10 @@ TEST(XdgAutostart, FailuresSayWhatWentWrong) {
         const bool removed = a.service.unregisterApp(&unregisterError);
         QFile::remove(a.service.entryPath());
         const bool made = a.service.registerApp(&registerError);
-        return !removed && unregisterError.contains(a.service.entryPath()) && !made && !registerError.isEmpty() ? 0 : 1;
+        return !removed && unregisterError.contains(a.service.entryPath()) && !made &&
+                       !registerError.isEmpty()
+                   ? 0
+                   : 1;
     });
     for (const QString& folder : {a.folder.path(), a.folder.filePath(u"config"_s), a.autostart})
         ::chmod(QFile::encodeName(folder).constData(), 0755);
@@ -118,6 +127,7 @@ TEST(XdgAutostart, ThisProgramsServiceFollowsXdgConfigHomeAndAppImage) {
     qputenv("XDG_CONFIG_HOME", "relative/ignored");
     service = XdgAutostartService::forThisProgram();
     EXPECT_EQ(service->entryPath(), QDir::homePath() + u"/.config/autostart/sayvane.desktop"_s);
-    EXPECT_EQ(service->status(), LoginItemStatus::notRegistered) << "the test program itself is found";
+    EXPECT_EQ(service->status(), LoginItemStatus::notRegistered)
+        << "the test program itself is found";
     qunsetenv("XDG_CONFIG_HOME");
 }

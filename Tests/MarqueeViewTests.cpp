@@ -23,7 +23,8 @@ struct Marquee {
     std::unique_ptr<MarqueeView> view;
 
     explicit Marquee(const QString& text = {}) {
-        view = std::make_unique<MarqueeView>(QRect(0, 0, viewWidth, viewHeight), nullptr, manual.timing());
+        view = std::make_unique<MarqueeView>(QRect(0, 0, viewWidth, viewHeight), nullptr,
+                                             manual.timing());
         QPalette palette = view->palette();
         palette.setColor(QPalette::WindowText, Qt::red);
         view->setPalette(palette);
@@ -46,7 +47,9 @@ struct Marquee {
     QImage picture() { return view->grab().toImage().convertToFormat(QImage::Format_ARGB32); }
 };
 
-bool isText(QRgb pixel) { return qAlpha(pixel) >= 128 && qRed(pixel) >= 128 && qGreen(pixel) < 100; }
+bool isText(QRgb pixel) {
+    return qAlpha(pixel) >= 128 && qRed(pixel) >= 128 && qGreen(pixel) < 100;
+}
 // Anything drawn over the window background that a grab puts under a top-level widget.
 bool isInk(QRgb pixel) {
     static const QRgb background = QWidget().palette().color(QPalette::Window).rgba();
@@ -83,8 +86,8 @@ bool blank(const QImage& image, int fromColumn = 0) {
     for (int dx = 0; dx < width; ++dx) {
         for (int y = 0; y < a.height(); ++y) {
             if (isText(a.pixel(ax + dx, y)) != isText(b.pixel(bx + dx, y)))
-                return ::testing::AssertionFailure()
-                       << "text differs at column " << ax + dx << " against " << bx + dx << ", row " << y;
+                return ::testing::AssertionFailure() << "text differs at column " << ax + dx
+                                                     << " against " << bx + dx << ", row " << y;
         }
     }
     return ::testing::AssertionSuccess();
@@ -140,7 +143,8 @@ TEST(MarqueeView, ANewTextStandsAtTheLeftEdgeVerticallyCentred) {
             bottom = std::max(bottom, y);
         }
     }
-    EXPECT_LE(std::abs(top - (viewHeight - 1 - bottom)), 2) << "block from row " << top << " to " << bottom;
+    EXPECT_LE(std::abs(top - (viewHeight - 1 - bottom)), 2)
+        << "block from row " << top << " to " << bottom;
 }
 
 TEST(MarqueeView, TicksWorthOneSecondMoveTheText45PixelsLeft) {
@@ -186,7 +190,8 @@ TEST(MarqueeView, ANarrowTextIsDrawnOnceAtOffsetZeroAndAtMostTwiceWhileMoving) {
         EXPECT_TRUE(inFirst || inSecond) << "text at column " << column;
     }
     EXPECT_EQ(columns.front(), 0) << "the rest of the first copy";
-    EXPECT_TRUE(std::find(columns.begin(), columns.end(), static_cast<int>(offset + width) + 1) != columns.end())
+    EXPECT_TRUE(std::find(columns.begin(), columns.end(), static_cast<int>(offset + width) + 1) !=
+                columns.end())
         << "the second copy";
     EXPECT_TRUE(blank(marquee.picture(), static_cast<int>(std::ceil(offset + width + blocks)) + 4))
         << "no third copy";
@@ -318,7 +323,8 @@ TEST(MarqueeView, ARealDisplayLinkScrollsAndStopsBeforeTheViewGoes) {
                              return std::make_unique<ThreadDisplayLink>([] { return 240.0; });
                          }};
     for (int round = 0; round < 5; ++round) {
-        auto view = std::make_unique<MarqueeView>(QRect(0, 0, viewWidth, viewHeight), nullptr, timing);
+        auto view =
+            std::make_unique<MarqueeView>(QRect(0, 0, viewWidth, viewHeight), nullptr, timing);
         view->setText(blocks(60));
         view->start();
         ASSERT_TRUE(QTest::qWaitFor([&] { return view->currentOffset() < 0; }, 2000));
@@ -334,7 +340,8 @@ TEST(MarqueeView, ARealDisplayLinkScrollsAndStopsBeforeTheViewGoes) {
 }
 
 TEST(MarqueeView, NoDisplayLinkMeansTheTextStandsStill) {
-    MarqueeView view(QRect(0, 0, viewWidth, viewHeight), nullptr, MarqueeTiming{MediaClock::system(), nullptr});
+    MarqueeView view(QRect(0, 0, viewWidth, viewHeight), nullptr,
+                     MarqueeTiming{MediaClock::system(), nullptr});
     view.setText(blocks(60));
     view.start();
     EXPECT_FALSE(view.isRunning());

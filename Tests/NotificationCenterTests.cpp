@@ -38,7 +38,8 @@ TEST(NotificationCenter, NamesMatchExactly) {
 TEST(NotificationCenter, APostingFromAnotherThreadIsDeliveredOnTheMainThread) {
     NotificationCenter center;
     QThread* deliveredOn = nullptr;
-    center.addObserver(QStringLiteral("Ping"), [&deliveredOn] { deliveredOn = QThread::currentThread(); });
+    center.addObserver(QStringLiteral("Ping"),
+                       [&deliveredOn] { deliveredOn = QThread::currentThread(); });
     std::thread poster([&center] { center.post(QStringLiteral("Ping")); });
     poster.join();
     runMainQueue();

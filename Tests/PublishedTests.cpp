@@ -72,11 +72,11 @@ TEST(Published, PositionsOutsideTheListChangeNothingAndSendNothing) {
 TEST(Published, DidSetRunsAfterEachStoreWithTheNewValue) {
     ObservableObject owner;
     std::vector<std::string> log;
-    Published<int> value(&owner, 0, [&log](const int& now) {
-        log.push_back("did set " + std::to_string(now));
+    Published<int> value(
+        &owner, 0, [&log](const int& now) { log.push_back("did set " + std::to_string(now)); });
+    QObject::connect(&owner, &ObservableObject::objectWillChange, [&log, &value] {
+        log.push_back("will change from " + std::to_string(value.get()));
     });
-    QObject::connect(&owner, &ObservableObject::objectWillChange,
-                     [&log, &value] { log.push_back("will change from " + std::to_string(value.get())); });
     value = 5;
     value = 5;
     EXPECT_EQ(log, (std::vector<std::string>{"will change from 0", "did set 5",

@@ -41,7 +41,8 @@ std::optional<QStringList> decodedFile(const QString& path) {
 
 QStringList leftoverTemporaries(const QString& folder) {
     QStringList left;
-    for (const QString& name : QDir(folder).entryList({u".quotes.json.saving-*"_s}, QDir::Files | QDir::Hidden))
+    for (const QString& name :
+         QDir(folder).entryList({u".quotes.json.saving-*"_s}, QDir::Files | QDir::Hidden))
         left << name;
     return left;
 }
@@ -49,20 +50,33 @@ QStringList leftoverTemporaries(const QString& folder) {
 // Random text of every kind a quote may hold, as valid Unicode.
 QString randomText(std::mt19937& random) {
     static const std::vector<char32_t> special = {
-        0x00, 0x01, 0x08, 0x09, 0x0A, 0x0C, 0x0D, 0x1F, 0x7F, u'"', u'\\', u'/', 0x85, 0xA0,
-        0x2028, 0x2029, 0xFEFF, 0xFFFD, 0xFFFF, 0x1F31F, 0x2600, 0xFE0F, 0x200D, 0x10FFFF};
+        0x00,   0x01,   0x08,   0x09,    0x0A,   0x0C,   0x0D,   0x1F,
+        0x7F,   u'"',   u'\\',  u'/',    0x85,   0xA0,   0x2028, 0x2029,
+        0xFEFF, 0xFFFD, 0xFFFF, 0x1F31F, 0x2600, 0xFE0F, 0x200D, 0x10FFFF};
     std::uniform_int_distribution<int> length(0, 40);
     std::uniform_int_distribution<int> kind(0, 5);
     QString text;
     for (int n = length(random); n > 0; --n) {
         char32_t c = 0;
         switch (kind(random)) {
-        case 0: c = std::uniform_int_distribution<char32_t>(0x20, 0x7E)(random); break;
-        case 1: c = special[std::uniform_int_distribution<size_t>(0, special.size() - 1)(random)]; break;
-        case 2: c = std::uniform_int_distribution<char32_t>(0x80, 0x7FF)(random); break;
-        case 3: c = std::uniform_int_distribution<char32_t>(0x4E00, 0x9FFF)(random); break;
-        case 4: c = std::uniform_int_distribution<char32_t>(0x10000, 0x10FFFF)(random); break;
-        default: c = std::uniform_int_distribution<char32_t>(0x800, 0xD7FF)(random); break;
+        case 0:
+            c = std::uniform_int_distribution<char32_t>(0x20, 0x7E)(random);
+            break;
+        case 1:
+            c = special[std::uniform_int_distribution<size_t>(0, special.size() - 1)(random)];
+            break;
+        case 2:
+            c = std::uniform_int_distribution<char32_t>(0x80, 0x7FF)(random);
+            break;
+        case 3:
+            c = std::uniform_int_distribution<char32_t>(0x4E00, 0x9FFF)(random);
+            break;
+        case 4:
+            c = std::uniform_int_distribution<char32_t>(0x10000, 0x10FFFF)(random);
+            break;
+        default:
+            c = std::uniform_int_distribution<char32_t>(0x800, 0xD7FF)(random);
+            break;
         }
         text += QString::fromUcs4(&c, 1);
     }
@@ -86,7 +100,8 @@ TEST(QuoteManagerFaults, SaveThenLoadGivesBackAnyList) {
         manager.loadQuotes();
         runMainQueue();
         ASSERT_TRUE(out.text().isEmpty()) << out.text().toStdString();
-        const QStringList expected = list.isEmpty() ? QStringList{QuoteManager::noQuotesPlaceholder} : list;
+        const QStringList expected =
+            list.isEmpty() ? QStringList{QuoteManager::noQuotesPlaceholder} : list;
         ASSERT_EQ(manager.quotes.get(), expected) << "round " << round;
     }
 }
@@ -124,19 +139,22 @@ TEST(QuoteManagerFaults, AKillDuringASaveLeavesTheOldListOrTheNewOneNeverACutOff
         const auto list = decodedFile(home.quotesFile());
         ASSERT_TRUE(list) << "after kill " << kill << " the file does not decode";
         const int size = static_cast<int>(list->size());
-        ASSERT_EQ(*list, listOfSize(size)) << "after kill " << kill << " the list is not one that was saved";
+        ASSERT_EQ(*list, listOfSize(size))
+            << "after kill " << kill << " the list is not one that was saved";
         ASSERT_GE(size, lastSize) << "the file went back to an older list";
         lastSize = size;
         if (!leftoverTemporaries(home.quotesFolder()).isEmpty())
             ++killsInTheMiddle;
     }
-    EXPECT_GT(killsInTheMiddle, 0) << "no kill landed in the middle of a save; the test proved little";
+    EXPECT_GT(killsInTheMiddle, 0)
+        << "no kill landed in the middle of a save; the test proved little";
     EXPECT_GT(lastSize, 1);
 
     QuoteManager manager(home.path());
     manager.quotes = listOfSize(3);
     manager.saveQuotes();
-    EXPECT_EQ(leftoverTemporaries(home.quotesFolder()), QStringList{}) << "the next save clears them away";
+    EXPECT_EQ(leftoverTemporaries(home.quotesFolder()), QStringList{})
+        << "the next save clears them away";
     EXPECT_EQ(decodedFile(home.quotesFile()), listOfSize(3));
 }
 
@@ -150,9 +168,11 @@ TEST(QuoteManagerFaults, LeftoversAreRemovedButCopiesOfBrokenFilesStay) {
                                 u"quotes.json.AbC123"_s, u".other.json.saving-1x2y3z"_s})
         writeBytes(home.quotesFolder() + u'/' + name, "x");
     manager.saveQuotes();
-    const QStringList names = QDir(home.quotesFolder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    EXPECT_EQ(names, (QStringList{u".other.json.saving-1x2y3z"_s, u"quotes.json"_s, u"quotes.json.AbC123"_s,
-                                  u"quotes.json.backup"_s, u"quotes.json.broken-20261208-171300"_s}));
+    const QStringList names =
+        QDir(home.quotesFolder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    EXPECT_EQ(names, (QStringList{u".other.json.saving-1x2y3z"_s, u"quotes.json"_s,
+                                  u"quotes.json.AbC123"_s, u"quotes.json.backup"_s,
+                                  u"quotes.json.broken-20261208-171300"_s}));
 }
 
 TEST(QuoteManagerFaults, AFullDiskFailsTheSaveAndLeavesFileAndListAsTheyWere) {

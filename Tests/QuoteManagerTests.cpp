@@ -109,7 +109,8 @@ TEST(QuoteManager, AFolderDeletedWhileRunningMakesLoadAndSaveFail) {
     f.load();
     ASSERT_TRUE(QDir(f.home.quotesFolder()).removeRecursively());
     const QStringList loadLines = f.load();
-    EXPECT_TRUE(startsWithEach(loadLines, {couldNotCreate, failedToLoad})) << loadLines.join(u'|').toStdString();
+    EXPECT_TRUE(startsWithEach(loadLines, {couldNotCreate, failedToLoad}))
+        << loadLines.join(u'|').toStdString();
     EXPECT_EQ(f.quotes(), QStringList{QuoteManager::loadErrorPlaceholder});
     EXPECT_EQ(f.callbacks, 2);
     EXPECT_FALSE(QFileInfo::exists(f.home.quotesFolder())) << "loads never make the folder";
@@ -128,7 +129,8 @@ TEST(QuoteManager, AFileWhereTheFolderShouldBe) {
     EXPECT_TRUE(out.text().isEmpty());
     manager.loadQuotes();
     runMainQueue();
-    EXPECT_TRUE(startsWithEach(out.lines(), {couldNotCreate, failedToLoad})) << out.text().toStdString();
+    EXPECT_TRUE(startsWithEach(out.lines(), {couldNotCreate, failedToLoad}))
+        << out.text().toStdString();
     EXPECT_EQ(manager.quotes.get(), QStringList{QuoteManager::loadErrorPlaceholder});
     EXPECT_EQ(readBytes(home.path() + u"/.config/Sayvane"_s), "not a folder");
 }
@@ -187,7 +189,8 @@ TEST(QuoteManager, ADocumentWithoutQuotesChangesNothing) {
         Fixture f;
         f.manager->quotes = {u"kept"_s};
         int signals = 0;
-        QObject::connect(f.manager.get(), &ObservableObject::objectWillChange, [&signals] { ++signals; });
+        QObject::connect(f.manager.get(), &ObservableObject::objectWillChange,
+                         [&signals] { ++signals; });
         f.writeFile(file);
         EXPECT_TRUE(f.load().isEmpty());
         EXPECT_EQ(f.quotes(), QStringList{u"kept"_s});
@@ -231,7 +234,8 @@ TEST(QuoteManager, ALoadAssignsAndSignalsEvenAnEqualList) {
     Fixture f;
     f.load();
     int signals = 0;
-    QObject::connect(f.manager.get(), &ObservableObject::objectWillChange, [&signals] { ++signals; });
+    QObject::connect(f.manager.get(), &ObservableObject::objectWillChange,
+                     [&signals] { ++signals; });
     f.load();
     EXPECT_EQ(signals, 1);
     EXPECT_EQ(f.callbacks, 2);
@@ -322,7 +326,8 @@ TEST(QuoteManager, AFileThatFailedToLoadIsKeptBeforeASaveReplacesIt) {
     f.manager->quotes = {u"fresh"_s};
     const QStringList lines = f.save();
     ASSERT_EQ(lines.size(), 1) << lines.join(u'|').toStdString();
-    const QStringList kept = QDir(f.home.quotesFolder()).entryList({u"quotes.json.broken-*"_s}, QDir::Files);
+    const QStringList kept =
+        QDir(f.home.quotesFolder()).entryList({u"quotes.json.broken-*"_s}, QDir::Files);
     ASSERT_EQ(kept.size(), 1);
     const QString keptPath = f.home.quotesFolder() + u'/' + kept[0];
     EXPECT_TRUE(lines[0].contains(keptPath)) << lines[0].toStdString();
@@ -333,7 +338,8 @@ TEST(QuoteManager, AFileThatFailedToLoadIsKeptBeforeASaveReplacesIt) {
     // Later saves replace the new file without keeping more copies.
     f.manager->quotes.append(u"again"_s);
     EXPECT_TRUE(f.save().isEmpty());
-    EXPECT_EQ(QDir(f.home.quotesFolder()).entryList({u"quotes.json.broken-*"_s}, QDir::Files).size(), 1);
+    EXPECT_EQ(
+        QDir(f.home.quotesFolder()).entryList({u"quotes.json.broken-*"_s}, QDir::Files).size(), 1);
 }
 
 TEST(QuoteManager, NoCopyIsKeptAfterTheFileLoadsAgainOrIsGone) {
@@ -374,7 +380,8 @@ TEST(QuoteManager, AnUnreadableFileIsKeptByteForByte) {
         return 0;
     });
     ASSERT_EQ(result, 0);
-    const QStringList kept = QDir(f.home.quotesFolder()).entryList({u"quotes.json.broken-*"_s}, QDir::Files);
+    const QStringList kept =
+        QDir(f.home.quotesFolder()).entryList({u"quotes.json.broken-*"_s}, QDir::Files);
     ASSERT_EQ(kept.size(), 1) << out.text().toStdString();
     EXPECT_EQ(readBytes(f.home.quotesFolder() + u'/' + kept[0]), R"({"quotes": ["secret"]})");
     EXPECT_TRUE(startsWithEach(out.lines(), {failedToLoad, u"The quotes file"_s}))

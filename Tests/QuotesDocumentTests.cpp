@@ -6,9 +6,22 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Decodes with both readers and checks that they agree: the fast one may only turn down what
+// the strict one turns down too, and where it accepts it must read the same.
 std::optional<QuotesDocument::Content> decode(const QByteArray& bytes, QString* error = nullptr) {
     QString ignored;
-    return QuotesDocument::decode(bytes, error ? error : &ignored);
+    const auto strict = QuotesDocument::decodeStrict(bytes, error ? error : &ignored);
+    const auto fast = QuotesDocument::decodeFast(bytes);
+    EXPECT_FALSE(fast && !strict) << "only the fast reader accepts: "
+                                  << bytes.left(200).toStdString();
+    if (fast && strict) {
+        EXPECT_EQ(fast->hasQuotes, strict->hasQuotes) << bytes.left(200).toStdString();
+        EXPECT_EQ(fast->quotes, strict->quotes) << bytes.left(200).toStdString();
+    }
+    QString combinedError;
+    const auto combined = QuotesDocument::decode(bytes, &combinedError);
+    EXPECT_EQ(combined.has_value(), strict.has_value());
+    return strict;
 }
 
 QString decodeError(const QByteArray& bytes) {
@@ -45,6 +58,17 @@ TEST(QuotesDocument, EveryKindOfTextComesBackUnchanged) {
     ASSERT_TRUE(content);
     EXPECT_TRUE(content->hasQuotes);
     EXPECT_EQ(content->quotes, quotes);
+}
+
+TEST(QuotesDocument, BothReadersTakeAByteOrderMarkAndNulEscapes) {
+    const auto withMark = decode("\xef\xbb\xbf{\"quotes\": [\"a\"]}");
+    ASSERT_TRUE(withMark);
+    EXPECT_EQ(withMark->quotes, QStringList{u"a"_s});
+    const auto nul = decode(R"({"quotes": ["a\u0000b"], "\u0000": []})");
+    ASSERT_TRUE(nul);
+    EXPECT_EQ(nul->quotes, QStringList{QString(u"a\0b"_s)});
+    EXPECT_TRUE(QuotesDocument::decodeFast(
+        QByteArray("{\"quotes\": [\"" + QByteArray(100'000, 'x') + "\"]}")));
 }
 
 TEST(QuotesDocument, ReadsAnyValidFormOfTheModel) {
@@ -125,7 +149,8 @@ TEST(QuotesDocument, DeepNestingFailsQuicklyWithoutRecursion) {
 
 TEST(QuotesDocument, ErrorsSayWhereAndWhat) {
     const QString syntax = decodeError("{\n  \"quotes\": [\n    \"a\" \"b\"\n  ]\n}");
-    EXPECT_TRUE(syntax.contains(u"line 3"_s) && syntax.contains(u"column"_s)) << syntax.toStdString();
+    EXPECT_TRUE(syntax.contains(u"line 3"_s) && syntax.contains(u"column"_s))
+        << syntax.toStdString();
 
     const QString element = decodeError(R"({"quotes": ["a", "b", 7]})");
     EXPECT_TRUE(element.contains(u"item 3"_s) && element.contains(u"\"quotes\""_s) &&

@@ -22,7 +22,8 @@ struct Editor {
     TempHome home;
     QTemporaryDir settingsFolder;
     QuoteManager manager{home.path()};
-    LocalizationManager loc{std::make_unique<QSettings>(settingsFolder.filePath(u"s.conf"_s), QSettings::IniFormat)};
+    LocalizationManager loc{
+        std::make_unique<QSettings>(settingsFolder.filePath(u"s.conf"_s), QSettings::IniFormat)};
     std::unique_ptr<QuotesView> view;
 
     explicit Editor(const QStringList& quotes = {u"One"_s, u"Two"_s, u"Three"_s}) {
@@ -54,7 +55,9 @@ struct Editor {
         const auto content = QuotesDocument::decode(readBytes(home.quotesFile()), &error);
         return content ? content->quotes : QStringList{u"<unreadable>"_s};
     }
-    int openRows() const { return static_cast<int>(view->listView()->viewport()->findChildren<QLineEdit*>().size()); }
+    int openRows() const {
+        return static_cast<int>(view->listView()->viewport()->findChildren<QLineEdit*>().size());
+    }
 };
 
 } // namespace
@@ -77,7 +80,8 @@ TEST(QuotesView, ARowForEveryQuoteInOrder) {
 
 TEST(QuotesView, RowsHaveFourPixelsAboveAndBelow) {
     Editor editor;
-    const QRect row = editor.view->listView()->visualRect(editor.view->listView()->model()->index(1, 0));
+    const QRect row =
+        editor.view->listView()->visualRect(editor.view->listView()->model()->index(1, 0));
     const QRect widget = editor.view->rowWidget(1)->geometry();
     EXPECT_EQ(widget.top() - row.top(), 4);
     EXPECT_EQ(row.bottom() - widget.bottom(), 4);
@@ -89,7 +93,8 @@ TEST(QuotesView, TypingWritesEveryChangeIntoTheListWithoutSavingOrLosingTheField
     field->setFocus();
     field->setCursorPosition(1);
     int changes = 0;
-    QObject::connect(&editor.manager, &ObservableObject::objectWillChange, [&changes] { ++changes; });
+    QObject::connect(&editor.manager, &ObservableObject::objectWillChange,
+                     [&changes] { ++changes; });
 
     QTest::keyClicks(field, u"ab"_s);
     EXPECT_EQ(changes, 2) << "one signalled change per keystroke";
@@ -115,7 +120,8 @@ TEST(QuotesView, ReturnInARowSavesEveryUnsavedEdit) {
     QTest::keyClick(editor.field(2), Qt::Key_Delete);
     QTest::keyClick(editor.field(2), Qt::Key_Return);
     editor.settle();
-    EXPECT_EQ(editor.file(), (QStringList{u"One!"_s, u"Two"_s, u""_s})) << "an emptied row is saved empty";
+    EXPECT_EQ(editor.file(), (QStringList{u"One!"_s, u"Two"_s, u""_s}))
+        << "an emptied row is saved empty";
 }
 
 TEST(QuotesView, TheTrashButtonRemovesItsRowAndSaves) {

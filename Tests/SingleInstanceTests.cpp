@@ -16,7 +16,8 @@ TEST(SingleInstance, TheSecondAsksTheFirstToComeForward) {
     QTemporaryDir folder;
     SingleInstance first(folder.path());
     int activations = 0;
-    QObject::connect(&first, &SingleInstance::activationRequested, [&activations] { ++activations; });
+    QObject::connect(&first, &SingleInstance::activationRequested,
+                     [&activations] { ++activations; });
     ASSERT_TRUE(first.claim());
 
     SingleInstance second(folder.path());
@@ -52,7 +53,8 @@ TEST(SingleInstance, ASecondLaunchOfTheProgramLeavesWithStatusZero) {
     first.setProcessEnvironment(environment);
     first.start(QStringLiteral(SAYVANE_EXECUTABLE), {});
     ASSERT_TRUE(first.waitForStarted());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(home.path() + u"/sayvane.socket"_s); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QFileInfo::exists(home.path() + u"/sayvane.socket"_s); }, 10000));
 
     QProcess second;
     second.setProcessEnvironment(environment);

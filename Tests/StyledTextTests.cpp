@@ -31,7 +31,8 @@ int colourfulPixels(const QImage& image) {
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb p = image.pixel(x, y);
-            if (qAlpha(p) > 64 && (std::abs(qRed(p) - qGreen(p)) > 40 || std::abs(qGreen(p) - qBlue(p)) > 40))
+            if (qAlpha(p) > 64 &&
+                (std::abs(qRed(p) - qGreen(p)) > 40 || std::abs(qGreen(p) - qBlue(p)) > 40))
                 ++count;
         }
     }
@@ -67,7 +68,9 @@ TEST(StyledText, LongRunsAreNeverCutInsideACharacter) {
     for (const QString& text : {accents, astral}) {
         const StyledText styled(text, font);
         EXPECT_GT(styled.pieceCount(), 1);
-        EXPECT_NEAR(styled.width(), 300 * QFontMetricsF(font).horizontalAdvance(text.left(text.size() / 300)), 1e-6);
+        EXPECT_NEAR(styled.width(),
+                    300 * QFontMetricsF(font).horizontalAdvance(text.left(text.size() / 300)),
+                    1e-6);
     }
 }
 
@@ -75,7 +78,8 @@ TEST(StyledText, EmojiShowInColourAlsoWithThePresentationSelector) {
     if (StyledText::emojiFamily().isEmpty())
         GTEST_SKIP() << "no colour emoji font installed";
     const QFont font = monospace();
-    for (const QString& emoji : {u"\U0001F31F"_s, u"\u2728"_s, u"\u2600\uFE0F"_s, u"\u26A1\uFE0F"_s}) {
+    for (const QString& emoji :
+         {u"\U0001F31F"_s, u"\u2728"_s, u"\u2600\uFE0F"_s, u"\u26A1\uFE0F"_s}) {
         EXPECT_GT(colourfulPixels(draw(StyledText(emoji, font))), 20) << emoji.toStdString();
     }
     EXPECT_EQ(colourfulPixels(draw(StyledText(u"\u2600\uFE0E"_s, font))), 0)

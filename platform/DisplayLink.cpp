@@ -10,7 +10,9 @@
 ThreadDisplayLink::ThreadDisplayLink(RefreshRate refreshRate)
     : refreshRate(std::move(refreshRate)) {}
 
-ThreadDisplayLink::~ThreadDisplayLink() { stop(); }
+ThreadDisplayLink::~ThreadDisplayLink() {
+    stop();
+}
 
 void ThreadDisplayLink::setOutputCallback(OutputCallback newCallback) {
     assert(!thread.joinable());
@@ -43,7 +45,9 @@ void ThreadDisplayLink::stop() {
     thread.join();
 }
 
-bool ThreadDisplayLink::isRunning() const { return thread.joinable(); }
+bool ThreadDisplayLink::isRunning() const {
+    return thread.joinable();
+}
 
 void ThreadDisplayLink::run(std::chrono::nanoseconds period) {
     using Clock = std::chrono::steady_clock;

@@ -17,7 +17,9 @@ using namespace Qt::StringLiterals;
 namespace Files {
 namespace {
 
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 QString describe(const QString& action, const QString& path, const QString& reason) {
     return u"%1 %2: %3"_s.arg(action, QDir::toNativeSeparators(path), reason);
@@ -42,7 +44,8 @@ private:
 
 bool syncFolderOf(const QString& path, QString* error) {
     const QString folder = QFileInfo(path).absolutePath();
-    Descriptor dir(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Descriptor dir(
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() < 0 || ::fsync(dir.get()) != 0) {
         if (error)
             *error = describe(u"cannot flush the folder"_s, folder, systemError(errno));
@@ -69,9 +72,13 @@ bool writeAll(int fd, const QByteArray& bytes) {
 
 } // namespace
 
-bool exists(const QString& path) { return QFileInfo::exists(path); }
+bool exists(const QString& path) {
+    return QFileInfo::exists(path);
+}
 
-bool makeFolder(const QString& path) { return QDir().mkpath(path); }
+bool makeFolder(const QString& path) {
+    return QDir().mkpath(path);
+}
 
 std::optional<QByteArray> read(const QString& path, QString* error) {
     Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
@@ -121,13 +128,15 @@ QString finalTarget(const QString& path) {
 // apart from a user's "quotes.json.backup", which is why the write is done by hand.)
 QString temporaryPrefix(const QString& target) {
     const QFileInfo info(target);
-    return info.absoluteDir().filePath(u"."_s + info.fileName() + QLatin1StringView(temporaryInfix));
+    return info.absoluteDir().filePath(u"."_s + info.fileName() +
+                                       QLatin1StringView(temporaryInfix));
 }
 
 void removeLeftoverTemporaries(const QString& target, const QString& current) {
     const QFileInfo prefix(temporaryPrefix(target));
     const QDir folder = prefix.absoluteDir();
-    for (const QString& name : folder.entryList({prefix.fileName() + u'*'}, QDir::Files | QDir::Hidden | QDir::System)) {
+    for (const QString& name :
+         folder.entryList({prefix.fileName() + u'*'}, QDir::Files | QDir::Hidden | QDir::System)) {
         const QString leftover = folder.filePath(name);
         if (leftover != current)
             QFile::remove(leftover);
@@ -157,9 +166,10 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
     QString temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = temporaryPrefix(target) +
-                    QString::number(QRandomGenerator::global()->generate64(), 36);
-        fd = ::open(QFile::encodeName(temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        temporary =
+            temporaryPrefix(target) + QString::number(QRandomGenerator::global()->generate64(), 36);
+        fd = ::open(QFile::encodeName(temporary).constData(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return fail(systemError(errno));
     }

@@ -28,7 +28,9 @@ std::shared_ptr<XdgAutostartService> XdgAutostartService::forThisProgram() {
     return std::make_shared<XdgAutostartService>(configHome + u"/autostart"_s, executable);
 }
 
-QString XdgAutostartService::entryPath() const { return autostartFolder + u"/sayvane.desktop"_s; }
+QString XdgAutostartService::entryPath() const {
+    return autostartFolder + u"/sayvane.desktop"_s;
+}
 
 namespace {
 
@@ -118,7 +120,7 @@ bool XdgAutostartService::unregisterApp(QString* error) {
     const QString path = entryPath();
     if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT) {
         *error = u"cannot remove %1: %2"_s.arg(QDir::toNativeSeparators(path),
-                                                QString::fromLocal8Bit(std::strerror(errno)));
+                                               QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     return true;

@@ -18,7 +18,9 @@ MainQueue& MainQueue::shared() {
     return *queue;
 }
 
-void MainQueue::async(WorkItem item) { shared().submit(std::move(item)); }
+void MainQueue::async(WorkItem item) {
+    shared().submit(std::move(item));
+}
 
 MainQueue::MainQueue() {
     Q_ASSERT(QCoreApplication::instance());
@@ -42,7 +44,9 @@ qsizetype MainQueue::pendingCount() const {
 // Each submission posts one turn; each turn runs the oldest item. Qt delivers events posted
 // while others are being delivered in a later pass, so an item submitted by a running item
 // runs after it, in a later turn of the loop.
-void MainQueue::postTurn() { QCoreApplication::postEvent(this, new QEvent(turnEventType())); }
+void MainQueue::postTurn() {
+    QCoreApplication::postEvent(this, new QEvent(turnEventType()));
+}
 
 bool MainQueue::event(QEvent* event) {
     if (event->type() != turnEventType())

@@ -36,7 +36,7 @@ public:
     // In-place changes of a published list. A position outside the list changes nothing,
     // sends nothing and returns false: a caller holding a stale position must not crash.
     template <typename List = T>
-        requires requires(List list) { list.removeAt(0); }
+    requires requires(List list) { list.removeAt(0); }
     bool replace(qsizetype i, typename List::value_type element) {
         if (i < 0 || i >= value.size())
             return false;
@@ -47,7 +47,7 @@ public:
     }
 
     template <typename List = T>
-        requires requires(List list) { list.removeAt(0); }
+    requires requires(List list) { list.removeAt(0); }
     bool removeAt(qsizetype i) {
         if (i < 0 || i >= value.size())
             return false;
@@ -58,7 +58,7 @@ public:
     }
 
     template <typename List = T>
-        requires requires(List list) { list.removeAt(0); }
+    requires requires(List list) { list.removeAt(0); }
     void append(typename List::value_type element) {
         owner->sendObjectWillChange();
         value.append(std::move(element));

@@ -31,8 +31,8 @@ void StatusBarButton::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), palette().color(QPalette::Window));
     if (!titleText.isEmpty()) {
         painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(rect().adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
-                         titleText);
+        painter.drawText(rect().adjusted(4, 0, -4, 0),
+                         Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, titleText);
     }
 }
 
@@ -48,10 +48,9 @@ void StatusBarButton::mousePressEvent(QMouseEvent* event) {
 StatusItem::StatusItem(int length, QObject* parent)
     : QObject(parent)
     , itemLength(length)
-    , stripWindow(std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint |
-                                                         Qt::WindowStaysOnTopHint |
-                                                         Qt::WindowDoesNotAcceptFocus |
-                                                         Qt::NoDropShadowWindowHint)) {
+    , stripWindow(std::make_unique<QWidget>(
+          nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                       Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint)) {
     stripWindow->setWindowTitle(u"Sayvane"_s);
     stripWindow->setAttribute(Qt::WA_ShowWithoutActivating);
     stripWindow->setFixedSize(itemLength, barHeight);
@@ -64,16 +63,18 @@ StatusItem::StatusItem(int length, QObject* parent)
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         trayIcon = new QSystemTrayIcon(QIcon(u":/icons/sayvane.svg"_s), this);
         trayIcon->setToolTip(u"Sayvane"_s);
-        connect(trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger && statusMenu)
-                statusMenu->popup(QCursor::pos());
-        });
+        connect(trayIcon, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) {
+                    if (reason == QSystemTrayIcon::Trigger && statusMenu)
+                        statusMenu->popup(QCursor::pos());
+                });
         trayIcon->show();
     }
 
     makeX11DockWindow(stripWindow.get(), "sayvane", "Sayvane");
     followPrimaryScreen(QGuiApplication::primaryScreen());
-    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &StatusItem::followPrimaryScreen);
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this,
+            &StatusItem::followPrimaryScreen);
     stripWindow->show();
 }
 
@@ -107,7 +108,8 @@ void StatusItem::popUpMenu() {
 void StatusItem::followPrimaryScreen(QScreen* screen) {
     disconnect(screenConnection);
     if (screen)
-        screenConnection = connect(screen, &QScreen::availableGeometryChanged, this, &StatusItem::placeStrip);
+        screenConnection =
+            connect(screen, &QScreen::availableGeometryChanged, this, &StatusItem::placeStrip);
     placeStrip();
 }
 

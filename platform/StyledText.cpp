@@ -38,15 +38,13 @@ bool hasEmojiPresentation(char32_t c) {
     if (c < 0x231A)
         return false;
     static constexpr std::pair<char32_t, char32_t> ranges[] = {
-        {0x231A, 0x231B}, {0x23E9, 0x23EC}, {0x23F0, 0x23F0}, {0x23F3, 0x23F3},
-        {0x25FD, 0x25FE}, {0x2614, 0x2615}, {0x2648, 0x2653}, {0x267F, 0x267F},
-        {0x2693, 0x2693}, {0x26A1, 0x26A1}, {0x26AA, 0x26AB}, {0x26BD, 0x26BE},
-        {0x26C4, 0x26C5}, {0x26CE, 0x26CE}, {0x26D4, 0x26D4}, {0x26EA, 0x26EA},
-        {0x26F2, 0x26F3}, {0x26F5, 0x26F5}, {0x26FA, 0x26FA}, {0x26FD, 0x26FD},
-        {0x2705, 0x2705}, {0x270A, 0x270B}, {0x2728, 0x2728}, {0x274C, 0x274C},
-        {0x274E, 0x274E}, {0x2753, 0x2755}, {0x2757, 0x2757}, {0x2795, 0x2797},
-        {0x27B0, 0x27B0}, {0x27BF, 0x27BF}, {0x2B1B, 0x2B1C}, {0x2B50, 0x2B50},
-        {0x2B55, 0x2B55}, {0x1F000, 0x1FAFF},
+        {0x231A, 0x231B}, {0x23E9, 0x23EC}, {0x23F0, 0x23F0}, {0x23F3, 0x23F3},   {0x25FD, 0x25FE},
+        {0x2614, 0x2615}, {0x2648, 0x2653}, {0x267F, 0x267F}, {0x2693, 0x2693},   {0x26A1, 0x26A1},
+        {0x26AA, 0x26AB}, {0x26BD, 0x26BE}, {0x26C4, 0x26C5}, {0x26CE, 0x26CE},   {0x26D4, 0x26D4},
+        {0x26EA, 0x26EA}, {0x26F2, 0x26F3}, {0x26F5, 0x26F5}, {0x26FA, 0x26FA},   {0x26FD, 0x26FD},
+        {0x2705, 0x2705}, {0x270A, 0x270B}, {0x2728, 0x2728}, {0x274C, 0x274C},   {0x274E, 0x274E},
+        {0x2753, 0x2755}, {0x2757, 0x2757}, {0x2795, 0x2797}, {0x27B0, 0x27B0},   {0x27BF, 0x27BF},
+        {0x2B1B, 0x2B1C}, {0x2B50, 0x2B50}, {0x2B55, 0x2B55}, {0x1F000, 0x1FAFF},
     };
     return std::any_of(std::begin(ranges), std::end(ranges),
                        [c](const auto& range) { return c >= range.first && c <= range.second; });
@@ -115,7 +113,8 @@ qsizetype endOfTextRun(const QString& text, qsizetype start) {
         if (end > start && emojiStartsAt(text, end))
             return end;
         const qsizetype run = end - start;
-        const bool afterBlank = end > start && text.at(end - 1).isSpace() && !text.at(end).isSpace();
+        const bool afterBlank =
+            end > start && text.at(end - 1).isSpace() && !text.at(end).isSpace();
         if (run >= softPieceLength && afterBlank)
             return end;
         const char32_t c = codePointAt(text, end, &length);
@@ -254,7 +253,8 @@ StyledText::StyledText(const QString& text, const QFont& font)
         Piece piece;
         piece.start = start;
         piece.emoji = emojiStartsAt(shown, start);
-        const qsizetype end = piece.emoji ? endOfEmojiRun(shown, start) : endOfTextRun(shown, start);
+        const qsizetype end =
+            piece.emoji ? endOfEmojiRun(shown, start) : endOfTextRun(shown, start);
         piece.length = end - start;
         const QString part = QString::fromRawData(shown.constData() + start, piece.length);
         if (piece.emoji) {
@@ -296,7 +296,8 @@ void StyledText::draw(QPainter& painter, QPointF origin, double clipLeft, double
 // Qt rasterises colour emoji (bitmaps scaled down from a large size) afresh at every draw, which
 // would cost more than the rest of a frame together; so each emoji run is drawn once into an
 // image, at four sub-pixel phases, and the images are reused. Main thread only, like painting.
-void StyledText::drawEmoji(QPainter& painter, const QString& part, double x, double baseline) const {
+void StyledText::drawEmoji(QPainter& painter, const QString& part, double x,
+                           double baseline) const {
     constexpr int phases = 4;
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const QFontMetricsF metrics(emojiFont);
@@ -310,7 +311,10 @@ void StyledText::drawEmoji(QPainter& painter, const QString& part, double x, dou
     static QHash<QString, std::vector<QImage>> cache;
     if (cache.size() > 512)
         cache.clear();
-    const QString key = u"%1|%2|%3|%4"_s.arg(emojiFont.key()).arg(ratio).arg(painter.pen().color().rgba()).arg(part);
+    const QString key = u"%1|%2|%3|%4"_s.arg(emojiFont.key())
+                            .arg(ratio)
+                            .arg(painter.pen().color().rgba())
+                            .arg(part);
     auto& images = cache[key];
     if (images.empty()) {
         const QSize size(static_cast<int>(std::ceil(metrics.horizontalAdvance(part) * ratio)) + 4,
@@ -332,7 +336,9 @@ void StyledText::drawEmoji(QPainter& painter, const QString& part, double x, dou
 }
 
 int TextShadow::margin() const {
-    return static_cast<int>(std::ceil(std::abs(offset.x()) + std::abs(offset.y()) + 2 * blurRadius)) + 1;
+    return static_cast<int>(
+               std::ceil(std::abs(offset.x()) + std::abs(offset.y()) + 2 * blurRadius)) +
+           1;
 }
 
 QImage TextShadow::shadowOf(const QImage& layer) const {
@@ -352,7 +358,9 @@ QImage TextShadow::shadowOf(const QImage& layer) const {
     for (float& weight : kernel)
         weight /= sum;
 
-    const auto at = [width](int x, int y) { return static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x); };
+    const auto at = [width](int x, int y) {
+        return static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
+    };
     // The alpha of what was drawn; rows without any are skipped from here on (a line of text
     // leaves most rows of its layer empty).
     std::vector<float> alpha(static_cast<size_t>(width) * static_cast<size_t>(height));
@@ -387,7 +395,8 @@ QImage TextShadow::shadowOf(const QImage& layer) const {
     const float opacity = static_cast<float>(color.alphaF()) * 255.0f;
     std::array<QRgb, 256> shades{};
     for (int a = 0; a < 256; ++a)
-        shades[static_cast<size_t>(a)] = qPremultiply(qRgba(color.red(), color.green(), color.blue(), a));
+        shades[static_cast<size_t>(a)] =
+            qPremultiply(qRgba(color.red(), color.green(), color.blue(), a));
     std::vector<const float*> rows;
     std::vector<float> weights;
     std::vector<float> sums(static_cast<size_t>(width));

@@ -6,7 +6,7 @@ set -euo pipefail
 required=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-qpa-plugins libqt6svg6 libxcb1-dev
-    nlohmann-json3-dev
+    nlohmann-json3-dev libsimdjson-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils
     fonts-dejavu-core fonts-noto-color-emoji fonts-wqy-microhei

@@ -21,7 +21,8 @@ namespace {
 // going up through its parents: QLineEdit and the other text widgets all have these slots.
 void sendToFocusedWidget(const char* slot) {
     for (QObject* target = QApplication::focusWidget(); target; target = target->parent()) {
-        if (target->metaObject()->indexOfMethod(QMetaObject::normalizedSignature(slot).constData()) >= 0) {
+        if (target->metaObject()->indexOfMethod(
+                QMetaObject::normalizedSignature(slot).constData()) >= 0) {
             QByteArray name(slot);
             name.truncate(name.indexOf('('));
             QMetaObject::invokeMethod(target, name.constData());
@@ -153,7 +154,8 @@ void AppDelegate::openQuotesUI() {
                 menuBar->addMenu(item->menu());
         }
         layout->setMenuBar(menuBar);
-        layout->addWidget(new QuotesView(*quoteManager, LocalizationManager::shared(), window.get()));
+        layout->addWidget(
+            new QuotesView(*quoteManager, LocalizationManager::shared(), window.get()));
         window->setWindowTitle(LocalizationManager::shared().localizedString(u"EditQuotesTitle"_s));
         layout->activate();
         window->adjustSize();

@@ -10,9 +10,9 @@
 using namespace Qt::StringLiterals;
 
 const std::array<QString, 15> DisplayController::emojis = {
-    u"\U0001F31F"_s, u"\U0001F680"_s, u"\U0001F4A1"_s, u"\u2728"_s,       u"\U0001F525"_s,
-    u"\U0001F33F"_s, u"\U0001F34E"_s, u"\U0001F308"_s, u"\u2600\uFE0F"_s, u"\U0001F319"_s,
-    u"\u26A1\uFE0F"_s, u"\U0001F48E"_s, u"\U0001F3AF"_s, u"\U0001F3A8"_s, u"\U0001F9E9"_s,
+    u"\U0001F31F"_s,   u"\U0001F680"_s, u"\U0001F4A1"_s, u"\u2728"_s,       u"\U0001F525"_s,
+    u"\U0001F33F"_s,   u"\U0001F34E"_s, u"\U0001F308"_s, u"\u2600\uFE0F"_s, u"\U0001F319"_s,
+    u"\u26A1\uFE0F"_s, u"\U0001F48E"_s, u"\U0001F3AF"_s, u"\U0001F3A8"_s,   u"\U0001F9E9"_s,
 };
 
 namespace {

@@ -13,9 +13,12 @@ namespace AppLanguages {
 
 QString rawValue(AppLanguage language) {
     switch (language) {
-    case AppLanguage::english: return u"en"_s;
-    case AppLanguage::vietnamese: return u"vi"_s;
-    case AppLanguage::chinese: return u"zh"_s;
+    case AppLanguage::english:
+        return u"en"_s;
+    case AppLanguage::vietnamese:
+        return u"vi"_s;
+    case AppLanguage::chinese:
+        return u"zh"_s;
     }
     return u"en"_s;
 }
@@ -75,9 +78,12 @@ const Table& table(AppLanguage language) {
         {u"EditQuotesTitle"_s, u"编辑引语"_s},
     };
     switch (language) {
-    case AppLanguage::english: return english;
-    case AppLanguage::vietnamese: return vietnamese;
-    case AppLanguage::chinese: return chinese;
+    case AppLanguage::english:
+        return english;
+    case AppLanguage::vietnamese:
+        return vietnamese;
+    case AppLanguage::chinese:
+        return chinese;
     }
     return english;
 }

@@ -6,7 +6,9 @@
 #include <QPainter>
 #include <QPointer>
 
-MarqueeTiming MarqueeTiming::system() { return {MediaClock::system(), screenDisplayLinks()}; }
+MarqueeTiming MarqueeTiming::system() {
+    return {MediaClock::system(), screenDisplayLinks()};
+}
 
 MarqueeView::MarqueeView(const QRect& frame, QWidget* parent, MarqueeTiming timing)
     : QWidget(parent)
@@ -43,7 +45,9 @@ void MarqueeView::stop() {
         displayLink->stop();
 }
 
-bool MarqueeView::isRunning() const { return displayLink && displayLink->isRunning(); }
+bool MarqueeView::isRunning() const {
+    return displayLink && displayLink->isRunning();
+}
 
 double MarqueeView::advancedOffset(double offset, double step, double textWidth) {
     double next = offset + step * -scrollSpeed;

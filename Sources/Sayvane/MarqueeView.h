@@ -54,7 +54,8 @@ public:
     static double advancedOffset(double offset, double step, double textWidth);
     // Where the second copy of the text goes, if one is drawn: right after the first, while the
     // first has moved left and ends inside the view.
-    static std::optional<double> secondCopyOrigin(double offset, double textWidth, double viewWidth);
+    static std::optional<double> secondCopyOrigin(double offset, double textWidth,
+                                                  double viewWidth);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -54,7 +54,8 @@ void QuoteManager::loadQuotes() {
     if (const auto bytes = Files::read(quotesFileURL, &error)) {
         list = listFromFile(*bytes, &error);
         if (!error.isEmpty())
-            error = u"%1 cannot be loaded: %2"_s.arg(QDir::toNativeSeparators(quotesFileURL), error);
+            error =
+                u"%1 cannot be loaded: %2"_s.arg(QDir::toNativeSeparators(quotesFileURL), error);
     } else {
         list = QStringList{loadErrorPlaceholder};
     }

@@ -1,6 +1,7 @@
 #include "QuotesDocument.h"
 
 #include <nlohmann/json.hpp>
+#include <simdjson.h>
 
 #include <string>
 
@@ -32,7 +33,8 @@ public:
             return wrongValue(u"a string"_s);
         ++elementCount;
         if (inQuotes)
-            found.quotes.append(QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+            found.quotes.append(
+                QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
         return true;
     }
 
@@ -97,8 +99,8 @@ private:
         QString text = QString::fromUtf8(what);
         if (const auto at = text.indexOf(u"at line "_s); at >= 0)
             text = text.mid(at + 3);
-        if (const auto excerpt = text.indexOf(u"; last read: "_s); excerpt >= 0 &&
-                                                                  text.size() - excerpt > 80)
+        if (const auto excerpt = text.indexOf(u"; last read: "_s);
+            excerpt >= 0 && text.size() - excerpt > 80)
             text.truncate(excerpt);
         return text;
     }
@@ -125,14 +127,30 @@ void appendEscaped(QByteArray& out, const QString& text) {
     for (const char c : utf8) {
         const auto byte = static_cast<unsigned char>(c);
         switch (byte) {
-        case '"': out.append("\\\""); break;
-        case '\\': out.append("\\\\"); break;
-        case '/': out.append("\\/"); break;
-        case '\b': out.append("\\b"); break;
-        case '\f': out.append("\\f"); break;
-        case '\n': out.append("\\n"); break;
-        case '\r': out.append("\\r"); break;
-        case '\t': out.append("\\t"); break;
+        case '"':
+            out.append("\\\"");
+            break;
+        case '\\':
+            out.append("\\\\");
+            break;
+        case '/':
+            out.append("\\/");
+            break;
+        case '\b':
+            out.append("\\b");
+            break;
+        case '\f':
+            out.append("\\f");
+            break;
+        case '\n':
+            out.append("\\n");
+            break;
+        case '\r':
+            out.append("\\r");
+            break;
+        case '\t':
+            out.append("\\t");
+            break;
         default:
             if (byte < 0x20) {
                 const char escape[] = {'\\', 'u', '0', '0', hex[byte >> 4], hex[byte & 0xF]};
@@ -148,6 +166,42 @@ void appendEscaped(QByteArray& out, const QString& text) {
 } // namespace
 
 std::optional<Content> decode(QByteArrayView bytes, QString* error) {
+    if (auto content = decodeFast(bytes))
+        return content;
+    return decodeStrict(bytes, error);
+}
+
+std::optional<Content> decodeFast(QByteArrayView bytes) {
+    // One parser per thread, kept: it holds buffers sized for the largest document so far.
+    thread_local simdjson::dom::parser parser;
+    const simdjson::padded_string padded(bytes.data(), static_cast<size_t>(bytes.size()));
+    simdjson::dom::object object;
+    if (parser.parse(padded).get_object().get(object) != simdjson::SUCCESS)
+        return std::nullopt;
+    Content content;
+    for (const simdjson::dom::key_value_pair member : object) {
+        simdjson::dom::array array;
+        if (member.value.get_array().get(array) != simdjson::SUCCESS)
+            return std::nullopt;
+        const bool isQuotes = member.key == "quotes";
+        if (isQuotes) {
+            content.hasQuotes = true;
+            content.quotes.clear();
+            content.quotes.reserve(static_cast<qsizetype>(array.size()));
+        }
+        for (const simdjson::dom::element element : array) {
+            std::string_view text;
+            if (element.get_string().get(text) != simdjson::SUCCESS)
+                return std::nullopt;
+            if (isQuotes)
+                content.quotes.append(
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        }
+    }
+    return content;
+}
+
+std::optional<Content> decodeStrict(QByteArrayView bytes, QString* error) {
     if (isBlank(bytes)) {
         *error = bytes.isEmpty() ? u"the file is empty"_s : u"the file holds only blanks"_s;
         return std::nullopt;

@@ -18,7 +18,16 @@ struct Content {
 // Decodes strictly by RFC 8259 and by the reader's model: the top level is an object and every
 // member, not only "quotes", is an array whose elements are all strings. A member that occurs
 // twice counts with its last value. On failure, error tells a person what is wrong and where.
+//
+// A well-formed document is read by simdjson, many times faster than the strict reader below;
+// anything simdjson turns down goes to the strict reader, which has the last word and says
+// what is wrong and where. The fuzzer checks that the two agree.
 std::optional<Content> decode(QByteArrayView bytes, QString* error);
+
+// The two readers on their own. decodeFast gives nothing for whatever it does not accept, and
+// says nothing about why; decodeStrict is nlohmann's SAX parser, checking the model as it reads.
+std::optional<Content> decodeFast(QByteArrayView bytes);
+std::optional<Content> decodeStrict(QByteArrayView bytes, QString* error);
 
 // The pretty-printed document with the one member "quotes": indented by depth, a forward slash
 // written as "\/", text other than ASCII written as UTF-8.

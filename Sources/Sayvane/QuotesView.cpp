@@ -42,7 +42,9 @@ QuoteListModel::QuoteListModel(QuoteManager& manager, QObject* parent)
     , manager(manager)
     , rows(static_cast<int>(manager.quotes->size())) {}
 
-int QuoteListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows; }
+int QuoteListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows;
+}
 
 QVariant QuoteListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
@@ -184,14 +186,17 @@ QSize QuoteRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&
     if (rowHeight == 0) {
         const QLineEdit field;
         const QToolButton button;
-        rowHeight = std::max(field.sizeHint().height(), button.sizeHint().height()) + 2 * rowPadding;
+        rowHeight =
+            std::max(field.sizeHint().height(), button.sizeHint().height()) + 2 * rowPadding;
     }
     return {200, rowHeight};
 }
 
 void QuoteRowDelegate::paint(QPainter*, const QStyleOptionViewItem&, const QModelIndex&) const {}
 
-bool QuoteRowDelegate::eventFilter(QObject*, QEvent*) { return false; }
+bool QuoteRowDelegate::eventFilter(QObject*, QEvent*) {
+    return false;
+}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -244,16 +249,21 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     connect(&loc, &ObservableObject::objectWillChange, this, &QuotesView::scheduleRefresh);
     connect(model, &QAbstractItemModel::rowsInserted, this, &QuotesView::syncRowWidgets);
     connect(model, &QAbstractItemModel::rowsRemoved, this, &QuotesView::syncRowWidgets);
-    connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this, &QuotesView::syncRowWidgets);
+    connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &QuotesView::syncRowWidgets);
 
     updateTexts();
     updateAddButton();
     syncRowWidgets();
 }
 
-QString QuotesView::newQuote() const { return newQuoteEdit->text(); }
+QString QuotesView::newQuote() const {
+    return newQuoteEdit->text();
+}
 
-QWidget* QuotesView::rowWidget(int row) const { return list->indexWidget(model->index(row)); }
+QWidget* QuotesView::rowWidget(int row) const {
+    return list->indexWidget(model->index(row));
+}
 
 bool QuotesView::eventFilter(QObject* object, QEvent* event) {
     if (object == list->viewport() && event->type() == QEvent::Resize)

@@ -15,8 +15,8 @@ namespace {
 // A Wayland client may neither place nor raise its own windows, which the menu-bar strip needs;
 // run through XWayland when it is there, unless the user chose a platform.
 void preferXWayland() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        !qEnvironmentVariableIsEmpty("DISPLAY"))
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
@@ -38,7 +38,8 @@ int main(int argc, char* argv[]) {
 
     AppDelegate appDelegate;
     delegate = &appDelegate;
-    QObject::connect(&instance, &SingleInstance::activationRequested, &appDelegate, &AppDelegate::openQuotesUI);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &appDelegate,
+                     &AppDelegate::openQuotesUI);
     QTimer::singleShot(0, &appDelegate, &AppDelegate::applicationDidFinishLaunching);
     const int status = application.exec();
     delegate = nullptr;

@@ -20,11 +20,17 @@ TempHome::TempHome()
     qputenv("HOME", QFile::encodeName(folder.path()));
 }
 
-TempHome::~TempHome() { qputenv("HOME", previousHome); }
+TempHome::~TempHome() {
+    qputenv("HOME", previousHome);
+}
 
-QString TempHome::quotesFolder() const { return folder.filePath(u".config/Sayvane"_s); }
+QString TempHome::quotesFolder() const {
+    return folder.filePath(u".config/Sayvane"_s);
+}
 
-QString TempHome::quotesFile() const { return folder.filePath(u".config/Sayvane/quotes.json"_s); }
+QString TempHome::quotesFile() const {
+    return folder.filePath(u".config/Sayvane/quotes.json"_s);
+}
 
 void TempHome::shareWithOtherUsers() const {
     for (const QString& folder : {path(), QString(path() + u"/.config"_s), quotesFolder()})
@@ -59,13 +65,23 @@ QStringList CapturedStdout::lines() const {
     return result;
 }
 
+void isolateTestProcess(const QTemporaryDir& home) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qunsetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path()));
+}
+
 void runMainQueue() {
     for (int round = 0; round < 10000 && MainQueue::shared().pendingCount() > 0; ++round)
         QCoreApplication::sendPostedEvents();
     QCoreApplication::sendPostedEvents();
 }
 
-bool runningAsRoot() { return ::geteuid() == 0; }
+bool runningAsRoot() {
+    return ::geteuid() == 0;
+}
 
 int asUnprivilegedUser(const std::function<int()>& body) {
     if (!runningAsRoot())

@@ -43,6 +43,11 @@ private:
     int savedDescriptor = -1;
 };
 
+// Points the process at the offscreen platform (unless another is chosen) and at a home folder
+// of its own, so that no test or benchmark ever touches the real user's files or settings. Call
+// before the QApplication is made.
+void isolateTestProcess(const QTemporaryDir& home);
+
 // Runs the main queue until no item is left (items that items submit included).
 void runMainQueue();
 
@@ -76,7 +81,9 @@ private:
 // A display link whose ticks the test fires, on the test's own thread.
 class ManualDisplayLink final : public DisplayLink {
 public:
-    void setOutputCallback(OutputCallback newCallback) override { callback = std::move(newCallback); }
+    void setOutputCallback(OutputCallback newCallback) override {
+        callback = std::move(newCallback);
+    }
     bool start() override {
         running = true;
         ++starts;

@@ -97,6 +97,13 @@ TEST(Files, ReadDescribesWhatWentWrong) {
     EXPECT_FALSE(Files::read(folder.path(), &error));
     EXPECT_TRUE(error.contains(u"folder"_s)) << error.toStdString();
 
+    const QString pipe = folder.filePath(u"pipe"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_FALSE(Files::read(pipe, &error)) << "a named pipe is refused, not waited on";
+    EXPECT_TRUE(error.contains(u"not a regular file"_s)) << error.toStdString();
+    ASSERT_TRUE(QFile::link(u"/dev/zero"_s, folder.filePath(u"zeros"_s)));
+    EXPECT_FALSE(Files::read(folder.filePath(u"zeros"_s), &error)) << "a device is refused";
+
     writeBytes(folder.filePath(u"empty"_s), {});
     const auto empty = Files::read(folder.filePath(u"empty"_s), &error);
     ASSERT_TRUE(empty);

@@ -78,7 +78,13 @@ QString randomText(std::mt19937& random) {
             c = std::uniform_int_distribution<char32_t>(0x800, 0xD7FF)(random);
             break;
         }
-        text += QString::fromUcs4(&c, 1);
+        // QString::fromUcs4 would take a leading U+FEFF for a byte order mark and drop it.
+        if (QChar::requiresSurrogates(c)) {
+            text += QChar(QChar::highSurrogate(c));
+            text += QChar(QChar::lowSurrogate(c));
+        } else {
+            text += QChar(static_cast<char16_t>(c));
+        }
     }
     return text;
 }

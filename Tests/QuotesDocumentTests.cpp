@@ -6,8 +6,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Decodes with both readers and checks that they agree: the fast one may only turn down what
-// the strict one turns down too, and where it accepts it must read the same.
+// Decodes with both readers and checks that they agree: they accept the same documents and read
+// the same lists from them.
 std::optional<QuotesDocument::Content> decode(const QByteArray& bytes, QString* error = nullptr) {
     QString ignored;
     const auto strict = QuotesDocument::decodeStrict(bytes, error ? error : &ignored);
@@ -49,6 +49,8 @@ TEST(QuotesDocument, EveryKindOfTextComesBackUnchanged) {
         u"千里之行，始于足下"_s,
         u"🌟 ☀️ ⚡️ 🧩 👩‍💻"_s,
         u"\u2028 and \u2029 and \u0085"_s,
+        u"\uFEFFa quote that begins with a byte order mark"_s,
+        u"\uFEFF\uFEFF"_s,
     };
     const QByteArray bytes = QuotesDocument::encode(quotes);
     EXPECT_FALSE(bytes.contains('\0'));
@@ -86,6 +88,7 @@ TEST(QuotesDocument, ReadsAnyValidFormOfTheModel) {
     EXPECT_EQ(twice->quotes, (QStringList{u"last"_s, u"one"_s})) << "the last member wins";
 
     for (const QByteArray& withoutQuotes : {QByteArray("{}"), QByteArray(R"({"Quotes": ["a"]})"),
+                                            QByteArray("{\"\xEF\xBB\xBFquotes\": [\"a\"]}"),
                                             QByteArray(" \n{ \"other\" : [ ] }\n ")}) {
         const auto content = decode(withoutQuotes);
         ASSERT_TRUE(content) << withoutQuotes.toStdString();
@@ -113,6 +116,9 @@ TEST(QuotesDocument, RejectsWhatStrictJsonRejects) {
         R"({'quotes': ['single']})",
         R"({quotes: ["bare key"]})",
         "{\"quotes\": [\"a\"] /* comment */}",
+        QByteArray("{\"quotes\": [\"a\"]}\0 trailing after a NUL", 39),
+        QByteArray("{\"quotes\": [\"a\"]}\0", 18),
+        QByteArray("\0{\"quotes\": []}", 15),
     };
     for (const QByteArray& bytes : rejected)
         EXPECT_FALSE(decode(bytes)) << "accepted: " << bytes.toStdString();

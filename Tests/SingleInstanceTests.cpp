@@ -1,12 +1,14 @@
 #include "SingleInstance.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QLockFile>
 #include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,6 +42,21 @@ TEST(SingleInstance, ALockLeftByAProcessThatIsGoneDoesNotCount) {
 
     SingleInstance instance(folder.path());
     EXPECT_TRUE(instance.claim());
+}
+
+TEST(SingleInstance, WithoutAUsableRuntimeFolderItStaysInTheUsersOwnFolders) {
+    QTemporaryDir folder;
+    // Not a folder: Qt gives no runtime location for it.
+    writeBytes(folder.filePath(u"not-a-folder"_s), "x");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.filePath(u"not-a-folder"_s)));
+    // Qt falls back to a folder of the user's own in /tmp, or gives none; either way the lock
+    // never lands in the current folder.
+    const QString chosen = SingleInstance::userFolder();
+    EXPECT_TRUE(QDir::isAbsolutePath(chosen)) << chosen.toStdString();
+    EXPECT_NE(chosen, folder.filePath(u"not-a-folder"_s));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.path()));
+    ::chmod(QFile::encodeName(folder.path()).constData(), 0700);
+    EXPECT_EQ(SingleInstance::userFolder(), folder.path());
 }
 
 #ifdef SAYVANE_EXECUTABLE

@@ -4,6 +4,8 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -71,6 +73,25 @@ TEST(StyledText, LongRunsAreNeverCutInsideACharacter) {
         EXPECT_NEAR(styled.width(),
                     300 * QFontMetricsF(font).horizontalAdvance(text.left(text.size() / 300)),
                     1e-6);
+    }
+}
+
+TEST(StyledText, RightToLeftTextIsLaidOutWhole) {
+    const QFont font = monospace();
+    const QString hebrew = QString(u"שלום עולם, זהו משפט ארוך בעברית. "_s).repeated(6);
+    const QString arabic = QString(u"مرحبا بالعالم، هذه جملة طويلة. "_s).repeated(6);
+    for (const QString& text : {hebrew, arabic, QString(u"English then "_s + hebrew)}) {
+        ASSERT_GT(text.size(), 150);
+        const StyledText styled(text, font);
+        const int width = static_cast<int>(std::ceil(styled.width())) + 4;
+        QImage whole(width, 24, QImage::Format_ARGB32);
+        whole.fill(Qt::transparent);
+        QPainter painter(&whole);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QPointF(0, 2 + styled.ascent()), text);
+        painter.end();
+        EXPECT_EQ(draw(styled, 0, width), whole) << "the words come out in another order";
     }
 }
 

@@ -46,12 +46,15 @@ bool syncFolderOf(const QString& path, QString* error) {
     const QString folder = QFileInfo(path).absolutePath();
     Descriptor dir(
         ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0 || ::fsync(dir.get()) != 0) {
-        if (error)
-            *error = describe(u"cannot flush the folder"_s, folder, systemError(errno));
-        return false;
-    }
-    return true;
+    if (dir.get() >= 0 && ::fsync(dir.get()) == 0)
+        return true;
+    // Some file systems (FUSE, 9p, network ones) cannot flush a folder at all; the rename has
+    // happened there and is as durable as they make it.
+    if (errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP)
+        return true;
+    if (error)
+        *error = describe(u"cannot flush the folder"_s, folder, systemError(errno));
+    return false;
 }
 
 bool writeAll(int fd, const QByteArray& bytes) {
@@ -81,7 +84,8 @@ bool makeFolder(const QString& path) {
 }
 
 std::optional<QByteArray> read(const QString& path, QString* error) {
-    Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    // Without blocking: a named pipe at the path must not hang the program on its open.
+    Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
     if (file.get() < 0 || ::fstat(file.get(), &info) != 0) {
         *error = describe(u"cannot read"_s, path, systemError(errno));
@@ -91,8 +95,13 @@ std::optional<QByteArray> read(const QString& path, QString* error) {
         *error = describe(u"cannot read"_s, path, u"it is a folder, not a file"_s);
         return std::nullopt;
     }
+    // A pipe or a device (a link to /dev/zero, say) could block or never end.
+    if (!S_ISREG(info.st_mode)) {
+        *error = describe(u"cannot read"_s, path, u"it is not a regular file"_s);
+        return std::nullopt;
+    }
     QByteArray bytes;
-    if (S_ISREG(info.st_mode) && info.st_size > 0)
+    if (info.st_size > 0)
         bytes.reserve(static_cast<qsizetype>(info.st_size));
     char buffer[64 * 1024];
     for (;;) {

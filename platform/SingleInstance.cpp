@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <QThread>
 
 using namespace Qt::StringLiterals;
@@ -22,6 +23,13 @@ SingleInstance::SingleInstance(const QString& folder, QObject* parent)
     , lock(lockPath) {
     // Only a lock whose process is gone is stale, however old a live one is.
     lock.setStaleLockTime(std::chrono::milliseconds(0));
+}
+
+QString SingleInstance::userFolder() {
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty())
+        return runtime;
+    return QDir::homePath() + u"/.cache/Sayvane"_s;
 }
 
 SingleInstance::~SingleInstance() {

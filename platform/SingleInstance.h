@@ -17,6 +17,10 @@ public:
     // The lock and the socket live in the folder, which should be the user's own (the runtime
     // folder, $XDG_RUNTIME_DIR).
     explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
+
+    // The user's runtime folder ($XDG_RUNTIME_DIR), or ~/.cache/Sayvane when there is no usable
+    // one: never a folder shared with other users, never the current folder.
+    static QString userFolder();
     ~SingleInstance() override;
 
     // True when this process is the one to run. Otherwise the running one has been asked to

@@ -20,6 +20,7 @@ namespace {
 // pieces stay short enough to lay out cheaply at every frame.
 constexpr qsizetype softPieceLength = 48;
 constexpr qsizetype hardPieceLength = 128;
+constexpr qsizetype rightToLeftPieceLength = 2048;
 
 char32_t codePointAt(const QString& text, qsizetype i, qsizetype* length) {
     const QChar c = text.at(i);
@@ -106,20 +107,49 @@ qsizetype endOfEmojiRun(const QString& text, qsizetype i) {
     return end;
 }
 
+// Whether the character reads right to left, or is an explicit bidirectional embedding, override
+// or isolate, after which the order of what follows depends on what came before.
+std::optional<bool> rightToLeftContext(char32_t c) {
+    switch (QChar::direction(c)) {
+    case QChar::DirR:
+    case QChar::DirAL:
+    case QChar::DirRLE:
+    case QChar::DirRLO:
+    case QChar::DirLRE:
+    case QChar::DirLRO:
+    case QChar::DirPDF:
+    case QChar::DirRLI:
+    case QChar::DirLRI:
+    case QChar::DirFSI:
+    case QChar::DirPDI:
+        return true;
+    case QChar::DirL:
+        return false;
+    default:
+        return std::nullopt;
+    }
+}
+
 qsizetype endOfTextRun(const QString& text, qsizetype start) {
     qsizetype end = start;
     qsizetype length = 0;
+    // Each piece is laid out on its own, so a cut inside right-to-left text would show its two
+    // halves in the wrong order: such text is cut only when it is very long.
+    bool rightToLeft = false;
     while (end < text.size()) {
         if (end > start && emojiStartsAt(text, end))
             return end;
         const qsizetype run = end - start;
+        const char32_t c = codePointAt(text, end, &length);
         const bool afterBlank =
             end > start && text.at(end - 1).isSpace() && !text.at(end).isSpace();
-        if (run >= softPieceLength && afterBlank)
+        if (!rightToLeft && run >= softPieceLength && afterBlank)
             return end;
-        const char32_t c = codePointAt(text, end, &length);
-        if (run >= hardPieceLength && !extendsCluster(c) && !text.at(end).isLowSurrogate())
+        const qsizetype hardLimit = rightToLeft ? rightToLeftPieceLength : hardPieceLength;
+        if (run >= hardLimit && !extendsCluster(c) && !text.at(end).isLowSurrogate())
             return end;
+        if (const auto context = rightToLeftContext(c))
+            rightToLeft = *context;
         end += length;
     }
     return end;

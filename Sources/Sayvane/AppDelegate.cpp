@@ -55,7 +55,10 @@ AppDelegate::AppDelegate(AppEnvironment environment)
     , quotesWindow(nullptr)
     , environment(std::move(environment)) {}
 
-AppDelegate::~AppDelegate() = default;
+AppDelegate::~AppDelegate() {
+    // The window's menu bar shows the main menu's Edit menu: the window goes first.
+    quotesWindow.reset();
+}
 
 void AppDelegate::applicationDidFinishLaunching() {
     statusItem = std::make_unique<StatusItem>(250);

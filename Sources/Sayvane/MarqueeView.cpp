@@ -74,7 +74,12 @@ void MarqueeView::setupDisplayLink() {
 void MarqueeView::updateOffset() {
     const double now = timing.clock->now();
     const double step = now - lastTime.exchange(now);
-    offset.store(advancedOffset(offset.load(), step, textWidth.load()));
+    // A new text may put the offset to 0 between the read and the write; then the step is
+    // taken again from 0 rather than the old text's offset written back over it.
+    double current = offset.load();
+    while (
+        !offset.compare_exchange_weak(current, advancedOffset(current, step, textWidth.load()))) {
+    }
     if (!redrawRequested.exchange(true)) {
         MainQueue::async([view = QPointer<MarqueeView>(this)] {
             if (!view)

@@ -3,7 +3,10 @@
 #include <nlohmann/json.hpp>
 #include <simdjson.h>
 
+#include <QStringDecoder>
+
 #include <string>
+#include <string_view>
 
 using namespace Qt::StringLiterals;
 
@@ -11,6 +14,17 @@ namespace QuotesDocument {
 namespace {
 
 using Json = nlohmann::json;
+
+// QString::fromUtf8 drops a byte order mark at the start of the bytes, but a quote (or a member
+// name) may begin with U+FEFF and must come back with it.
+QString fromUtf8(std::string_view text) {
+    if (!text.starts_with("\xEF\xBB\xBF"))
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    thread_local QStringDecoder keepingMarks(QStringDecoder::Utf8,
+                                             QStringDecoder::Flag::Stateless |
+                                                 QStringDecoder::Flag::ConvertInitialBom);
+    return keepingMarks(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+}
 
 // Checks the reader's model while the parser reads, so that a wrong shape stops the parse at
 // once and nesting never goes deeper than object, array, string.
@@ -33,8 +47,7 @@ public:
             return wrongValue(u"a string"_s);
         ++elementCount;
         if (inQuotes)
-            found.quotes.append(
-                QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+            found.quotes.append(fromUtf8(value));
         return true;
     }
 
@@ -46,8 +59,8 @@ public:
     }
 
     bool key(Json::string_t& name) {
-        member = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-        inQuotes = member == u"quotes"_s;
+        member = fromUtf8(name);
+        inQuotes = name == "quotes";
         if (inQuotes) {
             // A member named twice counts with its last value.
             found.hasQuotes = true;
@@ -172,8 +185,11 @@ std::optional<Content> decode(QByteArrayView bytes, QString* error) {
 }
 
 std::optional<Content> decodeFast(QByteArrayView bytes) {
-    // One parser per thread, kept: it holds buffers sized for the largest document so far.
-    thread_local simdjson::dom::parser parser;
+    // A leading byte order mark is ignored, as RFC 8259 allows and the strict reader does.
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    // A parser of its own for each document, so that no buffers of a large file stay behind.
+    simdjson::dom::parser parser;
     const simdjson::padded_string padded(bytes.data(), static_cast<size_t>(bytes.size()));
     simdjson::dom::object object;
     if (parser.parse(padded).get_object().get(object) != simdjson::SUCCESS)
@@ -194,8 +210,7 @@ std::optional<Content> decodeFast(QByteArrayView bytes) {
             if (element.get_string().get(text) != simdjson::SUCCESS)
                 return std::nullopt;
             if (isQuotes)
-                content.quotes.append(
-                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+                content.quotes.append(fromUtf8(text));
         }
     }
     return content;
@@ -204,6 +219,16 @@ std::optional<Content> decodeFast(QByteArrayView bytes) {
 std::optional<Content> decodeStrict(QByteArrayView bytes, QString* error) {
     if (isBlank(bytes)) {
         *error = bytes.isEmpty() ? u"the file is empty"_s : u"the file holds only blanks"_s;
+        return std::nullopt;
+    }
+    // nlohmann's lexer takes a NUL byte for the end of the input, so that a document followed by
+    // a NUL and anything at all would pass. A raw NUL is never valid JSON: outside a string it
+    // is no token, inside one an unescaped control character.
+    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0) {
+        const QByteArrayView before = bytes.first(nul);
+        const qsizetype line = before.count('\n') + 1;
+        const qsizetype column = nul - (before.lastIndexOf('\n') + 1) + 1;
+        *error = u"it is not valid JSON: line %1, column %2: a NUL byte"_s.arg(line).arg(column);
         return std::nullopt;
     }
     ModelReader reader;

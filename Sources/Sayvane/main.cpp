@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QStandardPaths>
 #include <QTimer>
 
 // The process-wide application object and delegate, set once here and kept to the end.
@@ -32,7 +31,7 @@ int main(int argc, char* argv[]) {
     // Closing the editor hides it; the program lives in its strip until Quit.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    SingleInstance instance(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+    SingleInstance instance(SingleInstance::userFolder());
     if (!instance.claim())
         return 0;
 

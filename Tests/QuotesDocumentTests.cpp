@@ -73,6 +73,16 @@ TEST(QuotesDocument, BothReadersTakeAByteOrderMarkAndNulEscapes) {
         QByteArray("{\"quotes\": [\"" + QByteArray(100'000, 'x') + "\"]}")));
 }
 
+TEST(QuotesDocument, ABrokenSurrogateInMemoryStillMakesAValidFile) {
+    const QString broken = u"a"_s + QChar(0xD800) + u"b"_s;
+    const QByteArray bytes = QuotesDocument::encode({broken, u"next"_s});
+    const auto content = decode(bytes);
+    ASSERT_TRUE(content) << bytes.toStdString();
+    ASSERT_EQ(content->quotes.size(), 2);
+    EXPECT_TRUE(content->quotes[0].isValidUtf16());
+    EXPECT_EQ(content->quotes[1], u"next"_s);
+}
+
 TEST(QuotesDocument, ReadsAnyValidFormOfTheModel) {
     const auto compact = decode(R"({"quotes":["a","b\/c","\u00e9\ud83c\udf1f"]})");
     ASSERT_TRUE(compact);

@@ -74,6 +74,14 @@ struct App {
         }
         return nullptr;
     }
+    // Counts every "LanguageChanged" from now on.
+    const int& countLanguageNotices() {
+        NotificationCenter::defaultCenter().addObserver(u"LanguageChanged"_s,
+                                                        [this] { ++languageNotices; });
+        return languageNotices;
+    }
+    int languageNotices = 0;
+
     QuotesView* editor() const {
         return delegate->quotesWindow ? delegate->quotesWindow->findChild<QuotesView*>() : nullptr;
     }
@@ -201,9 +209,7 @@ TEST(AppDelegate, ALanguageChangeBeforeTheEditorWasOpenedMakesNoWindow) {
 TEST(AppDelegate, ChoosingTheCheckedLanguageAgainRepeatsEverything) {
     App app;
     app.launch();
-    int notices = 0;
-    NotificationCenter::defaultCenter().addObserver(u"LanguageChanged"_s,
-                                                    [&notices] { ++notices; });
+    const int& notices = app.countLanguageNotices();
     QMenu* before = app.menu();
     app.languageItem(u"en"_s)->trigger();
     runMainQueue();
@@ -215,9 +221,7 @@ TEST(AppDelegate, ChoosingTheCheckedLanguageAgainRepeatsEverything) {
 TEST(AppDelegate, ItemsWithoutAKnownLanguageChangeNothing) {
     App app;
     app.launch();
-    int notices = 0;
-    NotificationCenter::defaultCenter().addObserver(u"LanguageChanged"_s,
-                                                    [&notices] { ++notices; });
+    const int& notices = app.countLanguageNotices();
     QMenu* before = app.menu();
     QAction noData;
     QAction number;
@@ -390,9 +394,16 @@ TEST(AppDelegate, QuitEndsTheEventLoopWithStatusZero) {
 TEST(AppDelegate, CallbacksOutlivingTheDelegateDoNothing) {
     App app;
     app.launch();
+    // The quotes-changed callback, kept past its delegate: it must not reach the dead object
+    // (AddressSanitizer reports it if it does), nor may the language observer.
+    const std::function<void()> quotesChanged = app.delegate->quoteManager->onQuotesChanged;
+    ASSERT_TRUE(quotesChanged);
     app.delegate.reset();
+    quotesChanged();
+    const int& notices = app.countLanguageNotices();
     LocalizationManager::shared().currentLanguage = AppLanguage::vietnamese;
     runMainQueue();
+    EXPECT_EQ(notices, 1) << "the notice went out to the observers that remain";
 }
 
 TEST(AppDelegate, QuotesAreShownAsPlainText) {

@@ -19,7 +19,7 @@ XdgAutostartService::XdgAutostartService(QString autostartFolder, QString execut
 
 std::shared_ptr<XdgAutostartService> XdgAutostartService::forThisProgram() {
     QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // The specification ignores a relative path here.
+    // A relative XDG_CONFIG_HOME is invalid and counts as unset.
     if (configHome.isEmpty() || QDir::isRelativePath(configHome))
         configHome = QDir::homePath() + u"/.config"_s;
     QString executable = qEnvironmentVariable("APPIMAGE");

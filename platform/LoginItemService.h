@@ -24,7 +24,7 @@ public:
     virtual bool unregisterApp(QString* error) = 0;
 };
 
-// Launch at login on a Linux desktop, by the XDG autostart specification: a desktop entry
+// Launch at login on a Linux desktop, the freedesktop.org autostart way: a desktop entry
 // "sayvane.desktop" in $XDG_CONFIG_HOME/autostart (~/.config/autostart when unset) that starts
 // the running program's own executable.
 class XdgAutostartService final : public LoginItemService {

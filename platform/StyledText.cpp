@@ -268,6 +268,8 @@ StyledText::StyledText(const QString& text, const QFont& font)
         emojiFont.setFamilies({family, font.family()});
     const QFontMetricsF textMetrics(font);
     const QFontMetricsF emojiMetrics(emojiFont);
+    emojiFontKey = emojiFont.key();
+    emojiAbove = static_cast<int>(std::ceil(emojiMetrics.ascent())) + 1;
     const PlainAdvances& plainAdvances = PlainAdvances::of(font);
     lineHeight = textMetrics.height();
     lineAscent = textMetrics.ascent();
@@ -275,7 +277,7 @@ StyledText::StyledText(const QString& text, const QFont& font)
     // The same few emoji come back again and again, and measuring one unpacks its bitmap:
     // measure each once per font, for every text.
     static QHash<QString, QHash<QString, double>> emojiWidthsByFont;
-    QHash<QString, double>& emojiWidths = emojiWidthsByFont[emojiFont.key()];
+    QHash<QString, double>& emojiWidths = emojiWidthsByFont[emojiFontKey];
     if (emojiWidths.size() > 4096)
         emojiWidths.clear();
     double x = 0;
@@ -323,6 +325,22 @@ void StyledText::draw(QPainter& painter, QPointF origin, double clipLeft, double
     }
 }
 
+namespace {
+
+struct EmojiImageKey {
+    QString font;
+    QString emoji;
+    qreal ratio;
+    QRgb colour;
+    bool operator==(const EmojiImageKey&) const = default;
+};
+
+size_t qHash(const EmojiImageKey& key, size_t seed = 0) {
+    return qHashMulti(seed, key.font, key.emoji, key.ratio, key.colour);
+}
+
+} // namespace
+
 // Qt rasterises colour emoji (bitmaps scaled down from a large size) afresh at every draw, which
 // would cost more than the rest of a frame together; so each emoji run is drawn once into an
 // image, at four sub-pixel phases, and the images are reused. Main thread only, like painting.
@@ -330,25 +348,26 @@ void StyledText::drawEmoji(QPainter& painter, const QString& part, double x,
                            double baseline) const {
     constexpr int phases = 4;
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const QFontMetricsF metrics(emojiFont);
-    const int above = static_cast<int>(std::ceil(metrics.ascent())) + 1;
     const double deviceX = x * ratio;
     const double whole = std::floor(deviceX);
     const int phase = std::min(phases - 1, static_cast<int>((deviceX - whole) * phases + 0.5));
     const bool carry = (deviceX - whole) * phases + 0.5 >= phases;
 
     // Shared by every text: a new text is mostly the same few emoji again.
-    static QHash<QString, std::vector<QImage>> cache;
+    static QHash<EmojiImageKey, std::vector<QImage>> cache;
     if (cache.size() > 512)
         cache.clear();
-    const QString key = u"%1|%2|%3|%4"_s.arg(emojiFont.key())
-                            .arg(ratio)
-                            .arg(painter.pen().color().rgba())
-                            .arg(part);
-    auto& images = cache[key];
-    if (images.empty()) {
+    const QRgb colour = painter.pen().color().rgba();
+    auto found = cache.find(EmojiImageKey{emojiFontKey, part, ratio, colour});
+    if (found == cache.end()) {
+        // The part points into this text's string; the cache outlives it, so it keeps a copy.
+        found = cache.insert(
+            EmojiImageKey{emojiFontKey, QString(part.constData(), part.size()), ratio, colour}, {});
+        std::vector<QImage>& images = *found;
+        const QFontMetricsF metrics(emojiFont);
         const QSize size(static_cast<int>(std::ceil(metrics.horizontalAdvance(part) * ratio)) + 4,
-                         static_cast<int>(std::ceil((above + metrics.descent() + 1) * ratio)) + 2);
+                         static_cast<int>(std::ceil((emojiAbove + metrics.descent() + 1) * ratio)) +
+                             2);
         for (int p = 0; p < phases; ++p) {
             QImage image(size, QImage::Format_ARGB32_Premultiplied);
             image.fill(Qt::transparent);
@@ -356,13 +375,14 @@ void StyledText::drawEmoji(QPainter& painter, const QString& part, double x,
             QPainter imagePainter(&image);
             imagePainter.setFont(emojiFont);
             imagePainter.setPen(painter.pen());
-            imagePainter.drawText(QPointF(static_cast<double>(p) / phases / ratio, above), part);
+            imagePainter.drawText(QPointF(static_cast<double>(p) / phases / ratio, emojiAbove),
+                                  part);
             images.push_back(std::move(image));
         }
     }
     const double left = (whole + (carry ? 1 : 0)) / ratio;
-    const QPointF topLeft(left, std::round((baseline - above) * ratio) / ratio);
-    painter.drawImage(topLeft, images[static_cast<size_t>(carry ? 0 : phase)]);
+    const QPointF topLeft(left, std::round((baseline - emojiAbove) * ratio) / ratio);
+    painter.drawImage(topLeft, (*found)[static_cast<size_t>(carry ? 0 : phase)]);
 }
 
 int TextShadow::margin() const {

@@ -55,6 +55,9 @@ private:
     QString shown;
     QFont font;
     QFont emojiFont;
+    QString emojiFontKey;
+    // From the top of an emoji's image to its baseline.
+    int emojiAbove = 0;
     std::vector<Piece> pieces;
     double totalWidth = 0;
     double lineHeight = 0;

@@ -72,7 +72,6 @@ class ManualClock final : public MediaClock {
 public:
     double now() const override { return time.load(); }
     void advance(double seconds) { time.store(time.load() + seconds); }
-    void set(double seconds) { time.store(seconds); }
 
 private:
     std::atomic<double> time{1000.0};
@@ -86,13 +85,9 @@ public:
     }
     bool start() override {
         running = true;
-        ++starts;
         return true;
     }
-    void stop() override {
-        running = false;
-        ++stops;
-    }
+    void stop() override { running = false; }
     bool isRunning() const override { return running; }
 
     // Calls back once if running; returns whether it did.
@@ -102,9 +97,6 @@ public:
         callback();
         return true;
     }
-
-    int starts = 0;
-    int stops = 0;
 
 private:
     OutputCallback callback;

@@ -192,9 +192,23 @@ TEST(AppDelegate, ALanguageChoiceRebuildsTheMenuRetitlesTheWindowAndResetsTheDis
     EXPECT_EQ(app.delegate->quotesWindow->windowTitle(), u"Chỉnh sửa"_s) << "retitled while closed";
     EXPECT_EQ(app.marquee()->currentOffset(), 0.0);
 
-    // The Edit menu stays English.
-    EXPECT_EQ(app.delegate->mainMenu()->actions()[1]->menu()->title(), u"Edit"_s);
-    EXPECT_EQ(app.delegate->mainMenu()->actions()[1]->menu()->actions()[0]->text(), u"Undo"_s);
+    // The Edit menu and Qt's own texts in the editor follow the language too.
+    QMenu* edit = app.delegate->mainMenu()->actions()[1]->menu();
+    EXPECT_EQ(edit->title(), u"Sửa"_s);
+    EXPECT_EQ(edit->actions()[0]->text(), u"Hoàn tác"_s);
+    EXPECT_EQ(edit->actions()[6]->text(), u"Chọn tất cả"_s);
+    const std::unique_ptr<QMenu> fieldMenu(
+        app.editor()->newQuoteField()->createStandardContextMenu());
+    EXPECT_TRUE(fieldMenu->actions()[0]->text().startsWith(u"Hoàn tác"_s))
+        << fieldMenu->actions()[0]->text().toStdString();
+
+    app.delegate->changeLanguage(app.languageItem(u"en"_s));
+    runMainQueue();
+    EXPECT_EQ(edit->title(), u"Edit"_s);
+    EXPECT_EQ(edit->actions()[0]->text(), u"Undo"_s);
+    const std::unique_ptr<QMenu> englishMenu(
+        app.editor()->newQuoteField()->createStandardContextMenu());
+    EXPECT_TRUE(englishMenu->actions()[0]->text().startsWith(u"&Undo"_s));
 }
 
 TEST(AppDelegate, ALanguageChangeBeforeTheEditorWasOpenedMakesNoWindow) {

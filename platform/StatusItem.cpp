@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QStackedLayout>
 #include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
@@ -26,9 +28,24 @@ void StatusBarButton::setTitle(const QString& title) {
     update();
 }
 
+QColor StatusBarButton::background() const {
+    return backgroundColor.isValid() ? backgroundColor : palette().color(QPalette::Window);
+}
+
+void StatusBarButton::setBackground(const QColor& color) {
+    if (color == backgroundColor)
+        return;
+    backgroundColor = color;
+    update();
+    Q_EMIT backgroundChanged(background());
+}
+
 void StatusBarButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), palette().color(QPalette::Window));
+    // Source: a transparent background clears what is under it instead of drawing nothing.
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(rect(), background());
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (!titleText.isEmpty()) {
         painter.setPen(palette().color(QPalette::WindowText));
         painter.drawText(rect().adjusted(4, 0, -4, 0),
@@ -48,11 +65,17 @@ void StatusBarButton::mousePressEvent(QMouseEvent* event) {
 StatusItem::StatusItem(int length, QObject* parent)
     : QObject(parent)
     , itemLength(length)
-    , stripWindow(std::make_unique<QWidget>(
-          nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                       Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint)) {
+    // No stays-on-top hint: the above state would keep the strip over a focused fullscreen
+    // window on some window managers, while the dock type alone stacks it as panels are.
+    , stripWindow(std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint |
+                                                         Qt::WindowDoesNotAcceptFocus |
+                                                         Qt::NoDropShadowWindowHint)) {
     stripWindow->setWindowTitle(u"Sayvane"_s);
     stripWindow->setAttribute(Qt::WA_ShowWithoutActivating);
+    // Where a compositing manager runs, the desktop or the panel shows through the strip.
+    translucent = x11CompositingManagerRunning();
+    if (translucent)
+        stripWindow->setAttribute(Qt::WA_TranslucentBackground);
     stripWindow->setFixedSize(itemLength, barHeight);
     auto* layout = new QStackedLayout(stripWindow.get());
     layout->setContentsMargins(0, 0, 0, 0);
@@ -60,22 +83,33 @@ StatusItem::StatusItem(int length, QObject* parent)
     layout->addWidget(statusButton);
     connect(statusButton, &StatusBarButton::pressed, this, &StatusItem::popUpMenu);
 
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        trayIcon = new QSystemTrayIcon(QIcon(u":/icons/sayvane.svg"_s), this);
-        trayIcon->setToolTip(u"Sayvane"_s);
-        connect(trayIcon, &QSystemTrayIcon::activated, this,
-                [this](QSystemTrayIcon::ActivationReason reason) {
-                    if (reason == QSystemTrayIcon::Trigger && statusMenu)
-                        statusMenu->popup(QCursor::pos());
-                });
-        trayIcon->show();
-    }
+    // Made whether or not a tray is there yet: at log-in the panel often starts later, and Qt
+    // docks the icon as soon as a tray appears.
+    tray = new QSystemTrayIcon(QIcon(u":/icons/sayvane.svg"_s), this);
+    tray->setToolTip(u"Sayvane"_s);
+    connect(tray, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger && statusMenu)
+                    statusMenu->popup(QCursor::pos());
+            });
+    tray->show();
 
     makeX11DockWindow(stripWindow.get(), "sayvane", "Sayvane");
-    followPrimaryScreen(QGuiApplication::primaryScreen());
-    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this,
-            &StatusItem::followPrimaryScreen);
+    for (QScreen* screen : QGuiApplication::screens())
+        watchScreen(screen);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
+        watchScreen(screen);
+        schedulePlacement();
+        Q_EMIT screensChanged();
+    });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this] {
+        schedulePlacement();
+        Q_EMIT screensChanged();
+    });
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &StatusItem::schedulePlacement);
+    placeStrip();
     stripWindow->show();
+    refuseX11Focus(stripWindow.get());
 }
 
 StatusItem::~StatusItem() {
@@ -91,8 +125,7 @@ void StatusItem::setMenu(QMenu* menu) {
         statusMenu->deleteLater();
     }
     statusMenu = menu;
-    if (trayIcon)
-        trayIcon->setContextMenu(menu);
+    tray->setContextMenu(menu);
 }
 
 void StatusItem::popUpMenu() {
@@ -105,18 +138,116 @@ void StatusItem::popUpMenu() {
     statusMenu->popup(statusButton->mapToGlobal(QPoint(0, statusButton->height())));
 }
 
-void StatusItem::followPrimaryScreen(QScreen* screen) {
-    disconnect(screenConnection);
-    if (screen)
-        screenConnection =
-            connect(screen, &QScreen::availableGeometryChanged, this, &StatusItem::placeStrip);
+void StatusItem::setPreferredScreen(const QString& name) {
+    preferredScreenName = name;
     placeStrip();
 }
 
-void StatusItem::placeStrip() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
+void StatusItem::watchScreen(QScreen* screen) {
+    // The work area changes when a panel comes, goes or changes its reserved space.
+    connect(screen, &QScreen::availableGeometryChanged, this, &StatusItem::schedulePlacement);
+    connect(screen, &QScreen::geometryChanged, this, &StatusItem::schedulePlacement);
+}
+
+void StatusItem::schedulePlacement() {
+    // Screens and panels change in bursts; place once after the burst.
+    if (placementScheduled)
         return;
-    const QRect available = screen->availableGeometry();
-    stripWindow->move(available.right() + 1 - itemLength, available.top());
+    placementScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        placementScheduled = false;
+        placeStrip();
+    });
+}
+
+namespace {
+
+// A screen's geometry in root pixels: Qt keeps a screen's origin and divides its size by the
+// device pixel ratio.
+QRect nativeGeometry(const QScreen* screen) {
+    const QRect logical = screen->geometry();
+    const qreal ratio = screen->devicePixelRatio();
+    return QRect(logical.topLeft(),
+                 QSize(qRound(logical.width() * ratio), qRound(logical.height() * ratio)));
+}
+
+QPoint logicalPosition(const QScreen* screen, const QPoint& native) {
+    const QPoint origin = screen->geometry().topLeft();
+    const qreal ratio = screen->devicePixelRatio();
+    return origin + QPoint(qRound((native.x() - origin.x()) / ratio),
+                           qRound((native.y() - origin.y()) / ratio));
+}
+
+// The colour that covers most of a row of pixels: a panel's own colour, whatever it shows.
+QColor commonColor(const QImage& row) {
+    QHash<QRgb, int> counts;
+    QRgb best = 0;
+    int bestCount = 0;
+    for (int x = 0; x < row.width(); ++x) {
+        const QRgb pixel = row.pixel(x, 0);
+        if (const int count = ++counts[pixel]; count > bestCount) {
+            best = pixel;
+            bestCount = count;
+        }
+    }
+    return bestCount > 0 ? QColor::fromRgb(best) : QColor();
+}
+
+} // namespace
+
+void StatusItem::placeStrip() {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.isEmpty())
+        return;
+    QList<QRect> geometries;
+    QStringList names;
+    for (const QScreen* screen : screens) {
+        geometries.append(nativeGeometry(screen));
+        names.append(screen->name());
+    }
+    const QList<Strut> others = otherX11Struts(stripWindow.get());
+    QSize root = x11RootSize();
+    if (root.isEmpty())
+        root = QGuiApplication::primaryScreen()->virtualGeometry().size();
+    const int index = StripPlacement::chooseScreen(geometries, names,
+                                                   int(screens.indexOf(qGuiApp->primaryScreen())),
+                                                   preferredScreenName, others);
+    QScreen* screen = screens[index];
+    const qreal ratio = screen->devicePixelRatio();
+    const QRect strip =
+        StripPlacement::stripRect(geometries[index], root, others,
+                                  QSize(qRound(itemLength * ratio), qRound(barHeight * ratio)));
+
+    const bool screenChanged = currentScreen != screen;
+    currentScreen = screen;
+    if (screenChanged && stripWindow->windowHandle())
+        stripWindow->windowHandle()->setScreen(screen);
+    stripWindow->move(logicalPosition(screen, strip.topLeft()));
+    const Strut strut = StripPlacement::strutOf(strip);
+    if (strut != reservedStrut || screenChanged) {
+        reservedStrut = strut;
+        setX11Strut(stripWindow.get(), strut);
+    }
+    updateBackground();
+}
+
+void StatusItem::updateBackground() {
+    if (translucent) {
+        statusButton->setBackground(Qt::transparent);
+        return;
+    }
+    QColor color;
+    const QPoint topLeft = stripWindow->pos();
+    const QRect screenRect = currentScreen ? currentScreen->geometry() : QRect();
+    // A panel above the strip: take its colour, from a row halfway down its height (its edge
+    // rows are often a border line).
+    if (currentScreen && topLeft.y() > screenRect.top()) {
+        const int row = (screenRect.top() + topLeft.y()) / 2;
+        const QPixmap grabbed = currentScreen->grabWindow(0, topLeft.x() - screenRect.left(),
+                                                          row - screenRect.top(), itemLength, 1);
+        if (!grabbed.isNull())
+            color = commonColor(grabbed.toImage());
+    }
+    statusButton->setBackground(color.isValid() ? color
+                                                : stripWindow->palette().color(QPalette::Window));
 }

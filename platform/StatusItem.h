@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StripPlacement.h"
+
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -7,7 +9,7 @@
 
 #include <memory>
 
-class QScreen;
+#include <QScreen>
 class QSystemTrayIcon;
 
 // The button of a status item: the widget that hosts what the item shows. Its title, empty in
@@ -22,8 +24,15 @@ public:
     QString title() const { return titleText; }
     void setTitle(const QString& title);
 
+    // What the button is filled with: the window colour of the palette until the item knows
+    // better (the colour of the panel above it, or transparent where a compositing manager
+    // shows the desktop through).
+    QColor background() const;
+    void setBackground(const QColor& color);
+
 Q_SIGNALS:
     void pressed();
+    void backgroundChanged(const QColor& color);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -31,13 +40,18 @@ protected:
 
 private:
     QString titleText;
+    QColor backgroundColor;
 };
 
-// An item of the menu bar, on a Linux desktop: a strip of its own at the top right corner of
-// the primary screen, `length` pixels wide and a bar high, above other windows, on every
-// workspace, out of the task bar and never taking the keyboard focus (on X11 a dock window,
-// title "Sayvane", class "sayvane"). Its menu drops down below the strip; where the desktop has
-// a system tray, an icon there carries the same menu.
+// An item of the menu bar, on a Linux desktop: a strip of its own, `length` pixels wide and a
+// bar high, at the top right corner of a screen's free area (below a top panel, left of a right
+// one), on every workspace, out of the task bar and never taking the keyboard focus (on X11 a
+// dock window, title "Sayvane", class "sayvane", stacked by the window manager as docks are, so
+// that a focused fullscreen window goes above it). It reserves its own span of the top edge, so
+// that maximised windows start below it. It goes on the screen the user chose, else on the
+// screen with a top panel, else on the primary screen, and moves when screens come and go.
+// Its menu drops down below the strip; an icon in the system tray carries the same menu, also
+// when the tray appears after the item.
 class StatusItem : public QObject {
     Q_OBJECT
 
@@ -57,14 +71,31 @@ public:
     // Drops the menu down just below the strip.
     void popUpMenu();
 
+    // The screen the strip goes on when it is there, by name; empty for the automatic choice.
+    QString preferredScreen() const { return preferredScreenName; }
+    void setPreferredScreen(const QString& name);
+    // The screen the strip is on now.
+    QScreen* screen() const { return currentScreen; }
+    QSystemTrayIcon* trayIcon() const { return tray; }
+
+Q_SIGNALS:
+    // Screens came or went: a menu that lists them is out of date.
+    void screensChanged();
+
 private:
+    void watchScreen(QScreen* screen);
+    void schedulePlacement();
     void placeStrip();
-    void followPrimaryScreen(QScreen* screen);
+    void updateBackground();
 
     int itemLength = 0;
     std::unique_ptr<QWidget> stripWindow;
     StatusBarButton* statusButton = nullptr;
     QPointer<QMenu> statusMenu;
-    QSystemTrayIcon* trayIcon = nullptr;
-    QMetaObject::Connection screenConnection;
+    QSystemTrayIcon* tray = nullptr;
+    QPointer<QScreen> currentScreen;
+    QString preferredScreenName;
+    Strut reservedStrut;
+    bool placementScheduled = false;
+    bool translucent = false;
 };

@@ -3,6 +3,7 @@
 #include "Console.h"
 #include "Localization.h"
 #include "NotificationCenter.h"
+#include "QtTranslations.h"
 #include "QuotesView.h"
 
 #include <QAction>
@@ -11,6 +12,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
+#include <QSettings>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -46,6 +48,12 @@ QAction* addItem(QMenu* menu, const QString& title, const QKeySequence& key, Act
     return item;
 }
 
+const QString screenKey = u"Screen"_s;
+
+QSettings programSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, u"Sayvane"_s, u"Sayvane"_s);
+}
+
 } // namespace
 
 AppDelegate::AppDelegate(AppEnvironment environment)
@@ -61,13 +69,21 @@ AppDelegate::~AppDelegate() {
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
+    qtTranslations = std::make_unique<QtTranslations>();
+    qtTranslations->setLanguage(LocalizationManager::shared().currentLanguage);
     statusItem = std::make_unique<StatusItem>(250);
+    statusItem->setPreferredScreen(programSettings().value(screenKey).toString());
+    connect(statusItem.get(), &StatusItem::screensChanged, this, &AppDelegate::setupMenu);
     if (StatusBarButton* button = statusItem->button())
         button->setTitle(u""_s);
     setupMainMenu();
     setupMenu();
     NotificationCenter::defaultCenter().addObserver(
         LocalizationManager::languageChangedNotification, [weak = QPointer<AppDelegate>(this)] {
+            if (weak)
+                weak->qtTranslations->setLanguage(LocalizationManager::shared().currentLanguage);
+            if (weak)
+                weak->retitleMainMenu();
             if (weak)
                 weak->setupMenu();
             if (weak && weak->quotesWindow)
@@ -92,9 +108,12 @@ void AppDelegate::setupMainMenu() {
     // On Linux there is no global menu bar: the editor window shows these menus as its own.
     mainMenuBar = std::make_unique<QMenu>();
     mainMenuBar->addMenu(new QMenu(mainMenuBar.get()));
-    auto* edit = new QMenu(u"Edit"_s, mainMenuBar.get());
-    auto addCommand = [edit](const QString& title, const QKeySequence& key, const char* slot) {
-        addItem(edit, title, key, [slot](QAction*) { sendToFocusedWidget(slot); });
+    auto* edit = new QMenu(mainMenuBar.get());
+    edit->setObjectName(u"Edit"_s);
+    // Each item keeps its string key as its object name, for the titles in every language.
+    auto addCommand = [edit](const QString& key, const QKeySequence& shortcut, const char* slot) {
+        addItem(edit, key, shortcut, [slot](QAction*) { sendToFocusedWidget(slot); })
+            ->setObjectName(key);
     };
     addCommand(u"Undo"_s, QKeySequence(Qt::CTRL | Qt::Key_Z), "undo()");
     addCommand(u"Redo"_s, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), "redo()");
@@ -102,8 +121,25 @@ void AppDelegate::setupMainMenu() {
     addCommand(u"Cut"_s, QKeySequence(Qt::CTRL | Qt::Key_X), "cut()");
     addCommand(u"Copy"_s, QKeySequence(Qt::CTRL | Qt::Key_C), "copy()");
     addCommand(u"Paste"_s, QKeySequence(Qt::CTRL | Qt::Key_V), "paste()");
-    addCommand(u"Select All"_s, QKeySequence(Qt::CTRL | Qt::Key_A), "selectAll()");
+    addCommand(u"SelectAll"_s, QKeySequence(Qt::CTRL | Qt::Key_A), "selectAll()");
     mainMenuBar->addMenu(edit);
+    retitleMainMenu();
+}
+
+void AppDelegate::retitleMainMenu() {
+    if (!mainMenuBar)
+        return;
+    const LocalizationManager& loc = LocalizationManager::shared();
+    for (QAction* item : mainMenuBar->actions()) {
+        QMenu* submenu = item->menu();
+        if (!submenu || submenu->objectName().isEmpty())
+            continue;
+        submenu->setTitle(loc.localizedString(submenu->objectName()));
+        for (QAction* command : submenu->actions()) {
+            if (!command->objectName().isEmpty())
+                command->setText(loc.localizedString(command->objectName()));
+        }
+    }
 }
 
 void AppDelegate::setupMenu() {
@@ -136,10 +172,46 @@ void AppDelegate::setupMenu() {
     }
     QAction* languageItem = menu->addMenu(languages);
     languageItem->setText(loc.localizedString(u"Language"_s));
+    addScreenMenu(menu);
     menu->addSeparator();
     addItem(menu, loc.localizedString(u"Quit"_s), QKeySequence(Qt::CTRL | Qt::Key_Q),
             [](QAction*) { QCoreApplication::exit(0); });
     statusItem->setMenu(menu);
+}
+
+void AppDelegate::addScreenMenu(QMenu* menu) {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.size() < 2)
+        return;
+    const LocalizationManager& loc = LocalizationManager::shared();
+    auto* submenu = new QMenu(menu);
+    auto addChoice = [this, submenu](const QString& title, const QString& name) {
+        QAction* item = addItem(submenu, title, {}, [this](QAction* chosen) { changeScreen(chosen); });
+        item->setData(name);
+        item->setCheckable(true);
+        item->setChecked(statusItem->preferredScreen() == name);
+    };
+    addChoice(loc.localizedString(u"ScreenAutomatic"_s), QString());
+    submenu->addSeparator();
+    for (const QScreen* screen : screens) {
+        const QString model = screen->model().trimmed();
+        addChoice(model.isEmpty() ? screen->name() : screen->name() + u" (" + model + u')',
+                  screen->name());
+    }
+    menu->addMenu(submenu)->setText(loc.localizedString(u"Screen"_s));
+}
+
+void AppDelegate::changeScreen(QAction* sender) {
+    if (!sender || !statusItem || sender->data().typeId() != QMetaType::QString)
+        return;
+    const QString name = sender->data().toString();
+    QSettings settings = programSettings();
+    if (name.isEmpty())
+        settings.remove(screenKey);
+    else
+        settings.setValue(screenKey, name);
+    statusItem->setPreferredScreen(name);
+    setupMenu();
 }
 
 void AppDelegate::openQuotesUI() {

@@ -13,6 +13,7 @@
 
 class QAction;
 class QMenu;
+class QtTranslations;
 
 // What the delegate is given from outside: tests pass their own.
 struct AppEnvironment {
@@ -43,6 +44,9 @@ public:
     // Sets the language whose raw value the item carries; ignores anything else.
     void changeLanguage(QAction* sender);
     void toggleLaunchAtLogin(QAction* sender);
+    // Puts the strip on the screen whose name the item carries; an empty name lets the strip
+    // choose. The choice is kept under "Screen" in the program's settings.
+    void changeScreen(QAction* sender);
 
     QMenu* mainMenu() const { return mainMenuBar.get(); }
 
@@ -53,7 +57,11 @@ public:
 
 private:
     void setupMainMenu();
+    // The Edit menu's titles in the current language.
+    void retitleMainMenu();
+    void addScreenMenu(QMenu* menu);
 
     AppEnvironment environment;
     std::unique_ptr<QMenu> mainMenuBar;
+    std::unique_ptr<QtTranslations> qtTranslations;
 };

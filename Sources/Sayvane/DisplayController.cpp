@@ -61,6 +61,10 @@ void DisplayController::setupMarquee() {
     // The button's layout pins every hosted view to its four edges.
     if (button->layout())
         button->layout()->addWidget(view);
+    // The text's colours follow what the button is filled with.
+    view->setTextColors(TextColors::on(button->background()));
+    QObject::connect(button, &StatusBarButton::backgroundChanged, view,
+                     [view](const QColor& color) { view->setTextColors(TextColors::on(color)); });
     view->show();
     marqueeView = view;
 }

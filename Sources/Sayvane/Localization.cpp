@@ -50,6 +50,16 @@ const Table& table(AppLanguage language) {
         {u"AddNewQuote"_s, u"Add new quote..."_s},
         {u"Add"_s, u"Add"_s},
         {u"EditQuotesTitle"_s, u"Edit Quotes"_s},
+        {u"Edit"_s, u"Edit"_s},
+        {u"Undo"_s, u"Undo"_s},
+        {u"Redo"_s, u"Redo"_s},
+        {u"Cut"_s, u"Cut"_s},
+        {u"Copy"_s, u"Copy"_s},
+        {u"Paste"_s, u"Paste"_s},
+        {u"Delete"_s, u"Delete"_s},
+        {u"SelectAll"_s, u"Select All"_s},
+        {u"Screen"_s, u"Screen"_s},
+        {u"ScreenAutomatic"_s, u"Automatic"_s},
     };
     static const Table vietnamese = {
         {u"Loading"_s, u"Đang tải..."_s},
@@ -63,6 +73,16 @@ const Table& table(AppLanguage language) {
         {u"AddNewQuote"_s, u"Thêm trích dẫn mới..."_s},
         {u"Add"_s, u"Thêm"_s},
         {u"EditQuotesTitle"_s, u"Chỉnh sửa"_s},
+        {u"Edit"_s, u"Sửa"_s},
+        {u"Undo"_s, u"Hoàn tác"_s},
+        {u"Redo"_s, u"Làm lại"_s},
+        {u"Cut"_s, u"Cắt"_s},
+        {u"Copy"_s, u"Sao chép"_s},
+        {u"Paste"_s, u"Dán"_s},
+        {u"Delete"_s, u"Xoá"_s},
+        {u"SelectAll"_s, u"Chọn tất cả"_s},
+        {u"Screen"_s, u"Màn hình"_s},
+        {u"ScreenAutomatic"_s, u"Tự động"_s},
     };
     static const Table chinese = {
         {u"Loading"_s, u"加载中..."_s},
@@ -76,6 +96,16 @@ const Table& table(AppLanguage language) {
         {u"AddNewQuote"_s, u"添加新引语..."_s},
         {u"Add"_s, u"添加"_s},
         {u"EditQuotesTitle"_s, u"编辑引语"_s},
+        {u"Edit"_s, u"编辑"_s},
+        {u"Undo"_s, u"撤销"_s},
+        {u"Redo"_s, u"重做"_s},
+        {u"Cut"_s, u"剪切"_s},
+        {u"Copy"_s, u"复制"_s},
+        {u"Paste"_s, u"粘贴"_s},
+        {u"Delete"_s, u"删除"_s},
+        {u"SelectAll"_s, u"全选"_s},
+        {u"Screen"_s, u"屏幕"_s},
+        {u"ScreenAutomatic"_s, u"自动"_s},
     };
     switch (language) {
     case AppLanguage::english:

@@ -90,6 +90,12 @@ void MarqueeView::updateOffset() {
     }
 }
 
+void MarqueeView::setTextColors(const TextColors& colors) {
+    labelColor = colors.label;
+    shadow.color = colors.shadow;
+    update();
+}
+
 void MarqueeView::setupText() {
     attributedText.emplace(textValue, font);
     textWidth.store(attributedText->width());
@@ -118,7 +124,7 @@ void MarqueeView::paintEvent(QPaintEvent*) {
         QPainter painter(&layer);
         painter.setRenderHint(QPainter::TextAntialiasing);
         painter.translate(margin, margin);
-        painter.setPen(palette().color(QPalette::WindowText));
+        painter.setPen(labelColor.value_or(palette().color(QPalette::WindowText)));
         const double clipLeft = -margin;
         const double clipRight = this->width() + margin;
         attributedText->draw(painter, QPointF(x, y), clipLeft, clipRight);

@@ -3,6 +3,7 @@
 #include "DisplayLink.h"
 #include "MediaClock.h"
 #include "StyledText.h"
+#include "TextColors.h"
 
 #include <QImage>
 #include <QWidget>
@@ -40,6 +41,9 @@ public:
     // Rebuilds the styled text at once, puts the offset back to 0 and asks for a redraw.
     void setText(const QString& text);
 
+    // The label and shadow colours of the text; the palette's text colour until they are set.
+    void setTextColors(const TextColors& colors);
+
     // Takes the current time as the last tick, then starts the display link.
     void start();
     void stop();
@@ -75,6 +79,7 @@ private:
     MarqueeTiming timing;
     QFont font;
     TextShadow shadow;
+    std::optional<QColor> labelColor;
     QImage layer;
     // Set while a redraw request waits in the main queue, so that a busy main thread gets one
     // request rather than a pile of them.

@@ -1,0 +1,81 @@
+#include "StripPlacement.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QSize strip(250, 24);
+
+Strut topPanel(int height, int firstX, int lastX) {
+    Strut strut;
+    strut.top = height;
+    strut.topStartX = firstX;
+    strut.topEndX = lastX;
+    return strut;
+}
+
+} // namespace
+
+TEST(StripPlacement, TopRightCornerBelowTopPanelsAndLeftOfRightOnes) {
+    const QRect screen(0, 0, 1280, 800);
+    const QSize root(1280, 800);
+    EXPECT_EQ(StripPlacement::stripRect(screen, root, {}, strip), QRect(1030, 0, 250, 24));
+
+    // The deepest top band over the screen wins; a band over other columns only does not count.
+    const QList<Strut> panels = {topPanel(30, 0, 1279), topPanel(40, 0, 600)};
+    EXPECT_EQ(StripPlacement::stripRect(screen, root, panels, strip), QRect(1030, 40, 250, 24));
+    EXPECT_EQ(StripPlacement::stripRect(screen, root, {topPanel(40, 2000, 2500)}, strip),
+              QRect(1030, 0, 250, 24));
+
+    // A right panel beside the strip's rows pushes it left; one lower down does not.
+    Strut right;
+    right.right = 48;
+    right.rightStartY = 0;
+    right.rightEndY = 799;
+    EXPECT_EQ(StripPlacement::stripRect(screen, root, {right}, strip), QRect(982, 0, 250, 24));
+    right.rightStartY = 100;
+    EXPECT_EQ(StripPlacement::stripRect(screen, root, {right}, strip), QRect(1030, 0, 250, 24));
+}
+
+TEST(StripPlacement, ItsOwnReservationDoesNotMoveItAgain) {
+    const QRect screen(0, 0, 1280, 800);
+    const QList<Strut> others = {topPanel(30, 0, 1279)};
+    const QRect first = StripPlacement::stripRect(screen, QSize(1280, 800), others, strip);
+    const Strut own = StripPlacement::strutOf(first);
+    EXPECT_EQ(own.top, 54) << "down to the strip's bottom";
+    EXPECT_EQ(own.topStartX, 1030);
+    EXPECT_EQ(own.topEndX, 1279) << "exactly the strip's columns";
+    EXPECT_EQ(own.left + own.right + own.bottom, 0);
+    // Placed again from the same others: the same place, as many times as asked.
+    EXPECT_EQ(StripPlacement::stripRect(screen, QSize(1280, 800), others, strip), first);
+}
+
+TEST(StripPlacement, SecondScreenAndScaledStrip) {
+    // Two screens side by side, the second one taller; a panel on the first only.
+    const QRect left(0, 0, 1280, 800);
+    const QRect right(1280, 0, 1920, 1080);
+    const QSize root(3200, 1080);
+    const QList<Strut> panels = {topPanel(30, 0, 1279)};
+    EXPECT_EQ(StripPlacement::stripRect(right, root, panels, strip), QRect(2950, 0, 250, 24));
+    // At a device pixel ratio of 2 the strip covers twice the root pixels.
+    EXPECT_EQ(StripPlacement::stripRect(left, root, panels, QSize(500, 48)),
+              QRect(780, 30, 500, 48));
+    // A top band deeper than the screen (a panel of a taller neighbour) stops at its bottom.
+    const QRect small(0, 0, 800, 20);
+    EXPECT_EQ(StripPlacement::stripRect(small, root, {topPanel(30, 0, 900)}, strip).top(), 20);
+}
+
+TEST(StripPlacement, TheChosenScreenThenThePanelsThenThePrimary) {
+    const QList<QRect> screens = {QRect(0, 0, 1280, 800), QRect(1280, 0, 1920, 1080)};
+    const QStringList names = {u"DP-1"_s, u"HDMI-1"_s};
+    const QList<Strut> panelOnSecond = {topPanel(28, 1280, 3199)};
+    EXPECT_EQ(StripPlacement::chooseScreen(screens, names, 0, u"DP-1"_s, panelOnSecond), 0);
+    EXPECT_EQ(StripPlacement::chooseScreen(screens, names, 0, u""_s, panelOnSecond), 1);
+    EXPECT_EQ(StripPlacement::chooseScreen(screens, names, 0, u"gone"_s, panelOnSecond), 1)
+        << "a screen that is no longer there counts as no choice";
+    EXPECT_EQ(StripPlacement::chooseScreen(screens, names, 1, u""_s, {}), 1);
+    EXPECT_EQ(StripPlacement::chooseScreen(screens, names, -1, u""_s, {}), 0);
+    EXPECT_EQ(StripPlacement::chooseScreen({}, {}, 0, u"DP-1"_s, panelOnSecond), -1);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+// The space a window reserves at the edges of the root window (the twelve values of
+// _NET_WM_STRUT_PARTIAL), in root pixels: the depth of each reserved band from its edge of the
+// root window, and the span of each band along that edge (first and last pixel).
+struct Strut {
+    int left = 0, right = 0, top = 0, bottom = 0;
+    int leftStartY = 0, leftEndY = 0, rightStartY = 0, rightEndY = 0;
+    int topStartX = 0, topEndX = 0, bottomStartX = 0, bottomEndX = 0;
+
+    bool operator==(const Strut&) const = default;
+};
+
+// Where the strip goes: the top right corner of a screen's area that other windows (panels)
+// leave free. The strip's own reservation never counts, so placing it again gives the same
+// place instead of chasing itself down the screen. Everything in root pixels.
+namespace StripPlacement {
+
+// The rectangle of the strip, `size` big, on the screen, below any top panel and left of any
+// right panel that the struts of the other windows reserve.
+QRect stripRect(const QRect& screen, const QSize& root, const QList<Strut>& others,
+                const QSize& size);
+
+// The reservation of the strip: a band along the top edge of the root window, down to the
+// strip's bottom, over exactly the strip's own columns.
+Strut strutOf(const QRect& strip);
+
+// Which screen the strip goes on: the one named `preferred` when it is there; else the first
+// screen that a top panel reserves space on; else the primary screen (index `primary`).
+// Returns -1 only when there is no screen at all.
+int chooseScreen(const QList<QRect>& screens, const QStringList& names, int primary,
+                 const QString& preferred, const QList<Strut>& others);
+
+} // namespace StripPlacement

@@ -17,9 +17,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QStringList keys = {u"Loading"_s,       u"NoQuotes"_s, u"EditQuotes"_s,     u"ReloadQuotes"_s,
-                          u"LaunchAtLogin"_s, u"Quit"_s,     u"Language"_s,       u"Quote"_s,
-                          u"AddNewQuote"_s,   u"Add"_s,      u"EditQuotesTitle"_s,
+const QStringList keys = {u"Loading"_s, u"NoQuotes"_s, u"EditQuotes"_s, u"ReloadQuotes"_s,
+                          u"LaunchAtLogin"_s, u"Quit"_s, u"Language"_s, u"Quote"_s,
+                          u"AddNewQuote"_s, u"Add"_s, u"EditQuotesTitle"_s,
                           // The editor's Edit menu and the Screen submenu.
                           u"Edit"_s, u"Undo"_s, u"Redo"_s, u"Cut"_s, u"Copy"_s, u"Paste"_s,
                           u"Delete"_s, u"SelectAll"_s, u"Screen"_s, u"ScreenAutomatic"_s};

@@ -112,8 +112,9 @@ void AppDelegate::setupMainMenu() {
     edit->setObjectName(u"Edit"_s);
     // Each item keeps its string key as its object name, for the titles in every language.
     auto addCommand = [edit](const QString& key, const QKeySequence& shortcut, const char* slot) {
-        addItem(edit, key, shortcut, [slot](QAction*) { sendToFocusedWidget(slot); })
-            ->setObjectName(key);
+        addItem(edit, key, shortcut, [slot](QAction*) {
+            sendToFocusedWidget(slot);
+        })->setObjectName(key);
     };
     addCommand(u"Undo"_s, QKeySequence(Qt::CTRL | Qt::Key_Z), "undo()");
     addCommand(u"Redo"_s, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), "redo()");
@@ -186,7 +187,8 @@ void AppDelegate::addScreenMenu(QMenu* menu) {
     const LocalizationManager& loc = LocalizationManager::shared();
     auto* submenu = new QMenu(menu);
     auto addChoice = [this, submenu](const QString& title, const QString& name) {
-        QAction* item = addItem(submenu, title, {}, [this](QAction* chosen) { changeScreen(chosen); });
+        QAction* item =
+            addItem(submenu, title, {}, [this](QAction* chosen) { changeScreen(chosen); });
         item->setData(name);
         item->setCheckable(true);
         item->setChecked(statusItem->preferredScreen() == name);

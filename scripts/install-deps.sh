@@ -11,6 +11,8 @@ required=(
     xvfb xauth x11-utils
     fonts-dejavu-core fonts-noto-color-emoji fonts-wqy-microhei
     desktop-file-utils
+    qt6-gtk-platformtheme qt6-translations-l10n
+    openbox tint2 xfwm4 xfce4-panel dbus xdotool
 )
 # Only needed for the fuzzer and the ThreadSanitizer build; installed where the release has them.
 optional=(clang libclang-rt-14-dev)

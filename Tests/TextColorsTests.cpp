@@ -1,4 +1,7 @@
+#include "DisplayController.h"
 #include "MarqueeView.h"
+#include "StatusItem.h"
+#include "TestSupport.h"
 #include "TextColors.h"
 
 #include <QApplication>
@@ -26,15 +29,28 @@ TEST(TextColors, LightTextOnDarkAndTransparentDarkTextOnLight) {
     EXPECT_GT(behindGlass.shadow.alpha(), TextColors::on(Qt::white).shadow.alpha());
 }
 
+namespace {
+
+int brightest(const QImage& image) {
+    int best = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            best = std::max(best, qGray(image.pixel(x, y)));
+    return best;
+}
+
+int darkest(const QImage& image) {
+    int best = 255;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            best = std::min(best, qGray(image.pixel(x, y)));
+    return best;
+}
+
+} // namespace
+
 // Drawn on a dark panel, the text is light: the brightest pixel stands well above the panel.
 TEST(TextColors, TheMarqueeDrawsInTheColoursItIsGiven) {
-    auto brightest = [](const QImage& image) {
-        int best = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                best = std::max(best, qGray(image.pixel(x, y)));
-        return best;
-    };
     const QColor panel(0x20, 0x20, 0x20);
     QWidget host;
     host.resize(250, 24);
@@ -51,4 +67,33 @@ TEST(TextColors, TheMarqueeDrawsInTheColoursItIsGiven) {
     view.render(&onDark);
     EXPECT_GT(brightest(onDark), 200) << "light text";
     EXPECT_GT(brightest(onDark), defaultBrightest);
+}
+
+// The ticker in the strip follows what the strip is filled with: a dark panel's colour, and
+// the palette's window colour when the theme changes.
+TEST(TextColors, TheTickerFollowsTheStripsBackground) {
+    ManualTiming manual;
+    StatusItem item(250);
+    DisplayController controller(manual.timing());
+    controller.statusItem = &item;
+    // Long enough that the emoji after it stays out of the strip.
+    controller.quotes = {u"Readable whatever the panel is and wherever it sits on the screen"_s};
+    controller.startDisplay();
+
+    item.button()->setBackground(QColor(0x22, 0x22, 0x22));
+    const QImage onDark = item.strip()->grab().toImage();
+    EXPECT_GT(brightest(onDark), 200) << "light text on the dark panel";
+    EXPECT_LT(darkest(onDark), 0x30);
+
+    item.button()->setBackground(QColor());
+    QPalette light = item.button()->palette();
+    light.setColor(QPalette::Window, QColor(0xf0, 0xf0, 0xf0));
+    item.button()->setPalette(light);
+    const QImage onLight = item.strip()->grab().toImage();
+    EXPECT_LT(darkest(onLight), 80) << "dark text on a light theme";
+    EXPECT_GE(brightest(onLight), 0xf0);
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    item.button()->setPalette(dark);
+    EXPECT_GT(brightest(item.strip()->grab().toImage()), 200) << "light text after the change";
 }

@@ -40,6 +40,12 @@ void StatusBarButton::setBackground(const QColor& color) {
     Q_EMIT backgroundChanged(background());
 }
 
+void StatusBarButton::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && !backgroundColor.isValid())
+        Q_EMIT backgroundChanged(background());
+}
+
 void StatusBarButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     // Source: a transparent background clears what is under it instead of drawing nothing.
@@ -248,6 +254,6 @@ void StatusItem::updateBackground() {
         if (!grabbed.isNull())
             color = commonColor(grabbed.toImage());
     }
-    statusButton->setBackground(color.isValid() ? color
-                                                : stripWindow->palette().color(QPalette::Window));
+    // Without a panel colour the button follows the palette, also when the theme changes.
+    statusButton->setBackground(color);
 }

@@ -24,9 +24,9 @@ public:
     QString title() const { return titleText; }
     void setTitle(const QString& title);
 
-    // What the button is filled with: the window colour of the palette until the item knows
-    // better (the colour of the panel above it, or transparent where a compositing manager
-    // shows the desktop through).
+    // What the button is filled with: the colour of the panel above it, transparent where a
+    // compositing manager shows the desktop through, or (given an invalid colour) the window
+    // colour of the palette, which follows the desktop's theme.
     QColor background() const;
     void setBackground(const QColor& color);
 
@@ -35,6 +35,7 @@ Q_SIGNALS:
     void backgroundChanged(const QColor& color);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 

@@ -53,12 +53,3 @@ TEST(QtTranslations, AMissingTranslationFolderStillGivesTheProgramsOwnTexts) {
     EXPECT_EQ(QLineEdit::tr("&Paste"), u"粘贴"_s);
     EXPECT_EQ(QLineEdit::tr("Delete"), u"删除"_s);
 }
-
-TEST(QtTranslations, GoneWithItsObject) {
-    {
-        QtTranslations translations;
-        translations.setLanguage(AppLanguage::vietnamese);
-        ASSERT_EQ(QLineEdit::tr("Delete"), u"Xoá"_s);
-    }
-    EXPECT_EQ(QLineEdit::tr("Delete"), u"Delete"_s);
-}

@@ -52,19 +52,16 @@ TEST(StripPlacement, ItsOwnReservationDoesNotMoveItAgain) {
     EXPECT_EQ(StripPlacement::stripRect(screen, QSize(1280, 800), others, strip), first);
 }
 
-TEST(StripPlacement, SecondScreenAndScaledStrip) {
-    // Two screens side by side, the second one taller; a panel on the first only.
-    const QRect left(0, 0, 1280, 800);
-    const QRect right(1280, 0, 1920, 1080);
-    const QSize root(3200, 1080);
-    const QList<Strut> panels = {topPanel(30, 0, 1279)};
-    EXPECT_EQ(StripPlacement::stripRect(right, root, panels, strip), QRect(2950, 0, 250, 24));
+TEST(StripPlacement, ScaledStripAndShortScreens) {
     // At a device pixel ratio of 2 the strip covers twice the root pixels.
-    EXPECT_EQ(StripPlacement::stripRect(left, root, panels, QSize(500, 48)),
+    EXPECT_EQ(StripPlacement::stripRect(QRect(0, 0, 1280, 800), QSize(3200, 1080),
+                                        {topPanel(30, 0, 1279)}, QSize(500, 48)),
               QRect(780, 30, 500, 48));
     // A top band deeper than the screen (a panel of a taller neighbour) stops at its bottom.
-    const QRect small(0, 0, 800, 20);
-    EXPECT_EQ(StripPlacement::stripRect(small, root, {topPanel(30, 0, 900)}, strip).top(), 20);
+    EXPECT_EQ(StripPlacement::stripRect(QRect(0, 0, 800, 20), QSize(3200, 1080),
+                                        {topPanel(30, 0, 900)}, strip)
+                  .top(),
+              20);
 }
 
 TEST(StripPlacement, TheChosenScreenThenThePanelsThenThePrimary) {

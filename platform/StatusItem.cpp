@@ -100,6 +100,10 @@ StatusItem::StatusItem(int length, QObject* parent)
             });
     tray->show();
 
+    backgroundTimer.setSingleShot(true);
+    backgroundTimer.setInterval(1000);
+    connect(&backgroundTimer, &QTimer::timeout, this, &StatusItem::updateBackground);
+
     makeX11DockWindow(stripWindow.get(), "sayvane", "Sayvane");
     for (QScreen* screen : QGuiApplication::screens())
         watchScreen(screen);
@@ -235,6 +239,8 @@ void StatusItem::placeStrip() {
         setX11Strut(stripWindow.get(), strut);
     }
     updateBackground();
+    // A panel that has just reserved its space may not have drawn itself yet: look again.
+    backgroundTimer.start();
 }
 
 void StatusItem::updateBackground() {

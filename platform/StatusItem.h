@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -97,6 +98,7 @@ private:
     QPointer<QScreen> currentScreen;
     QString preferredScreenName;
     Strut reservedStrut;
+    QTimer backgroundTimer;
     bool placementScheduled = false;
     bool translucent = false;
 };

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Every test, as CI runs it. Warnings are errors here. In order:
-#   1. the AddressSanitizer + UndefinedBehaviorSanitizer build and all tests but those under a
-#      real window manager (label wm), which start X servers and panels not built with it;
+#   1. the AddressSanitizer + UndefinedBehaviorSanitizer build and all tests;
 #   2. the ThreadSanitizer build and the tests that run the display link on its thread;
 #   3. a short run of the quotes-file fuzzer (FUZZ_SECONDS, a minute by default);
 #   4. the normal build and all tests, whose CTest summary is the last thing printed.
@@ -21,7 +20,7 @@ cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     LSAN_OPTIONS=suppressions=$PWD/Tests/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE wm
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== 2. ThreadSanitizer: the display link, the main queue and the views it drives"
 threaded=(MarqueeViewTests DisplayLinkTests MainQueueTests NotificationCenterTests DisplayControllerTests)

@@ -89,4 +89,5 @@ TEST(Screens, TheScreenMenuMovesTheStripAndTheChoiceIsKept) {
     runMainQueue();
     EXPECT_EQ(delegate.statusItem->strip()->geometry(), QRect(1030, 0, 250, 24));
     EXPECT_EQ(storedScreen(), u"HDMI-9"_s);
+    EXPECT_TRUE(choice(screenMenu(delegate), QString())->isChecked());
 }

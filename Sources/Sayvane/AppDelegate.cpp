@@ -15,6 +15,8 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -185,13 +187,18 @@ void AppDelegate::addScreenMenu(QMenu* menu) {
     if (screens.size() < 2)
         return;
     const LocalizationManager& loc = LocalizationManager::shared();
+    // A chosen screen that is not there now counts as the automatic choice.
+    QString chosen = statusItem->preferredScreen();
+    if (std::none_of(screens.cbegin(), screens.cend(),
+                     [&chosen](const QScreen* screen) { return screen->name() == chosen; }))
+        chosen.clear();
     auto* submenu = new QMenu(menu);
-    auto addChoice = [this, submenu](const QString& title, const QString& name) {
+    auto addChoice = [this, submenu, &chosen](const QString& title, const QString& name) {
         QAction* item =
-            addItem(submenu, title, {}, [this](QAction* chosen) { changeScreen(chosen); });
+            addItem(submenu, title, {}, [this](QAction* sender) { changeScreen(sender); });
         item->setData(name);
         item->setCheckable(true);
-        item->setChecked(statusItem->preferredScreen() == name);
+        item->setChecked(chosen == name);
     };
     addChoice(loc.localizedString(u"ScreenAutomatic"_s), QString());
     submenu->addSeparator();

@@ -41,9 +41,48 @@ constexpr qsizetype inputLineLimit = 64 * 1024;
 
 } // namespace
 
+void BarTicker::setQuotes(const QStringList& list) {
+    quotes = list;
+    const QString text = DisplayController::displayText(quotes);
+    pieceStarts.clear();
+    pieceStarts.reserve(static_cast<size_t>(quotes.size()));
+    qsizetype at = 0;
+    for (const QString& quote : quotes) {
+        pieceStarts.push_back(at);
+        at += quote.size() + 2;
+        for (const QString& emoji : DisplayController::emojis) {
+            if (QStringView(text).sliced(at).startsWith(emoji)) {
+                at += emoji.size();
+                break;
+            }
+        }
+        at += 2;
+    }
+    window.setText(text);
+    column = 0;
+}
+
+void BarTicker::advance() {
+    if (window.totalColumns() > 0)
+        column = (column + 1) % window.totalColumns();
+}
+
+QString BarTicker::text() const {
+    return window.window(column, columns);
+}
+
+QString BarTicker::tooltip() const {
+    const qsizetype index = window.indexAtColumn(column + columns / 2);
+    if (index < 0)
+        return {};
+    const auto after = std::upper_bound(pieceStarts.begin(), pieceStarts.end(), index);
+    return quotes.at(after - pieceStarts.begin() - 1);
+}
+
 BarFeed::BarFeed(BarFeedOptions options, QObject* parent)
     : QObject(parent)
-    , options(std::move(options)) {
+    , options(std::move(options))
+    , ticker(this->options.columns) {
     timer.setInterval(this->options.intervalMilliseconds);
     connect(&timer, &QTimer::timeout, this, &BarFeed::step);
 }
@@ -64,7 +103,9 @@ void BarFeed::start() {
         signals = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
         connect(signals.get(), &QSocketNotifier::activated, this, &BarFeed::readSignal);
     }
-    if (options.format == BarFormat::i3bar) {
+    // i3bar writes clicks on standard input, and so does i3blocks for a persistent block; a
+    // terminal is left alone, since reading it from the background would stop the process.
+    if (options.format == BarFormat::i3bar || !::isatty(STDIN_FILENO)) {
         input = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
         connect(input.get(), &QSocketNotifier::activated, this, &BarFeed::readInput);
     }
@@ -113,24 +154,7 @@ void BarFeed::show(const QStringList& list) {
         showStill(LocalizationManager::shared().localizedString(u"NoQuotes"_s));
         return;
     }
-    quotes = list;
-    const QString text = DisplayController::displayText(quotes);
-    pieceStarts.clear();
-    pieceStarts.reserve(static_cast<size_t>(quotes.size()));
-    qsizetype at = 0;
-    for (const QString& quote : quotes) {
-        pieceStarts.push_back(at);
-        at += quote.size() + 2;
-        for (const QString& emoji : DisplayController::emojis) {
-            if (QStringView(text).sliced(at).startsWith(emoji)) {
-                at += emoji.size();
-                break;
-            }
-        }
-        at += 2;
-    }
-    window.setText(text);
-    column = 0;
+    ticker.setQuotes(list);
     scrolling = true;
     writeCurrent();
     if (!paused)
@@ -144,20 +168,12 @@ void BarFeed::showStill(const QString& text) {
 }
 
 void BarFeed::step() {
-    column = (column + 1) % window.totalColumns();
+    ticker.advance();
     writeCurrent();
 }
 
 void BarFeed::writeCurrent() {
-    const QString shown = window.window(column, options.columns);
-    QString tooltip;
-    if (options.format == BarFormat::waybar) {
-        // The quote under the middle of the window.
-        const qsizetype index = window.indexAtColumn(column + options.columns / 2);
-        const auto after = std::upper_bound(pieceStarts.begin(), pieceStarts.end(), index);
-        tooltip = quotes.at(after - pieceStarts.begin() - 1);
-    }
-    write(shown, tooltip);
+    write(ticker.text(), options.format == BarFormat::waybar ? ticker.tooltip() : QString());
 }
 
 void BarFeed::write(const QString& text, const QString& tooltip) {

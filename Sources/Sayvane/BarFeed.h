@@ -22,6 +22,32 @@ enum class BarFormat {
     i3bar,  // the i3bar protocol: a header with click events, then an endless array of blocks
 };
 
+// What a feed shows at each step, apart from its input and output: the display text of a list
+// (fresh emojis) seen through a window that moves one column a step, and the quote under the
+// window's middle. A step costs the same however long the list is.
+class BarTicker {
+public:
+    explicit BarTicker(int columns = 30)
+        : columns(columns) {}
+
+    // Builds the display text of a non-empty list and puts the window at its start.
+    void setQuotes(const QStringList& quotes);
+    // One column on, round the text without a seam.
+    void advance();
+    // The window's text, exactly the columns wide.
+    QString text() const;
+    // The whole quote whose piece is under the middle of the window.
+    QString tooltip() const;
+
+private:
+    int columns;
+    ColumnWindow window;
+    QStringList quotes;
+    // Where each quote's piece starts in the display text.
+    std::vector<qsizetype> pieceStarts;
+    qsizetype column = 0;
+};
+
 struct BarFeedOptions {
     BarFormat format = BarFormat::plain;
     int columns = 30;
@@ -35,8 +61,9 @@ struct BarFeedOptions {
 // no-quotes text and a file that cannot be loaded the load-error text, both still.
 //
 // Between steps the process sleeps in the event loop; a step costs the same however long the
-// list is. When the bar closes the pipe, the event loop ends with status 0. SIGUSR1, and in the
-// i3bar format a middle click, pause and resume the feed.
+// list is. When the bar closes the pipe, the event loop ends with status 0. SIGUSR1 and a middle
+// click pause and resume the feed; a left click asks for the editor. Clicks are read as i3bar
+// click events on standard input.
 class BarFeed : public QObject {
     Q_OBJECT
 
@@ -45,13 +72,13 @@ public:
     ~BarFeed() override;
 
     // Writes the header (i3bar), loads the list and writes the first line; then steps, follows
-    // the file and, for i3bar, reads click events from standard input.
+    // the file and reads click events from standard input.
     void start();
 
     bool isPaused() const { return paused; }
     void setPaused(bool pause);
 
-    // One line the bar wrote on standard input: an i3bar click event, or the array's opening.
+    // One line the bar wrote on standard input: a click event, or the opening of their array.
     void handleInputLine(QByteArrayView line);
 
     static QByteArray header(BarFormat format);
@@ -63,7 +90,7 @@ public:
     static QString markupEscaped(const QString& text);
 
 Q_SIGNALS:
-    // A left click in i3bar: the user wants the editor.
+    // A left click: the user wants the editor.
     void editRequested();
 
 private:
@@ -85,11 +112,7 @@ private:
     std::unique_ptr<QSocketNotifier> signals;
     QTimer timer;
 
-    ColumnWindow window;
-    QStringList quotes;
-    // Where each quote's piece starts in the display text, for the tooltip.
-    std::vector<qsizetype> pieceStarts;
-    qsizetype column = 0;
+    BarTicker ticker;
     bool scrolling = false;
     bool paused = false;
     bool firstLine = true;

@@ -103,9 +103,10 @@ void BarFeed::start() {
         signals = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
         connect(signals.get(), &QSocketNotifier::activated, this, &BarFeed::readSignal);
     }
-    // i3bar writes clicks on standard input, and so does i3blocks for a persistent block; a
-    // terminal is left alone, since reading it from the background would stop the process.
-    if (options.format == BarFormat::i3bar || !::isatty(STDIN_FILENO)) {
+    // Only i3bar's status command has standard input to itself; in other bars it may be the
+    // bar's own (i3blocks hands its persistent blocks the clicks meant for itself), which the
+    // feed must not read.
+    if (options.format == BarFormat::i3bar) {
         input = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
         connect(input.get(), &QSocketNotifier::activated, this, &BarFeed::readInput);
     }

@@ -62,8 +62,8 @@ struct BarFeedOptions {
 //
 // Between steps the process sleeps in the event loop; a step costs the same however long the
 // list is. When the bar closes the pipe, the event loop ends with status 0. SIGUSR1 and a middle
-// click pause and resume the feed; a left click asks for the editor. Clicks are read as i3bar
-// click events on standard input.
+// click pause and resume the feed; a left click asks for the editor. Clicks come only in the
+// i3bar format, as click events on standard input.
 class BarFeed : public QObject {
     Q_OBJECT
 
@@ -72,7 +72,7 @@ public:
     ~BarFeed() override;
 
     // Writes the header (i3bar), loads the list and writes the first line; then steps, follows
-    // the file and reads click events from standard input.
+    // the file and, for i3bar, reads click events from standard input.
     void start();
 
     bool isPaused() const { return paused; }

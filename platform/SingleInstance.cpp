@@ -107,8 +107,6 @@ SingleInstance::Answer SingleInstance::ask(const QString& folder, Request reques
     // A copy that is starting holds the lock a moment before it listens.
     const QDeadlineTimer deadline(milliseconds);
     do {
-        if (!lockHeld(lockPath))
-            return Answer::noneRunning;
         QLocalSocket socket;
         socket.connectToServer(socketPath);
         if (socket.waitForConnected(500)) {
@@ -118,6 +116,8 @@ SingleInstance::Answer SingleInstance::ask(const QString& folder, Request reques
             }
             if (socket.canReadLine() && socket.readLine() == acknowledgement)
                 return Answer::done;
+        } else if (!lockHeld(lockPath)) {
+            return Answer::noneRunning;
         }
         QThread::msleep(50);
     } while (!deadline.hasExpired());

@@ -353,9 +353,10 @@ int run(int argc, char* argv[]) {
             chosen += u"--"_s + mode->names().first();
     }
     if (chosen.size() != 1)
-        return misunderstood_(chosen.isEmpty() ? u"choose one of --bar, --print, --list, --add, "
-                                                 "--import, --edit and --reload."_s
-                                               : chosen.join(u", "_s) + u" go not together."_s);
+        return misunderstood_(chosen.isEmpty()
+                                  ? u"choose one of --bar, --print, --list, --add, "
+                                    "--import, --edit and --reload."_s
+                                  : chosen.join(u" and "_s) + u" cannot be used together."_s);
     if (parser.isSet(daily) && !parser.isSet(print))
         return misunderstood_(u"--daily goes with --print."_s);
     if ((parser.isSet(width) || parser.isSet(interval)) && !parser.isSet(bar))

@@ -276,6 +276,7 @@ TEST(CommandLine, FailuresLeaveTheFileAsItIsAndSaySo) {
         EXPECT_EQ(result.status, 1);
         EXPECT_TRUE(result.out.isEmpty());
         EXPECT_TRUE(result.err.startsWith(u"Failed to load quotes: "_s));
+        EXPECT_EQ(result.err.count(u"Failed to load quotes: "_s), 1);
     }
     EXPECT_EQ(readBytes(home.quotesFile()), before);
     writeBytes(home.path() + u"/binary"_s, QByteArray("a\0b", 3));

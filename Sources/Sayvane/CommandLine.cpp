@@ -43,7 +43,7 @@ void printOut(const QString& text) {
     printTo(stdout, text);
 }
 
-int misunderstood_(const QString& message) {
+int notUnderstood(const QString& message) {
     printTo(stderr, u"sayvane: "_s + message);
     printTo(stderr, u"Try 'sayvane --help' for more."_s);
     return misunderstood;
@@ -55,20 +55,25 @@ void drainMainQueue() {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
-// The list as the file holds it, loaded through the store (which prints any failure line);
-// nothing when the file cannot be loaded. An empty "quotes" array gives an empty list here,
-// not the placeholder the display would show.
-std::optional<QStringList> loadStoredList(QuoteManager& manager) {
-    manager.loadQuotes();
-    drainMainQueue();
+// The list as the file holds it now; nothing when it cannot be read or decoded. An empty
+// "quotes" array gives an empty list here, not the placeholder the display would show.
+std::optional<QStringList> storedList(const QString& path) {
     QString error;
-    const auto bytes = Files::read(manager.quotesFileURL, &error);
+    const auto bytes = Files::read(path, &error);
     if (!bytes)
         return std::nullopt;
     auto content = QuotesDocument::decode(*bytes, &error);
     if (!content)
         return std::nullopt;
     return std::move(content->quotes);
+}
+
+// The stored list, loaded through the store first (which prints any failure line and keeps
+// what it needs for the next save).
+std::optional<QStringList> loadStoredList(QuoteManager& manager) {
+    manager.loadQuotes();
+    drainMainQueue();
+    return storedList(manager.quotesFileURL);
 }
 
 // Saves the list through the store; true when the save went through.
@@ -109,7 +114,7 @@ int runPrint(bool daily) {
     drainMainQueue();
     const QStringList& quotes = manager.quotes;
     if (quotes == QStringList{QuoteManager::loadErrorPlaceholder} &&
-        !loadStoredList(manager).has_value())
+        !storedList(manager.quotesFileURL).has_value())
         return failed;
     if (quotes.isEmpty()) {
         printOut(LocalizationManager::shared().localizedString(u"NoQuotes"_s));
@@ -136,7 +141,7 @@ int runList() {
 int runAdd(const QString& text) {
     const QString quote = trimmedWhitespaceAndNewlines(text);
     if (quote.isEmpty())
-        return misunderstood_(u"the quote to add is blank."_s);
+        return notUnderstood(u"the quote to add is blank."_s);
     QuoteManager manager;
     auto quotes = loadStoredList(manager);
     if (!quotes) {
@@ -339,7 +344,7 @@ int run(int argc, char* argv[]) {
         }
     }
     if (!parser.parse(arguments))
-        return misunderstood_(parser.errorText());
+        return notUnderstood(parser.errorText());
     if (parser.isSet(u"help"_s))
         parser.showHelp(done);
     if (parser.isSet(u"version"_s))
@@ -353,17 +358,17 @@ int run(int argc, char* argv[]) {
             chosen += u"--"_s + mode->names().first();
     }
     if (chosen.size() != 1)
-        return misunderstood_(chosen.isEmpty()
-                                  ? u"choose one of --bar, --print, --list, --add, "
-                                    "--import, --edit and --reload."_s
-                                  : chosen.join(u" and "_s) + u" cannot be used together."_s);
+        return notUnderstood(chosen.isEmpty()
+                                 ? u"choose one of --bar, --print, --list, --add, "
+                                   "--import, --edit and --reload."_s
+                                 : chosen.join(u" and "_s) + u" cannot be used together."_s);
     if (parser.isSet(daily) && !parser.isSet(print))
-        return misunderstood_(u"--daily goes with --print."_s);
+        return notUnderstood(u"--daily goes with --print."_s);
     if ((parser.isSet(width) || parser.isSet(interval)) && !parser.isSet(bar))
-        return misunderstood_(u"--width and --interval go with --bar."_s);
+        return notUnderstood(u"--width and --interval go with --bar."_s);
     const QStringList positional = parser.positionalArguments();
     if (!positional.isEmpty() && (!parser.isSet(bar) || positional.size() > 1))
-        return misunderstood_(u"unexpected argument '%1'."_s.arg(positional.last()));
+        return notUnderstood(u"unexpected argument '%1'."_s.arg(positional.last()));
 
     if (parser.isSet(bar)) {
         BarFeedOptions options;
@@ -375,15 +380,15 @@ int run(int argc, char* argv[]) {
         else if (format == u"i3bar"_s)
             options.format = BarFormat::i3bar;
         else
-            return misunderstood_(
+            return notUnderstood(
                 u"unknown bar format '%1': use plain, waybar or i3bar."_s.arg(format));
         bool ok = false;
         options.columns = parser.value(width).toInt(&ok);
         if (!ok || options.columns < 1 || options.columns > 1000)
-            return misunderstood_(u"--width takes a whole number of columns from 1 to 1000."_s);
+            return notUnderstood(u"--width takes a whole number of columns from 1 to 1000."_s);
         const double seconds = parser.value(interval).toDouble(&ok);
         if (!ok || !std::isfinite(seconds) || seconds < 0.01 || seconds > 3600)
-            return misunderstood_(u"--interval takes seconds from 0.01 to 3600."_s);
+            return notUnderstood(u"--interval takes seconds from 0.01 to 3600."_s);
         options.intervalMilliseconds = static_cast<int>(std::lround(seconds * 1000));
         return runBar(options);
     }

@@ -20,6 +20,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -98,14 +99,15 @@ QString oneLine(QString quote) {
 }
 
 // Starts the desktop program on its own, detached from this process's input and output (which
-// may be a bar's pipe).
-bool startProgram() {
+// may be a bar's pipe). Gives its process id, or 0 when it could not be started.
+qint64 startProgram() {
     QProcess process;
     process.setProgram(QCoreApplication::applicationFilePath());
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setWorkingDirectory(QDir::homePath());
-    return process.startDetached();
+    qint64 pid = 0;
+    return process.startDetached(&pid) ? pid : 0;
 }
 
 int runPrint(bool daily) {
@@ -195,14 +197,16 @@ int runRequest(SingleInstance::Request request) {
         break;
     }
     // None running: a new copy loads the file anyway; for the editor, ask it once it listens.
-    if (!startProgram()) {
+    const qint64 pid = startProgram();
+    if (pid == 0) {
         printTo(stderr, u"Could not start Sayvane."_s);
         return failed;
     }
     if (request == SingleInstance::Request::reload)
         return done;
     const QDeadlineTimer deadline(15000);
-    while (!deadline.hasExpired()) {
+    // Until it listens, or ends (without a display, say: it has said why on standard error).
+    while (!deadline.hasExpired() && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) {
         if (SingleInstance::ask(folder, request, 1000) == SingleInstance::Answer::done)
             return done;
         QThread::msleep(100);

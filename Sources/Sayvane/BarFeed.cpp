@@ -9,6 +9,7 @@
 #include "QuoteManager.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSocketNotifier>
@@ -34,6 +35,10 @@ void onPauseSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
     errno = saved;
+}
+
+QByteArray digest(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
 
 // What a bar writes on standard input without a line break is dropped beyond this.
@@ -100,8 +105,8 @@ void BarFeed::start() {
         sigaction(SIGUSR1, &action, nullptr);
     }
     if (signalPipe[0] >= 0) {
-        signals = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
-        connect(signals.get(), &QSocketNotifier::activated, this, &BarFeed::readSignal);
+        pauseSignals = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        connect(pauseSignals.get(), &QSocketNotifier::activated, this, &BarFeed::readSignal);
     }
     // Only i3bar's status command has standard input to itself; in other bars it may be the
     // bar's own (i3blocks hands its persistent blocks the clicks meant for itself), which the
@@ -128,13 +133,13 @@ void BarFeed::reload() {
         // a file that is gone keeps what is shown: only new content counts.
         QString ignored;
         const auto bytes = Files::read(path, &ignored);
-        if (!bytes || *bytes == lastBytes)
+        if (!bytes || digest(*bytes) == lastDigest)
             return;
     }
     manager->loadQuotes();
     QString error;
     const auto bytes = Files::read(path, &error);
-    lastBytes = bytes.value_or(QByteArray());
+    lastDigest = digest(bytes.value_or(QByteArray()));
     if (bytes)
         QuoteManager::listFromFile(*bytes, &error);
     lastLoadFailed = !error.isEmpty();

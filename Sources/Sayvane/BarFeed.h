@@ -109,7 +109,7 @@ private:
     std::unique_ptr<QuoteManager> manager;
     std::unique_ptr<FileWatcher> watcher;
     std::unique_ptr<QSocketNotifier> input;
-    std::unique_ptr<QSocketNotifier> signals;
+    std::unique_ptr<QSocketNotifier> pauseSignals;
     QTimer timer;
 
     BarTicker ticker;
@@ -118,6 +118,7 @@ private:
     bool firstLine = true;
     bool shownOnce = false;
     bool lastLoadFailed = false;
-    QByteArray lastBytes;
+    // A digest of the file as last loaded, to tell its changes from other files' in the folder.
+    QByteArray lastDigest;
     QByteArray inputBuffer;
 };

@@ -5,9 +5,20 @@
 
 #include <cstdio>
 
+namespace {
+
+bool toStandardError = false;
+
+} // namespace
+
+void printLinesToStandardError() {
+    toStandardError = true;
+}
+
 void printLine(const QString& line) {
     QByteArray bytes = line.toUtf8();
     bytes.append('\n');
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
+    std::FILE* stream = toStandardError ? stderr : stdout;
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
 }

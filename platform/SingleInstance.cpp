@@ -7,12 +7,26 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <cerrno>
+#include <csignal>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr char activationMessage[] = "show\n";
+constexpr char reloadMessage[] = "reload\n";
 constexpr char acknowledgement[] = "ok\n";
+
+// True while a live process holds the lock file at the path (reading it takes no lock).
+bool lockHeld(const QString& lockPath) {
+    QLockFile lock(lockPath);
+    qint64 pid = 0;
+    QString host, application;
+    if (!lock.getLockInfo(&pid, &host, &application) || pid <= 0)
+        return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
 
 } // namespace
 
@@ -54,10 +68,14 @@ bool SingleInstance::claim() {
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
                 if (!socket->canReadLine())
                     return;
-                if (socket->readLine() == activationMessage) {
+                const QByteArray message = socket->readLine();
+                if (message == activationMessage || message == reloadMessage) {
                     socket->write(acknowledgement);
                     socket->flush();
-                    Q_EMIT activationRequested();
+                    if (message == reloadMessage)
+                        Q_EMIT reloadRequested();
+                    else
+                        Q_EMIT activationRequested();
                 }
                 socket->disconnectFromServer();
             });
@@ -79,4 +97,29 @@ bool SingleInstance::askRunningInstance() {
         QThread::msleep(50);
     }
     return false;
+}
+
+SingleInstance::Answer SingleInstance::ask(const QString& folder, Request request,
+                                           int milliseconds) {
+    const QString lockPath = QDir(folder).filePath(u"sayvane.lock"_s);
+    const QString socketPath = QDir(folder).filePath(u"sayvane.socket"_s);
+    const QByteArray message = request == Request::reload ? reloadMessage : activationMessage;
+    // A copy that is starting holds the lock a moment before it listens.
+    const QDeadlineTimer deadline(milliseconds);
+    do {
+        QLocalSocket socket;
+        socket.connectToServer(socketPath);
+        if (socket.waitForConnected(500)) {
+            socket.write(message);
+            socket.waitForBytesWritten(1000);
+            while (!socket.canReadLine() && socket.waitForReadyRead(1000)) {
+            }
+            if (socket.canReadLine() && socket.readLine() == acknowledgement)
+                return Answer::done;
+        } else if (!lockHeld(lockPath)) {
+            return Answer::noneRunning;
+        }
+        QThread::msleep(50);
+    } while (!deadline.hasExpired());
+    return Answer::noAnswer;
 }

@@ -27,8 +27,17 @@ public:
     // show itself (activationRequested there), and this process should end.
     bool claim();
 
+    // What another process can ask of the running one. A connection that asks nothing else
+    // asks it to come forward.
+    enum class Request { show, reload };
+    enum class Answer { done, noneRunning, noAnswer };
+    // Asks the program running with the folder's lock, without taking the lock: noneRunning
+    // when no live process holds it, noAnswer when it did not confirm within the time.
+    static Answer ask(const QString& folder, Request request, int milliseconds = 3000);
+
 Q_SIGNALS:
     void activationRequested();
+    void reloadRequested();
 
 private:
     bool askRunningInstance();

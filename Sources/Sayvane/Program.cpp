@@ -42,6 +42,8 @@ int runProgram(int& argc, char* argv[]) {
     delegate = &appDelegate;
     QObject::connect(&instance, &SingleInstance::activationRequested, &appDelegate,
                      &AppDelegate::openQuotesUI);
+    QObject::connect(&instance, &SingleInstance::reloadRequested, &appDelegate,
+                     &AppDelegate::reloadQuotes);
     QTimer::singleShot(0, &appDelegate, &AppDelegate::applicationDidFinishLaunching);
     const int status = application.exec();
     delegate = nullptr;

@@ -1,5 +1,8 @@
+#include "CommandLine.h"
 #include "Program.h"
 
 int main(int argc, char* argv[]) {
-    return runProgram(argc, argv);
+    if (CommandLine::startsProgram(argc, argv))
+        return runProgram(argc, argv);
+    return CommandLine::run(argc, argv);
 }

@@ -1,0 +1,339 @@
+#include "BarFeed.h"
+
+#include "Console.h"
+#include "DisplayController.h"
+#include "FileWatcher.h"
+#include "Files.h"
+#include "Localization.h"
+#include "MainQueue.h"
+#include "QuoteManager.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// SIGUSR1 reaches the event loop through a pipe: a signal handler may do little more than write.
+int signalPipe[2] = {-1, -1};
+
+void onPauseSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+QByteArray digest(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+// What a bar writes on standard input without a line break is dropped beyond this.
+constexpr qsizetype inputLineLimit = 64 * 1024;
+
+} // namespace
+
+void BarTicker::setQuotes(const QStringList& list) {
+    quotes = list;
+    const QString text = DisplayController::displayText(quotes);
+    pieceStarts.clear();
+    pieceStarts.reserve(static_cast<size_t>(quotes.size()));
+    qsizetype at = 0;
+    for (const QString& quote : quotes) {
+        pieceStarts.push_back(at);
+        at += quote.size() + 2;
+        for (const QString& emoji : DisplayController::emojis) {
+            if (QStringView(text).sliced(at).startsWith(emoji)) {
+                at += emoji.size();
+                break;
+            }
+        }
+        at += 2;
+    }
+    window.setText(text);
+    column = 0;
+}
+
+void BarTicker::advance() {
+    if (window.totalColumns() > 0)
+        column = (column + 1) % window.totalColumns();
+}
+
+QString BarTicker::text() const {
+    return window.window(column, columns);
+}
+
+QString BarTicker::tooltip() const {
+    const qsizetype index = window.indexAtColumn(column + columns / 2);
+    if (index < 0)
+        return {};
+    const auto after = std::upper_bound(pieceStarts.begin(), pieceStarts.end(), index);
+    return quotes.at(after - pieceStarts.begin() - 1);
+}
+
+BarFeed::BarFeed(BarFeedOptions options, QObject* parent)
+    : QObject(parent)
+    , options(std::move(options))
+    , ticker(this->options.columns) {
+    timer.setInterval(this->options.intervalMilliseconds);
+    connect(&timer, &QTimer::timeout, this, &BarFeed::step);
+}
+
+BarFeed::~BarFeed() = default;
+
+void BarFeed::start() {
+    // A closed pipe shows as EPIPE on the write, which ends the feed quietly.
+    std::signal(SIGPIPE, SIG_IGN);
+    if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        struct sigaction action {};
+        action.sa_handler = onPauseSignal;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGUSR1, &action, nullptr);
+    }
+    if (signalPipe[0] >= 0) {
+        pauseSignals = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        connect(pauseSignals.get(), &QSocketNotifier::activated, this, &BarFeed::readSignal);
+    }
+    // Only i3bar's status command has standard input to itself; in other bars it may be the
+    // bar's own (i3blocks hands its persistent blocks the clicks meant for itself), which the
+    // feed must not read.
+    if (options.format == BarFormat::i3bar) {
+        input = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+        connect(input.get(), &QSocketNotifier::activated, this, &BarFeed::readInput);
+    }
+
+    if (!writeOut(header(options.format)))
+        return;
+
+    manager = std::make_unique<QuoteManager>(options.homeFolder);
+    manager->onQuotesChanged = [this] { show(manager->quotes); };
+    watcher = std::make_unique<FileWatcher>(manager->quotesFileURL);
+    connect(watcher.get(), &FileWatcher::changed, this, &BarFeed::reload);
+    reload();
+}
+
+void BarFeed::reload() {
+    const QString& path = manager->quotesFileURL;
+    if (shownOnce) {
+        // The watcher also speaks for other files of the folder (a save's temporary file), and
+        // a file that is gone keeps what is shown: only new content counts.
+        QString ignored;
+        const auto bytes = Files::read(path, &ignored);
+        if (!bytes || digest(*bytes) == lastDigest)
+            return;
+    }
+    manager->loadQuotes();
+    QString error;
+    const auto bytes = Files::read(path, &error);
+    lastDigest = digest(bytes.value_or(QByteArray()));
+    if (bytes)
+        QuoteManager::listFromFile(*bytes, &error);
+    lastLoadFailed = !error.isEmpty();
+    // A document without "quotes" delivers nothing; at the start the empty list is shown then.
+    MainQueue::async([this] {
+        if (!shownOnce)
+            show(manager->quotes);
+    });
+}
+
+void BarFeed::show(const QStringList& list) {
+    shownOnce = true;
+    if (lastLoadFailed) {
+        showStill(QuoteManager::loadErrorPlaceholder);
+        return;
+    }
+    if (list.isEmpty()) {
+        showStill(LocalizationManager::shared().localizedString(u"NoQuotes"_s));
+        return;
+    }
+    ticker.setQuotes(list);
+    scrolling = true;
+    writeCurrent();
+    if (!paused)
+        timer.start();
+}
+
+void BarFeed::showStill(const QString& text) {
+    timer.stop();
+    scrolling = false;
+    write(ColumnWindow::fitted(text, options.columns), text);
+}
+
+void BarFeed::step() {
+    ticker.advance();
+    writeCurrent();
+}
+
+void BarFeed::writeCurrent() {
+    write(ticker.text(), options.format == BarFormat::waybar ? ticker.tooltip() : QString());
+}
+
+void BarFeed::write(const QString& text, const QString& tooltip) {
+    writeOut(line(options.format, text, tooltip, firstLine));
+    firstLine = false;
+}
+
+bool BarFeed::writeOut(const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const auto n = ::write(STDOUT_FILENO, bytes.constData() + done,
+                               static_cast<size_t>(bytes.size() - done));
+        if (n >= 0) {
+            done += n;
+            continue;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            pollfd out{STDOUT_FILENO, POLLOUT, 0};
+            ::poll(&out, 1, 1000);
+            continue;
+        }
+        timer.stop();
+        scrolling = false;
+        if (errno == EPIPE) {
+            // The bar has gone: the feed is over, and that is no failure.
+            QCoreApplication::exit(0);
+        } else {
+            printLine(u"Could not write to standard output: "_s +
+                      QString::fromLocal8Bit(std::strerror(errno)));
+            QCoreApplication::exit(1);
+        }
+        return false;
+    }
+    return true;
+}
+
+void BarFeed::setPaused(bool pause) {
+    paused = pause;
+    if (paused)
+        timer.stop();
+    else if (scrolling)
+        timer.start();
+}
+
+void BarFeed::readSignal() {
+    // One byte a signal; each signal pauses or resumes.
+    char bytes[16];
+    qsizetype count = 0;
+    for (ssize_t n; (n = ::read(signalPipe[0], bytes, sizeof bytes)) > 0;)
+        count += n;
+    if (count % 2 == 1)
+        setPaused(!paused);
+}
+
+void BarFeed::readInput() {
+    char bytes[4096];
+    const auto n = ::read(STDIN_FILENO, bytes, sizeof bytes);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return;
+    if (n <= 0) {
+        // The bar writes no more clicks.
+        input->setEnabled(false);
+        return;
+    }
+    inputBuffer.append(bytes, n);
+    qsizetype end;
+    while ((end = inputBuffer.indexOf('\n')) >= 0) {
+        handleInputLine(QByteArrayView(inputBuffer).first(end));
+        inputBuffer.remove(0, end + 1);
+    }
+    if (inputBuffer.size() > inputLineLimit)
+        inputBuffer.clear();
+}
+
+void BarFeed::handleInputLine(QByteArrayView line) {
+    line = line.trimmed();
+    // Events come as the elements of an endless array: "[" first, then "," before each.
+    while (!line.isEmpty() && (line.front() == '[' || line.front() == ','))
+        line = line.sliced(1).trimmed();
+    if (line.isEmpty())
+        return;
+    const QJsonDocument document = QJsonDocument::fromJson(line.toByteArray());
+    if (!document.isObject())
+        return;
+    const QJsonObject event = document.object();
+    if (event.contains(u"name"_s) && event.value(u"name"_s).toString() != u"sayvane"_s)
+        return;
+    switch (event.value(u"button"_s).toInt()) {
+    case 1:
+        Q_EMIT editRequested();
+        break;
+    case 2:
+        setPaused(!paused);
+        break;
+    default:
+        break;
+    }
+}
+
+QByteArray BarFeed::header(BarFormat format) {
+    if (format == BarFormat::i3bar)
+        return QByteArrayLiteral("{\"version\":1,\"click_events\":true}\n[\n");
+    return {};
+}
+
+QByteArray BarFeed::line(BarFormat format, const QString& text, const QString& tooltip,
+                         bool first) {
+    switch (format) {
+    case BarFormat::plain:
+        return text.toUtf8() + '\n';
+    case BarFormat::waybar: {
+        const QJsonObject object{{u"text"_s, markupEscaped(text)},
+                                 {u"tooltip"_s, markupEscaped(tooltip)},
+                                 {u"class"_s, u"sayvane"_s}};
+        return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    }
+    case BarFormat::i3bar: {
+        const QJsonObject block{{u"name"_s, u"sayvane"_s}, {u"full_text"_s, text}};
+        QByteArray bytes = first ? QByteArray() : QByteArrayLiteral(",");
+        bytes += '[' + QJsonDocument(block).toJson(QJsonDocument::Compact) + "]\n";
+        return bytes;
+    }
+    }
+    return {};
+}
+
+QString BarFeed::markupEscaped(const QString& text) {
+    QString out;
+    out.reserve(text.size() + 16);
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'&':
+            out += u"&amp;"_s;
+            break;
+        case u'<':
+            out += u"&lt;"_s;
+            break;
+        case u'>':
+            out += u"&gt;"_s;
+            break;
+        case u'"':
+            out += u"&quot;"_s;
+            break;
+        case u'\'':
+            out += u"&apos;"_s;
+            break;
+        case u'\n':
+            out += c;
+            break;
+        default:
+            out += c.category() == QChar::Other_Control ? QChar(u' ') : c;
+        }
+    }
+    return out;
+}

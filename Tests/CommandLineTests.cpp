@@ -1,0 +1,331 @@
+#include "BarFeed.h"
+#include "ColumnWindow.h"
+#include "CommandLine.h"
+#include "DisplayController.h"
+#include "QuotesDocument.h"
+#include "TerminalColumns.h"
+#include "TestSupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include <signal.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString program = QStringLiteral(SAYVANE_EXECUTABLE);
+
+// The program as a bar or a shell starts it: its own home and runtime folder, and no display.
+void prepare(QProcess& process, const TempHome& home) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& name :
+         {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s, u"XDG_CONFIG_HOME"_s})
+        environment.remove(name);
+    environment.insert(u"HOME"_s, home.path());
+    environment.insert(u"XDG_RUNTIME_DIR"_s, home.path());
+    process.setProcessEnvironment(environment);
+    process.setProgram(program);
+}
+
+struct Result {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Result run(const TempHome& home, const QStringList& arguments) {
+    QProcess process;
+    prepare(process, home);
+    process.setArguments(arguments);
+    process.start();
+    process.waitForFinished(20000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+void writeQuotes(const TempHome& home, const QStringList& quotes) {
+    writeBytes(home.quotesFile(), QuotesDocument::encode(quotes));
+}
+
+// A running feed, read line by line.
+class Feed {
+public:
+    Feed(const TempHome& home, const QStringList& arguments) {
+        prepare(process, home);
+        process.setArguments(arguments);
+        process.start();
+    }
+    ~Feed() {
+        process.kill();
+        process.waitForFinished();
+    }
+    // The next line, or nothing within the time.
+    std::optional<QString> next(int milliseconds = 3000) {
+        QDeadlineTimer deadline(milliseconds);
+        while (!process.canReadLine()) {
+            if (deadline.hasExpired() || !process.waitForReadyRead(deadline.remainingTime()))
+                return std::nullopt;
+        }
+        return QString::fromUtf8(process.readLine()).chopped(1);
+    }
+    // The first line that satisfies the test, within the time.
+    std::optional<QString> until(const std::function<bool(const QString&)>& test, int ms) {
+        QDeadlineTimer deadline(ms);
+        while (auto line = next(std::max<int>(1, deadline.remainingTime())))
+            if (test(*line))
+                return line;
+        return std::nullopt;
+    }
+    // Whether, within the time, a stretch without any line comes (lines already on their way
+    // when it stopped are read first). A running feed at 0.05 s never falls quiet for long.
+    bool fallsQuiet(int quietMilliseconds, int withinMilliseconds) {
+        QDeadlineTimer deadline(withinMilliseconds);
+        while (next(quietMilliseconds))
+            if (deadline.hasExpired())
+                return false;
+        return true;
+    }
+    QProcess process;
+};
+
+const QStringList mixedQuotes = {u"千里之行，始于足下。"_s, u"Tri thức là sức mạnh."_s,
+                                 u"Hy vo\u0323ng \U0001F680 e\u0301"_s, u"ok"_s};
+
+} // namespace
+
+TEST(BarFeed, PlainLinesStepOneColumnWrapWithoutASeamAndKeepTheirWidth) {
+    TempHome home;
+    writeQuotes(home, mixedQuotes);
+    Feed feed(home, {u"--bar"_s, u"--width"_s, u"17"_s, u"--interval"_s, u"0.01"_s});
+    // Every emoji is two columns, so the cycle's length is known before the emojis are.
+    qsizetype total = 0;
+    for (const QString& quote : mixedQuotes)
+        total += TerminalColumns::width(quote) + 6;
+    QStringList lines;
+    while (lines.size() < total + 20) {
+        const auto line = feed.next();
+        ASSERT_TRUE(line.has_value()) << lines.size();
+        lines.append(*line);
+    }
+    // The emoji of each piece is the one at the left edge when the window reaches it.
+    QString text;
+    for (const QString& quote : mixedQuotes) {
+        const qsizetype emojiColumn = TerminalColumns::width(QString(text + quote)) + 2;
+        const auto found = std::find_if(
+            DisplayController::emojis.begin(), DisplayController::emojis.end(),
+            [&](const QString& emoji) { return lines[emojiColumn].startsWith(emoji); });
+        ASSERT_NE(found, DisplayController::emojis.end()) << lines[emojiColumn].toStdString();
+        text += quote + u"  "_s + *found + u"  "_s;
+    }
+    const ColumnWindow window(text);
+    ASSERT_EQ(window.totalColumns(), total);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i], window.window(i, 17)) << i;
+        EXPECT_EQ(TerminalColumns::width(lines[i]), 17) << i;
+    }
+}
+
+TEST(BarFeed, WaybarLinesAreJsonWithEscapedMarkupAndTheQuoteAsTooltip) {
+    TempHome home;
+    writeQuotes(home, {u"<b>Fish & \"chips\"</b> isn't bold"_s, u"second"_s});
+    Feed feed(home, {u"--bar"_s, u"waybar"_s, u"--interval"_s, u"0.01"_s});
+    for (int i = 0; i < 60; ++i) {
+        const auto line = feed.next();
+        ASSERT_TRUE(line.has_value());
+        QJsonParseError error;
+        const QJsonObject object = QJsonDocument::fromJson(line->toUtf8(), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << line->toStdString();
+        EXPECT_EQ(object.value(u"class"_s).toString(), u"sayvane"_s);
+        const QString text = object.value(u"text"_s).toString();
+        EXPECT_FALSE(text.contains(u'<') || text.contains(u'"') || text.contains(u'\''));
+        const QString tooltip = object.value(u"tooltip"_s).toString();
+        EXPECT_TRUE(tooltip == u"second"_s ||
+                    tooltip == u"&lt;b&gt;Fish &amp; &quot;chips&quot;&lt;/b&gt; isn&apos;t bold"_s)
+            << tooltip.toStdString();
+    }
+}
+
+TEST(BarFeed, I3barSpeaksTheProtocolAndTakesClicks) {
+    TempHome home;
+    writeQuotes(home, {u"A quote for i3bar"_s});
+    // Stands in for the running program: holds its lock and answers on its socket.
+    QLockFile lock(home.path() + u"/sayvane.lock"_s);
+    ASSERT_TRUE(lock.tryLock(0));
+    QLocalServer server;
+    ASSERT_TRUE(server.listen(home.path() + u"/sayvane.socket"_s));
+    QByteArray asked;
+    QObject::connect(&server, &QLocalServer::newConnection, [&] {
+        QLocalSocket* socket = server.nextPendingConnection();
+        QObject::connect(socket, &QLocalSocket::readyRead, [&asked, socket] {
+            asked += socket->readAll();
+            socket->write("ok\n");
+        });
+    });
+
+    Feed feed(home, {u"--bar"_s, u"i3bar"_s, u"--interval"_s, u"0.05"_s});
+    const QJsonObject header = QJsonDocument::fromJson(feed.next()->toUtf8()).object();
+    EXPECT_EQ(header.value(u"version"_s).toInt(), 1);
+    EXPECT_TRUE(header.value(u"click_events"_s).toBool());
+    EXPECT_EQ(feed.next(), u"["_s);
+    for (int i = 0; i < 5; ++i) {
+        QString line = *feed.next();
+        ASSERT_EQ(line.startsWith(u','), i > 0) << line.toStdString();
+        const QJsonArray blocks = QJsonDocument::fromJson(line.mid(i > 0).toUtf8()).array();
+        ASSERT_EQ(blocks.size(), 1);
+        EXPECT_EQ(blocks[0][u"name"_s].toString(), u"sayvane"_s);
+        EXPECT_EQ(TerminalColumns::width(blocks[0][u"full_text"_s].toString()), 30);
+    }
+    // A middle click pauses: no line for a while; another one resumes.
+    feed.process.write("[\n{\"name\":\"sayvane\",\"button\":2,\"x\":10,\"y\":3}\n");
+    EXPECT_TRUE(feed.fallsQuiet(600, 5000));
+    feed.process.write(",{\"name\":\"sayvane\",\"button\":2}\n");
+    EXPECT_TRUE(feed.next(1000).has_value());
+    // A left click asks the running program for its editor.
+    feed.process.write(",{\"name\":\"sayvane\",\"button\":1}\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return asked == "show\n"; }, 10000)) << asked.data();
+}
+
+TEST(BarFeed, FollowsTheFileAndShowsStillTexts) {
+    TempHome home;
+    writeBytes(home.quotesFile(), "{\"other\": []}");
+    writeBytes(home.quotesFolder() + u"/Sayvane.conf"_s, "[General]\nAppLanguage=zh\n");
+    Feed feed(home, {u"--bar"_s, u"--width"_s, u"10"_s, u"--interval"_s, u"0.05"_s});
+    // No list at all: the no-quotes text of the interface language, once.
+    EXPECT_EQ(feed.next(), u"没有引语  "_s);
+    EXPECT_FALSE(feed.next(500).has_value());
+
+    EXPECT_EQ(run(home, {u"--add"_s, u"Added from a shell"_s}).status, 0);
+    EXPECT_TRUE(feed.until([](const QString& l) { return l == u"Added fro"_s + u'm'; }, 2000));
+
+    // A file that cannot be loaded: the load-error text, still; the reason on standard error.
+    writeBytes(home.quotesFile() + u".new"_s, "{\"quotes\": [");
+    ASSERT_EQ(::rename(QFile::encodeName(home.quotesFile() + u".new"_s).constData(),
+                       QFile::encodeName(home.quotesFile()).constData()),
+              0);
+    EXPECT_TRUE(feed.until([](const QString& l) { return l == u"Error load"_s; }, 2000));
+    EXPECT_FALSE(feed.next(500).has_value());
+    EXPECT_TRUE(feed.process.readAllStandardError().startsWith("Failed to load quotes: "));
+}
+
+TEST(BarFeed, EndsWithStatusZeroWhenTheBarClosesThePipeAndIdlesWhileStopped) {
+    TempHome home;
+    writeQuotes(home, {u"quote"_s});
+    QProcess shell;
+    prepare(shell, home);
+    shell.setProgram(u"bash"_s);
+    shell.setArguments({u"-c"_s,
+                        u"\"$0\" --bar --interval 0.01 | head -n 3 >/dev/null; "
+                        "echo ${PIPESTATUS[0]}"_s,
+                        program});
+    shell.start();
+    ASSERT_TRUE(shell.waitForFinished(10000));
+    EXPECT_EQ(shell.readAllStandardOutput().trimmed(), "0");
+    EXPECT_TRUE(shell.readAllStandardError().isEmpty());
+
+    Feed feed(home, {u"--bar"_s, u"--interval"_s, u"0.05"_s});
+    ASSERT_TRUE(feed.next().has_value());
+    ::kill(static_cast<pid_t>(feed.process.processId()), SIGSTOP);
+    EXPECT_TRUE(feed.fallsQuiet(700, 5000));
+    ::kill(static_cast<pid_t>(feed.process.processId()), SIGCONT);
+    EXPECT_TRUE(feed.next(1000).has_value());
+}
+
+TEST(CommandLine, PrintListAddAndImport) {
+    TempHome home;
+    QStringList quotes;
+    for (int i = 0; i < 40; ++i)
+        quotes.append(u"Quote number %1"_s.arg(i));
+    quotes.append(u"Two\nlines \\ here"_s);
+    writeQuotes(home, quotes);
+
+    const Result daily = run(home, {u"--print"_s, u"--daily"_s});
+    EXPECT_EQ(daily.status, 0);
+    EXPECT_EQ(run(home, {u"--daily"_s, u"--print"_s}).out, daily.out);
+    EXPECT_TRUE(quotes.contains(daily.out.chopped(1))) << daily.out.toStdString();
+    EXPECT_TRUE(quotes.contains(run(home, {u"--print"_s}).out.chopped(1)));
+
+    const QStringList listed = run(home, {u"--list"_s}).out.split(u'\n');
+    EXPECT_EQ(listed.size(), quotes.size() + 1);
+    EXPECT_EQ(listed.value(quotes.size() - 1), u"Two\\nlines \\\\ here"_s);
+
+    EXPECT_EQ(run(home, {u"--add"_s, u"  \n A new one\t"_s}).status, 0);
+    const Result imported =
+        run(home, {u"--import"_s, QStringLiteral(SAYVANE_TEST_DATA) + u"/sample.fortune"_s});
+    EXPECT_EQ(imported.status, 0);
+    EXPECT_EQ(imported.out, u"Added 3 quotes (1 already in the list).\n"_s);
+    const auto saved = QuotesDocument::decode(readBytes(home.quotesFile()), nullptr);
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(saved->quotes.mid(quotes.size()),
+              (QStringList{u"A new one"_s, u"Tri thức là sức mạnh."_s, u"千里之行，始于足下。"_s,
+                           u"A fortune\nover two lines."_s}));
+}
+
+TEST(CommandLine, FailuresLeaveTheFileAsItIsAndSaySo) {
+    TempHome home;
+    writeBytes(home.quotesFile(), "{\"quotes\": [\"unfinished\"");
+    const QByteArray before = readBytes(home.quotesFile());
+    for (const QStringList& arguments :
+         {QStringList{u"--add"_s, u"x"_s}, QStringList{u"--list"_s}, QStringList{u"--print"_s}}) {
+        const Result result = run(home, arguments);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(result.out.isEmpty());
+        EXPECT_TRUE(result.err.startsWith(u"Failed to load quotes: "_s));
+        EXPECT_EQ(result.err.count(u"Failed to load quotes: "_s), 1);
+    }
+    EXPECT_EQ(readBytes(home.quotesFile()), before);
+    writeBytes(home.path() + u"/binary"_s, QByteArray("a\0b", 3));
+    EXPECT_EQ(run(home, {u"--import"_s, home.path() + u"/binary"_s}).status, 1);
+    EXPECT_EQ(run(home, {u"--import"_s, home.path() + u"/missing"_s}).status, 1);
+
+    for (const QStringList& arguments :
+         {QStringList{u"--list"_s, u"--print"_s}, QStringList{u"--bar"_s, u"dzen"_s},
+          QStringList{u"--bar"_s, u"--width"_s, u"0"_s}, QStringList{u"--daily"_s},
+          QStringList{u"--bar"_s, u"--interval"_s, u"nan"_s}, QStringList{u"--add"_s, u" "_s},
+          QStringList{u"--nonsense"_s}})
+        EXPECT_EQ(run(home, arguments).status, 2) << arguments.join(u' ').toStdString();
+    const Result version = run(home, {u"--version"_s});
+    EXPECT_EQ(version.out, u"Sayvane " SAYVANE_VERSION "\n"_s);
+}
+
+TEST(CommandLine, TheDailyQuoteDependsOnTheDateAlone) {
+    const QDate day(2026, 3, 14);
+    EXPECT_EQ(CommandLine::dailyIndex(day, 7), CommandLine::dailyIndex(day, 7));
+    QSet<qsizetype> picks;
+    for (int i = 0; i < 30; ++i) {
+        const qsizetype pick = CommandLine::dailyIndex(day.addDays(i), 7);
+        ASSERT_LT(pick, 7);
+        picks.insert(pick);
+    }
+    EXPECT_GT(picks.size(), 3);
+    EXPECT_EQ(CommandLine::dailyIndex(day, 1), 0);
+}
+
+TEST(CommandLine, EditAndReloadReachTheRunningProgram) {
+    TempHome home;
+    QProcess running;
+    prepare(running, home);
+    QProcessEnvironment environment = running.processEnvironment();
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    running.setProcessEnvironment(environment);
+    running.start();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QFileInfo::exists(home.path() + u"/sayvane.socket"_s); }, 10000));
+    EXPECT_EQ(run(home, {u"--reload"_s}).status, 0);
+    EXPECT_EQ(run(home, {u"--edit"_s}).status, 0);
+    EXPECT_EQ(running.state(), QProcess::Running);
+    running.terminate();
+    running.waitForFinished();
+}

@@ -11,6 +11,7 @@ required=(
     xvfb xauth x11-utils
     fonts-dejavu-core fonts-noto-color-emoji fonts-wqy-microhei
     desktop-file-utils
+    librsvg2-bin dpkg-dev file lintian appstream mandoc groff-base
 )
 # Only needed for the fuzzer and the ThreadSanitizer build; installed where the release has them.
 optional=(clang libclang-rt-14-dev)

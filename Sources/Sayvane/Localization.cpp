@@ -50,6 +50,12 @@ const Table& table(AppLanguage language) {
         {u"AddNewQuote"_s, u"Add new quote..."_s},
         {u"Add"_s, u"Add"_s},
         {u"EditQuotesTitle"_s, u"Edit Quotes"_s},
+        {u"Import"_s, u"Import..."_s},
+        {u"ImportQuotesTitle"_s, u"Import Quotes"_s},
+        {u"ImportedQuotes"_s, u"Imported %1 quotes from %2"_s},
+        {u"ImportedOneQuote"_s, u"Imported %1 quote from %2"_s},
+        {u"ImportedNoQuotes"_s, u"No new quotes in %1"_s},
+        {u"ImportFailed"_s, u"Could not import quotes: %1"_s},
     };
     static const Table vietnamese = {
         {u"Loading"_s, u"Đang tải..."_s},
@@ -63,6 +69,12 @@ const Table& table(AppLanguage language) {
         {u"AddNewQuote"_s, u"Thêm trích dẫn mới..."_s},
         {u"Add"_s, u"Thêm"_s},
         {u"EditQuotesTitle"_s, u"Chỉnh sửa"_s},
+        {u"Import"_s, u"Nhập từ tệp..."_s},
+        {u"ImportQuotesTitle"_s, u"Nhập trích dẫn"_s},
+        {u"ImportedQuotes"_s, u"Đã nhập %1 trích dẫn từ %2"_s},
+        {u"ImportedOneQuote"_s, u"Đã nhập %1 trích dẫn từ %2"_s},
+        {u"ImportedNoQuotes"_s, u"Không có trích dẫn mới trong %1"_s},
+        {u"ImportFailed"_s, u"Không nhập được trích dẫn: %1"_s},
     };
     static const Table chinese = {
         {u"Loading"_s, u"加载中..."_s},
@@ -76,6 +88,12 @@ const Table& table(AppLanguage language) {
         {u"AddNewQuote"_s, u"添加新引语..."_s},
         {u"Add"_s, u"添加"_s},
         {u"EditQuotesTitle"_s, u"编辑引语"_s},
+        {u"Import"_s, u"导入..."_s},
+        {u"ImportQuotesTitle"_s, u"导入引语"_s},
+        {u"ImportedQuotes"_s, u"已从 %2 导入 %1 条引语"_s},
+        {u"ImportedOneQuote"_s, u"已从 %2 导入 %1 条引语"_s},
+        {u"ImportedNoQuotes"_s, u"%1 中没有新的引语"_s},
+        {u"ImportFailed"_s, u"无法导入引语：%1"_s},
     };
     switch (language) {
     case AppLanguage::english:

@@ -93,14 +93,13 @@ public:
     QPushButton* importButton() const { return importQuotesButton; }
     // The line under the add bar that tells what the last import did; hidden until then.
     QLabel* importStatus() const { return importStatusLabel; }
+    // Imports the file's quotes (plain text or fortune) and tells what came of it.
+    void importQuotes(const QString& path);
     // The row widget showing row i, if it is in view.
     QWidget* rowWidget(int row) const;
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;
-
-    // Imports the file's quotes (plain text or fortune) and tells what came of it.
-    void importQuotes(const QString& path);
 
 private:
     void addQuote();

@@ -307,12 +307,16 @@ void QuotesView::chooseFileToImport() {
 }
 
 void QuotesView::importQuotes(const QString& path) {
+    const int before = static_cast<int>(manager.quotes->size());
     lastImportPath = path;
     lastImport = importQuotesFile(manager, path);
     updateTexts();
     importStatusLabel->show();
-    if (lastImport->added > 0)
-        list->scrollToBottom();
+    if (lastImport->added > 0) {
+        // The first of the new quotes shows at the top.
+        model->sync();
+        list->scrollTo(model->index(before), QAbstractItemView::PositionAtTop);
+    }
 }
 
 void QuotesView::scheduleRefresh() {

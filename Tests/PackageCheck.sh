@@ -82,6 +82,14 @@ checkDeb() {
     [ -f "$entry" ] || fail "no desktop entry at ${entry#"$root"}"
     [ -f "$metainfo" ] || fail "no metainfo at ${metainfo#"$root"}"
 
+    # The metainfo and the desktop entry as installed, read together as a software centre does.
+    local tree
+    tree=$(appstreamcli validate-tree --pedantic --no-net --no-color "$root" 2>&1) ||
+        fail "appstreamcli validate-tree:"$'\n'"$tree"
+    if grep -v -e '^✔ Validation was successful' -e '^$' <<<"$tree"; then
+        fail "appstreamcli validate-tree has something to say"
+    fi
+
     # What the metainfo names is there: its desktop entry, its program.
     local launchable binary
     launchable=$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' "$metainfo")

@@ -62,6 +62,14 @@ endif()
 add_custom_target(sayvane_data ALL DEPENDS ${data_files})
 
 install(TARGETS sayvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (CPack's) also drops the compilers' notes, as Debian's own strip does.
+if(CMAKE_OBJCOPY)
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/sayvane\"
+            COMMAND_ERROR_IS_FATAL ANY)
+    endif()")
+endif()
 install(FILES resources/${SAYVANE_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${generated}/${SAYVANE_APP_ID}.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

@@ -4,12 +4,13 @@
 #               and the normal build (see scripts/test.sh)
 #   make bench  the performance record (docs/PERFORMANCE.md)
 #   make fuzz   the quotes-file fuzzer for FUZZ_SECONDS (600 by default)
+#   make deb    the Debian package, build/sayvane_<version>_<arch>.deb
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build run test bench fuzz format clean
+.PHONY: all deps build run test bench fuzz format clean deb
 
 all: build
 
@@ -31,6 +32,11 @@ bench: build
 
 fuzz: deps
 	./scripts/fuzz.sh $(FUZZ_SECONDS)
+
+deb: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS) --target sayvane sayvane_data
+	cd build && cpack
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

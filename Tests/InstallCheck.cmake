@@ -5,14 +5,14 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
-foreach(path bin/sayvane share/applications/sayvane.desktop share/icons/hicolor/scalable/apps/sayvane.svg)
+foreach(path bin/sayvane share/applications/io.github.sayvane.sayvane.desktop share/icons/hicolor/scalable/apps/sayvane.svg)
     if(NOT EXISTS "${PREFIX}/${path}")
         message(FATAL_ERROR "missing after install: ${path}")
     endif()
 endforeach()
 find_program(VALIDATE desktop-file-validate)
 if(VALIDATE)
-    execute_process(COMMAND "${VALIDATE}" "${PREFIX}/share/applications/sayvane.desktop"
+    execute_process(COMMAND "${VALIDATE}" "${PREFIX}/share/applications/io.github.sayvane.sayvane.desktop"
         RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
     if(NOT result EQUAL 0)
         message(FATAL_ERROR "the desktop entry does not validate: ${output}")

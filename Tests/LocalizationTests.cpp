@@ -22,7 +22,10 @@ const QStringList keys = {u"Loading"_s, u"NoQuotes"_s, u"EditQuotes"_s, u"Reload
                           u"AddNewQuote"_s, u"Add"_s, u"EditQuotesTitle"_s,
                           // The editor's Edit menu and the Screen submenu.
                           u"Edit"_s, u"Undo"_s, u"Redo"_s, u"Cut"_s, u"Copy"_s, u"Paste"_s,
-                          u"Delete"_s, u"SelectAll"_s, u"Screen"_s, u"ScreenAutomatic"_s};
+                          u"Delete"_s, u"SelectAll"_s, u"Screen"_s, u"ScreenAutomatic"_s,
+                          // The editor's import.
+                          u"Import"_s, u"ImportQuotesTitle"_s, u"ImportedQuotes"_s,
+                          u"ImportedOneQuote"_s, u"ImportedNoQuotes"_s, u"ImportFailed"_s};
 
 std::unique_ptr<QSettings> settingsAt(const QString& path) {
     return std::make_unique<QSettings>(path, QSettings::IniFormat);

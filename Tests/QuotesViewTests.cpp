@@ -5,6 +5,9 @@
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -236,4 +239,36 @@ TEST(QuotesView, ALongListKeepsOnlyTheRowsInView) {
     EXPECT_EQ(editor.field(99'999)->text(), u"Quote 99999"_s);
     EXPECT_LT(editor.openRows(), 45) << "rows out of view are let go, but the one being typed in";
     EXPECT_EQ(editor.field(0), field);
+}
+
+TEST(QuotesView, ImportButtonImportsTheChosenFileAndSaysWhatCameOfIt) {
+    Editor editor;
+    const QString path = QDir(editor.home.path()).filePath(u"proverbs.txt"_s);
+    writeBytes(path, "Two\nFour\nFive\n");
+    EXPECT_EQ(editor.view->importButton()->text(), u"Import..."_s);
+    EXPECT_FALSE(editor.view->importStatus()->isVisible());
+
+    QTest::mouseClick(editor.view->importButton(), Qt::LeftButton);
+    auto* dialog = editor.view->findChild<QFileDialog*>(u"importDialog"_s);
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->isVisible());
+    dialog->selectFile(path);
+    static_cast<QDialog*>(dialog)->accept();
+    editor.settle();
+    EXPECT_EQ(editor.file(), (QStringList{u"One"_s, u"Two"_s, u"Three"_s, u"Four"_s, u"Five"_s}));
+    ASSERT_TRUE(editor.field(4)) << "the new rows show";
+    EXPECT_EQ(editor.field(4)->text(), u"Five"_s);
+    EXPECT_TRUE(editor.view->importStatus()->isVisible());
+    EXPECT_EQ(editor.view->importStatus()->text(), u"Imported 2 quotes from proverbs.txt"_s);
+
+    editor.loc.currentLanguage = AppLanguage::vietnamese;
+    editor.settle();
+    EXPECT_EQ(editor.view->importButton()->text(), u"Nhập từ tệp..."_s);
+    EXPECT_EQ(editor.view->importStatus()->text(), u"Đã nhập 2 trích dẫn từ proverbs.txt"_s);
+
+    editor.view->importQuotes(path);
+    EXPECT_EQ(editor.view->importStatus()->text(), u"Không có trích dẫn mới trong proverbs.txt"_s);
+    editor.view->importQuotes(path + u".gone"_s);
+    EXPECT_TRUE(editor.view->importStatus()->text().startsWith(u"Không nhập được trích dẫn: "_s));
+    EXPECT_EQ(editor.manager.quotes->size(), 5);
 }

@@ -13,6 +13,7 @@ required=(
     desktop-file-utils
     qt6-gtk-platformtheme qt6-translations-l10n
     openbox tint2 xfwm4 xfce4-panel dbus xdotool
+    librsvg2-bin dpkg-dev file lintian appstream mandoc groff-base
 )
 # Only needed for the fuzzer and the ThreadSanitizer build; installed where the release has them.
 optional=(clang libclang-rt-14-dev)

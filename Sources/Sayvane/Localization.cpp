@@ -60,6 +60,12 @@ const Table& table(AppLanguage language) {
         {u"SelectAll"_s, u"Select All"_s},
         {u"Screen"_s, u"Screen"_s},
         {u"ScreenAutomatic"_s, u"Automatic"_s},
+        {u"Import"_s, u"Import..."_s},
+        {u"ImportQuotesTitle"_s, u"Import Quotes"_s},
+        {u"ImportedQuotes"_s, u"Imported %1 quotes from %2"_s},
+        {u"ImportedOneQuote"_s, u"Imported %1 quote from %2"_s},
+        {u"ImportedNoQuotes"_s, u"No new quotes in %1"_s},
+        {u"ImportFailed"_s, u"Could not import quotes: %1"_s},
     };
     static const Table vietnamese = {
         {u"Loading"_s, u"Đang tải..."_s},
@@ -83,6 +89,12 @@ const Table& table(AppLanguage language) {
         {u"SelectAll"_s, u"Chọn tất cả"_s},
         {u"Screen"_s, u"Màn hình"_s},
         {u"ScreenAutomatic"_s, u"Tự động"_s},
+        {u"Import"_s, u"Nhập từ tệp..."_s},
+        {u"ImportQuotesTitle"_s, u"Nhập trích dẫn"_s},
+        {u"ImportedQuotes"_s, u"Đã nhập %1 trích dẫn từ %2"_s},
+        {u"ImportedOneQuote"_s, u"Đã nhập %1 trích dẫn từ %2"_s},
+        {u"ImportedNoQuotes"_s, u"Không có trích dẫn mới trong %1"_s},
+        {u"ImportFailed"_s, u"Không nhập được trích dẫn: %1"_s},
     };
     static const Table chinese = {
         {u"Loading"_s, u"加载中..."_s},
@@ -106,6 +118,12 @@ const Table& table(AppLanguage language) {
         {u"SelectAll"_s, u"全选"_s},
         {u"Screen"_s, u"屏幕"_s},
         {u"ScreenAutomatic"_s, u"自动"_s},
+        {u"Import"_s, u"导入..."_s},
+        {u"ImportQuotesTitle"_s, u"导入引语"_s},
+        {u"ImportedQuotes"_s, u"已从 %2 导入 %1 条引语"_s},
+        {u"ImportedOneQuote"_s, u"已从 %2 导入 %1 条引语"_s},
+        {u"ImportedNoQuotes"_s, u"%1 中没有新的引语"_s},
+        {u"ImportFailed"_s, u"无法导入引语：%1"_s},
     };
     switch (language) {
     case AppLanguage::english:

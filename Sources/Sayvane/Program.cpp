@@ -29,7 +29,7 @@ int runProgram(int& argc, char* argv[]) {
     app = &application;
     QApplication::setApplicationName(QStringLiteral("Sayvane"));
     QApplication::setApplicationVersion(QStringLiteral(SAYVANE_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("sayvane"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.sayvane.sayvane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/sayvane.svg")));
     // Closing the editor hides it; the program lives in its strip until Quit.
     QApplication::setQuitOnLastWindowClosed(false);

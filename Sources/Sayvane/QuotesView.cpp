@@ -4,9 +4,12 @@
 #include "QuoteManager.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -208,7 +211,9 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     , delegate(new QuoteRowDelegate(manager, *model, loc, this))
     , list(new QListView(this))
     , newQuoteEdit(new QLineEdit(this))
-    , addQuoteButton(new QPushButton(this)) {
+    , addQuoteButton(new QPushButton(this))
+    , importQuotesButton(new QPushButton(this))
+    , importStatusLabel(new QLabel(this)) {
     setMinimumSize(400, 300);
 
     list->setObjectName(u"quoteList"_s);
@@ -229,10 +234,16 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     newQuoteEdit->setStyleSheet(u"QLineEdit { border: 1px solid palette(mid); border-radius: 6px;"
                                 " padding: 3px 6px; background: palette(base); }"_s);
     addQuoteButton->setObjectName(u"addButton"_s);
+    importQuotesButton->setObjectName(u"importButton"_s);
+    importStatusLabel->setObjectName(u"importStatus"_s);
+    importStatusLabel->setWordWrap(true);
+    importStatusLabel->setContentsMargins(11, 0, 11, 8);
+    importStatusLabel->hide();
 
     auto* addBar = new QHBoxLayout;
     addBar->addWidget(newQuoteEdit, 1);
     addBar->addWidget(addQuoteButton);
+    addBar->addWidget(importQuotesButton);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(list, 1);
@@ -240,10 +251,12 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     auto* padded = new QWidget(this);
     padded->setLayout(addBar);
     layout->addWidget(padded);
+    layout->addWidget(importStatusLabel);
 
     connect(newQuoteEdit, &QLineEdit::returnPressed, this, &QuotesView::addQuote);
     connect(newQuoteEdit, &QLineEdit::textChanged, this, &QuotesView::updateAddButton);
     connect(addQuoteButton, &QPushButton::clicked, this, &QuotesView::addQuote);
+    connect(importQuotesButton, &QPushButton::clicked, this, &QuotesView::chooseFileToImport);
     // The managers announce a change before it is stored: redraw once it has been.
     connect(&manager, &ObservableObject::objectWillChange, this, &QuotesView::scheduleRefresh);
     connect(&loc, &ObservableObject::objectWillChange, this, &QuotesView::scheduleRefresh);
@@ -281,6 +294,31 @@ void QuotesView::addQuote() {
     list->scrollToBottom();
 }
 
+void QuotesView::chooseFileToImport() {
+    // The folder of the last import, else the collections installed with the program.
+    const QString folder =
+        lastImportPath.isEmpty() ? installedQuotesFolder() : QFileInfo(lastImportPath).path();
+    auto* dialog = new QFileDialog(this, loc.localizedString(u"ImportQuotesTitle"_s), folder);
+    dialog->setObjectName(u"importDialog"_s);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, &QuotesView::importQuotes);
+    dialog->open();
+}
+
+void QuotesView::importQuotes(const QString& path) {
+    const int before = static_cast<int>(manager.quotes->size());
+    lastImportPath = path;
+    lastImport = importQuotesFile(manager, path);
+    updateTexts();
+    importStatusLabel->show();
+    if (lastImport->added > 0) {
+        // The first of the new quotes shows at the top.
+        model->sync();
+        list->scrollTo(model->index(before), QAbstractItemView::PositionAtTop);
+    }
+}
+
 void QuotesView::scheduleRefresh() {
     if (refreshScheduled)
         return;
@@ -298,6 +336,20 @@ void QuotesView::refresh() {
 void QuotesView::updateTexts() {
     newQuoteEdit->setPlaceholderText(loc.localizedString(u"AddNewQuote"_s));
     addQuoteButton->setText(loc.localizedString(u"Add"_s));
+    importQuotesButton->setText(loc.localizedString(u"Import"_s));
+    if (lastImport) {
+        const QString file = QFileInfo(lastImportPath).fileName();
+        if (!lastImport->succeeded)
+            importStatusLabel->setText(
+                loc.localizedString(u"ImportFailed"_s).arg(lastImport->error));
+        else if (lastImport->added == 0)
+            importStatusLabel->setText(loc.localizedString(u"ImportedNoQuotes"_s).arg(file));
+        else
+            importStatusLabel->setText(loc.localizedString(lastImport->added == 1
+                                                               ? u"ImportedOneQuote"_s
+                                                               : u"ImportedQuotes"_s)
+                                           .arg(QString::number(lastImport->added), file));
+    }
     const QString placeholder = loc.localizedString(u"Quote"_s);
     for (const QPersistentModelIndex& index : std::as_const(openRows)) {
         if (auto* row = qobject_cast<QWidget*>(list->indexWidget(index))) {

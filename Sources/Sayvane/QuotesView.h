@@ -1,11 +1,16 @@
 #pragma once
 
+#include "QuoteFileImport.h"
+
 #include <QAbstractListModel>
 #include <QPersistentModelIndex>
 #include <QStyledItemDelegate>
 #include <QWidget>
 
+#include <optional>
+
 class LocalizationManager;
+class QLabel;
 class QLineEdit;
 class QListView;
 class QPushButton;
@@ -85,6 +90,11 @@ public:
     QListView* listView() const { return list; }
     QLineEdit* newQuoteField() const { return newQuoteEdit; }
     QPushButton* addButton() const { return addQuoteButton; }
+    QPushButton* importButton() const { return importQuotesButton; }
+    // The line under the add bar that tells what the last import did; hidden until then.
+    QLabel* importStatus() const { return importStatusLabel; }
+    // Imports the file's quotes (plain text or fortune) and tells what came of it.
+    void importQuotes(const QString& path);
     // The row widget showing row i, if it is in view.
     QWidget* rowWidget(int row) const;
 
@@ -93,6 +103,8 @@ protected:
 
 private:
     void addQuote();
+    // Opens a file dialog; the file chosen is imported.
+    void chooseFileToImport();
     void scheduleRefresh();
     void refresh();
     void updateTexts();
@@ -107,6 +119,10 @@ private:
     QListView* list = nullptr;
     QLineEdit* newQuoteEdit = nullptr;
     QPushButton* addQuoteButton = nullptr;
+    QPushButton* importQuotesButton = nullptr;
+    QLabel* importStatusLabel = nullptr;
+    std::optional<QuoteFileImport> lastImport;
+    QString lastImportPath;
     QList<QPersistentModelIndex> openRows;
     bool refreshScheduled = false;
 };

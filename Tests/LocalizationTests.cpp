@@ -51,6 +51,11 @@ TEST(StringTables, EveryKeyHasItsOwnTextInEveryLanguage) {
         std::set<QString> texts;
         for (const QString& key : keys) {
             const QString text = localizedString(language, key);
+            // Vietnamese and Chinese nouns have no plural: one quote and many read alike.
+            if (key == u"ImportedOneQuote"_s && language != AppLanguage::english) {
+                EXPECT_EQ(text, localizedString(language, u"ImportedQuotes"_s));
+                continue;
+            }
             if (language != AppLanguage::english) {
                 EXPECT_NE(text, key) << key.toStdString() << " is missing";
             }
@@ -58,7 +63,8 @@ TEST(StringTables, EveryKeyHasItsOwnTextInEveryLanguage) {
             EXPECT_FALSE(text.contains(QChar(0x2026))) << "an ellipsis character, not three dots";
             texts.insert(text);
         }
-        EXPECT_EQ(texts.size(), static_cast<size_t>(keys.size()));
+        EXPECT_EQ(texts.size(),
+                  static_cast<size_t>(keys.size()) - (language == AppLanguage::english ? 0 : 1));
     }
     EXPECT_EQ(localizedString(AppLanguage::vietnamese, u"Quote"_s).toUtf8(), "Tr\xC3\xAD"
                                                                              "ch d\xE1\xBA\xAB"

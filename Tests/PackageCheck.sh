@@ -56,7 +56,7 @@ checkDeb() {
     need cpack cmake
     need dpkg-deb dpkg
     need lintian lintian
-    local work
+    # Global, not local: the exit trap runs after this function has returned.
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
 

@@ -21,7 +21,7 @@ std::shared_ptr<XdgAutostartService> XdgAutostartService::forThisProgram() {
     QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     // A relative XDG_CONFIG_HOME is invalid and counts as unset.
     if (configHome.isEmpty() || QDir::isRelativePath(configHome))
-        configHome = QDir::homePath() + u"/.config"_s;
+        configHome = Files::homeFolder() + u"/.config"_s;
     QString executable = qEnvironmentVariable("APPIMAGE");
     if (executable.isEmpty())
         executable = QCoreApplication::applicationFilePath();

@@ -458,23 +458,6 @@ TEST(QuoteManager, AFileThatNamesAMemberTwiceIsKeptBeforeTheFirstSave) {
     EXPECT_TRUE(f.save().isEmpty()) << "one copy only";
 }
 
-TEST(QuoteManager, UnsavedEditsAreTheDifferenceFromTheLastLoadOrSave) {
-    Fixture f;
-    f.load();
-    EXPECT_FALSE(f.manager->hasUnsavedEdits());
-    const QByteArray loaded = readBytes(f.home.quotesFile());
-    f.manager->saveUnsavedEdits();
-    runMainQueue();
-    EXPECT_EQ(f.callbacks, 1) << "nothing to save, nothing saved";
-    f.manager->quotes.append(u"typed"_s);
-    EXPECT_TRUE(f.manager->hasUnsavedEdits());
-    f.manager->saveUnsavedEdits();
-    runMainQueue();
-    EXPECT_EQ(quotesInFile(f.home.quotesFile()).last(), u"typed"_s);
-    EXPECT_FALSE(f.manager->hasUnsavedEdits());
-    EXPECT_NE(readBytes(f.home.quotesFile()), loaded);
-}
-
 TEST(QuoteManager, OutsideChangesAreLoadedUnlessEditsAreUnsaved) {
     Fixture f;
     f.load();

@@ -91,18 +91,6 @@ TEST(SingleInstance, ASecondLaunchOfTheProgramLeavesWithStatusZero) {
 }
 #endif
 
-TEST(SingleInstance, TheLockBesideTheQuotesFileHoldsAcrossRuntimeFolders) {
-    QTemporaryDir config, runtimeA, runtimeB;
-    SingleInstance first(runtimeA.path(), nullptr, config.path());
-    ASSERT_TRUE(first.claim());
-    SingleInstance second(runtimeB.path(), nullptr, config.path());
-    EXPECT_FALSE(second.claim());
-    EXPECT_FALSE(second.runningInstanceAnswered()) << "nobody listens in the other folder";
-    SingleInstance sameSession(runtimeA.path(), nullptr, config.path());
-    EXPECT_FALSE(sameSession.claim());
-    EXPECT_TRUE(sameSession.runningInstanceAnswered());
-}
-
 #ifdef SAYVANE_EXECUTABLE
 namespace {
 

@@ -68,7 +68,7 @@ private:
     // it could not be read), a hash of its bytes, and when that was recorded.
     struct KnownVersion {
         std::optional<Files::Stamp> stamp;
-        QByteArray hash;
+        size_t hash = 0;
         qint64 recordedNanoseconds = 0;
     };
 

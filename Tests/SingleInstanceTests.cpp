@@ -198,16 +198,20 @@ TEST(SingleInstance, SigtermSavesAnEditTypedButNotSubmitted) {
     QString window;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            window = xdo({u"search"_s, u"--name"_s, u"^Edit Quotes$"_s}).section(u'\n', 0, 0);
+            window = xdo({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^Edit Quotes$"_s})
+                         .section(u'\n', 0, 0);
             return !window.isEmpty();
         },
         10000));
-    // Into the first row's field, to its end, and type without Return.
+    // Into the first row's field, to its end, and type without Return; each step is given time
+    // to arrive, since a loaded machine (a sanitizer build, tests in parallel) is slow to draw.
+    QTest::qWait(1000);
     xdo({u"windowfocus"_s, u"--sync"_s, window});
     xdo({u"mousemove"_s, u"--window"_s, window, u"100"_s, u"34"_s, u"click"_s, u"1"_s});
+    QTest::qWait(300);
     xdo({u"key"_s, u"End"_s});
     xdo({u"type"_s, u"--delay"_s, u"30"_s, u" (unsaved)"_s});
-    QTest::qWait(500);
+    QTest::qWait(1000);
     const QByteArray before = readBytes(home.quotesFile());
 
     program.process.terminate();
@@ -219,6 +223,7 @@ TEST(SingleInstance, SigtermSavesAnEditTypedButNotSubmitted) {
     QStringList expected = QuoteManager::defaultQuotes;
     expected[0] += u" (unsaved)"_s;
     EXPECT_EQ(readBytes(home.quotesFile()), QuotesDocument::encode(expected))
-        << "before: " << before.toStdString();
+        << "before: " << before.toStdString()
+        << program.process.readAllStandardError().toStdString();
 }
 #endif

@@ -30,8 +30,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     require(fast.has_value() == strict.has_value(),
             "the fast and the strict reader disagree on validity");
     if (fast)
-        require(fast->hasQuotes == strict->hasQuotes && fast->quotes == strict->quotes,
-                "the fast and the strict reader read different lists");
+        require(fast->hasQuotes == strict->hasQuotes && fast->quotes == strict->quotes &&
+                    fast->others == strict->others &&
+                    fast->quotesPosition == strict->quotesPosition &&
+                    fast->hasRepeatedNames == strict->hasRepeatedNames,
+                "the fast and the strict reader read different documents");
+    if (strict) {
+        // A save keeps every member as it was read, and "quotes" where it stood.
+        QString keptError;
+        const auto kept = QuotesDocument::decodeStrict(
+            QuotesDocument::encode(strict->quotes, strict->others, strict->quotesPosition),
+            &keptError);
+        require(kept && kept->others == strict->others && kept->quotes == strict->quotes &&
+                    (!strict->hasQuotes || kept->quotesPosition == strict->quotesPosition),
+                "a save does not keep the other members");
+    }
 
     QString error;
     const std::optional<QStringList> list = QuoteManager::listFromFile(bytes, &error);

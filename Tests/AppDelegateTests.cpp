@@ -7,7 +7,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -52,6 +51,13 @@ public:
 };
 
 struct App {
+    // The language is the process's, shared by every test in it; each starts from English,
+    // whatever order the tests run in.
+    App() {
+        LocalizationManager::shared().currentLanguage = AppLanguage::english;
+        runMainQueue();
+    }
+
     TempHome home;
     std::shared_ptr<FakeLoginItems> loginItems = std::make_shared<FakeLoginItems>();
     ManualTiming manual;
@@ -74,13 +80,18 @@ struct App {
         }
         return nullptr;
     }
-    // Counts every "LanguageChanged" from now on.
+    // Counts every "LanguageChanged" from now on. The centre keeps its observers for the life of
+    // the process, so the count lives as long as anyone holds it and the observer does nothing
+    // once this test has ended.
     const int& countLanguageNotices() {
-        NotificationCenter::defaultCenter().addObserver(u"LanguageChanged"_s,
-                                                        [this] { ++languageNotices; });
-        return languageNotices;
+        NotificationCenter::defaultCenter().addObserver(
+            u"LanguageChanged"_s, [weak = std::weak_ptr<int>(languageNotices)] {
+                if (const auto count = weak.lock())
+                    ++*count;
+            });
+        return *languageNotices;
     }
-    int languageNotices = 0;
+    std::shared_ptr<int> languageNotices = std::make_shared<int>(0);
 
     QuotesView* editor() const {
         return delegate->quotesWindow ? delegate->quotesWindow->findChild<QuotesView*>() : nullptr;
@@ -400,9 +411,10 @@ TEST(AppDelegate, AnythingButEnabledIsOffAndChoosingItRegisters) {
 TEST(AppDelegate, QuitEndsTheEventLoopWithStatusZero) {
     App app;
     app.launch();
-    QEventLoop loop;
     QTimer::singleShot(0, app.items()[6], &QAction::trigger);
-    EXPECT_EQ(loop.exec(), 0);
+    // The application's own loop, as the program runs it: a bare QEventLoop would leave the
+    // thread marked as quitting, and every later loop in this process would end at once.
+    EXPECT_EQ(QCoreApplication::exec(), 0);
 }
 
 TEST(AppDelegate, CallbacksOutlivingTheDelegateDoNothing) {

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -129,4 +131,16 @@ TEST(Files, KeepCopyBesideNeverReplacesAnEarlierCopy) {
     // Replacing the file afterwards leaves the copies as they were.
     ASSERT_TRUE(Files::writeAtomically(path, "new", &error));
     EXPECT_EQ(readBytes(*first), broken);
+}
+
+TEST(Files, WithoutHomeTheHomeFolderComesFromTheUserDatabase) {
+    const QByteArray saved = qgetenv("HOME");
+    qunsetenv("HOME");
+    const struct passwd* entry = ::getpwuid(::getuid());
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(Files::homeFolder(), QFile::decodeName(entry->pw_dir));
+    qputenv("HOME", "");
+    EXPECT_EQ(Files::homeFolder(), QFile::decodeName(entry->pw_dir));
+    qputenv("HOME", saved);
+    EXPECT_EQ(Files::homeFolder(), QFile::decodeName(saved));
 }

@@ -27,6 +27,7 @@ struct Autostart {
                                            QFileDevice::ExeOwner);
     }
     QByteArray entry() const { return readBytes(service.entryPath()); }
+    QByteArray exec() const { return XdgAutostartService::execValue(program).toUtf8(); }
 };
 
 } // namespace
@@ -57,6 +58,30 @@ TEST(XdgAutostart, RegisterWritesAnEntryThatStartsThisProgram) {
     EXPECT_EQ(a.service.status(), LoginItemStatus::notRegistered);
 }
 
+TEST(XdgAutostart, SomeoneElsesEntryIsNeitherEnabledNorReplacedNorRemoved) {
+    Autostart a;
+    const QByteArray foreign = "[Desktop Entry]\nType=Application\nName=Other\nExec=/usr/bin/other "
+                               "--tray\n";
+    writeBytes(a.service.entryPath(), foreign);
+    EXPECT_EQ(a.service.status(), LoginItemStatus::notRegistered);
+    QString error;
+    EXPECT_FALSE(a.service.registerApp(&error));
+    EXPECT_TRUE(error.contains(u"not written by Sayvane"_s)) << error.toStdString();
+    error.clear();
+    EXPECT_FALSE(a.service.unregisterApp(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(a.entry(), foreign) << "the entry is left byte for byte";
+
+    // An entry of ours written by hand, starting the program by another spelling of its path.
+    writeBytes(a.service.entryPath(),
+               "[Desktop Entry]\nExec=\"" +
+                   QFile::encodeName(a.folder.filePath(u"bin/./my app/say\\\\$vane"_s)) +
+                   "\" --flag\n");
+    EXPECT_EQ(a.service.status(), LoginItemStatus::enabled);
+    EXPECT_TRUE(a.service.unregisterApp(&error)) << error.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(a.service.entryPath()));
+}
+
 TEST(XdgAutostart, TheExecValueIsQuotedForADesktopEntry) {
     EXPECT_EQ(XdgAutostartService::execValue(u"/usr/bin/sayvane"_s), u"\"/usr/bin/sayvane\""_s);
     EXPECT_EQ(XdgAutostartService::execValue(u"/opt/my app/say$vane"_s),
@@ -72,12 +97,12 @@ TEST(XdgAutostart, AnEntrySwitchedOffByTheDesktopAwaitsApproval) {
           QByteArray("Hidden = True")}) {
         Autostart a;
         writeBytes(a.service.entryPath(),
-                   "[Desktop Entry]\nType=Application\nExec=x\n" + off + "\n");
+                   "[Desktop Entry]\nType=Application\nExec=" + a.exec() + "\n" + off + "\n");
         EXPECT_EQ(a.service.status(), LoginItemStatus::requiresApproval) << off.toStdString();
     }
     Autostart a;
     writeBytes(a.service.entryPath(),
-               "[Desktop Entry]\nExec=x\n[Desktop Action other]\nHidden=true\n");
+               "[Desktop Entry]\nExec=" + a.exec() + "\n[Desktop Action other]\nHidden=true\n");
     EXPECT_EQ(a.service.status(), LoginItemStatus::enabled) << "only the main group counts";
 }
 

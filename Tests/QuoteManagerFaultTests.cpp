@@ -6,11 +6,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -270,4 +273,21 @@ TEST(QuoteManagerFaults, AFolderRemovedWhileRunningFailsTheSaveUntilItIsBack) {
     manager.saveQuotes();
     EXPECT_TRUE(out.text().isEmpty());
     EXPECT_EQ(decodedFile(home.quotesFile()), QStringList{u"kept in memory"_s});
+}
+
+TEST(QuoteManagerFaults, LeftoversOfKilledSavesAreRemovedAtStartUpButNotOneInProgress) {
+    TempHome home;
+    QDir().mkpath(home.quotesFolder());
+    const QString leftover = home.quotesFolder() + u"/.quotes.json.saving-k1ll3d"_s;
+    const QString inProgress = home.quotesFolder() + u"/.quotes.json.saving-busy"_s;
+    writeBytes(leftover, QByteArray(1 << 20, 'x'));
+    writeBytes(inProgress, "x");
+    const int held = ::open(QFile::encodeName(inProgress).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    { QuoteManager manager(home.path()); }
+    EXPECT_FALSE(QFileInfo::exists(leftover));
+    EXPECT_TRUE(QFileInfo::exists(inProgress)) << "a save that still holds its file keeps it";
+    ::close(held);
+    QuoteManager again(home.path());
+    EXPECT_FALSE(QFileInfo::exists(inProgress));
 }

@@ -5,9 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -243,7 +245,7 @@ TEST(QuoteManager, ALoadAssignsAndSignalsEvenAnEqualList) {
 
 TEST(QuoteManager, ASaveWritesTheListAndRunsTheCallbackOnceLater) {
     Fixture f;
-    f.writeFile(R"({"quotes": ["a"], "extra": ["dropped"]})");
+    f.writeFile(R"({"quotes": ["a"], "extra": ["kept"]})");
     f.load();
     f.manager->quotes.append(u"b / c"_s);
     CapturedStdout out;
@@ -254,7 +256,8 @@ TEST(QuoteManager, ASaveWritesTheListAndRunsTheCallbackOnceLater) {
     EXPECT_TRUE(out.text().isEmpty());
     EXPECT_EQ(f.quotes(), (QStringList{u"a"_s, u"b / c"_s}));
     const QByteArray file = readBytes(f.home.quotesFile());
-    EXPECT_FALSE(file.contains("extra")) << "a save writes only \"quotes\"";
+    EXPECT_TRUE(file.indexOf("\"quotes\"") < file.indexOf("\"extra\" : [\n    \"kept\"\n  ]"))
+        << "other members stay, in their place";
     EXPECT_TRUE(file.contains("b \\/ c"));
     EXPECT_EQ(quotesInFile(f.home.quotesFile()), (QStringList{u"a"_s, u"b / c"_s}));
 }
@@ -386,4 +389,108 @@ TEST(QuoteManager, AnUnreadableFileIsKeptByteForByte) {
     EXPECT_EQ(readBytes(f.home.quotesFolder() + u'/' + kept[0]), R"({"quotes": ["secret"]})");
     EXPECT_TRUE(startsWithEach(out.lines(), {failedToLoad, u"The quotes file"_s}))
         << out.text().toStdString();
+}
+
+namespace {
+
+QStringList filesIn(const QString& folder, const QString& pattern) {
+    return QDir(folder).entryList({pattern}, QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+} // namespace
+
+TEST(QuoteManager, AFileChangedOutsideIsKeptBesideBeforeASaveReplacesIt) {
+    Fixture f;
+    f.load();
+    EXPECT_TRUE(f.save().isEmpty()) << "the manager's own file is no conflict";
+    EXPECT_TRUE(f.save().isEmpty());
+    // Written again with the same bytes (a sync tool, a touch): no change, no copy.
+    writeBytes(f.home.quotesFile(), readBytes(f.home.quotesFile()));
+    EXPECT_TRUE(f.save().isEmpty());
+
+    for (const QByteArray& outside :
+         {QByteArray(R"({"quotes":["A","B"]})"), QByteArray(R"({"quotes":["A","C"]})")}) {
+        f.writeFile(outside);
+        f.manager->quotes = QStringList{u"mine"_s};
+        const QStringList lines = f.save();
+        ASSERT_EQ(lines.size(), 1) << lines.join(u'\n').toStdString();
+        const QString copy = lines[0].section(u" was kept as "_s, 1);
+        EXPECT_TRUE(copy.startsWith(f.home.quotesFile() + u".conflict-"_s)) << copy.toStdString();
+        EXPECT_EQ(readBytes(copy), outside) << "the other version, byte for byte";
+        EXPECT_EQ(quotesInFile(f.home.quotesFile()), QStringList{u"mine"_s});
+    }
+    EXPECT_EQ(filesIn(f.home.quotesFolder(), u"quotes.json.conflict-*"_s).size(), 2)
+        << "a later copy never replaces an earlier one";
+}
+
+TEST(QuoteManager, OtherMembersAndAMisspelledQuotesMemberSurviveASave) {
+    Fixture f;
+    f.writeFile(R"({"Quotes": ["mine"], "archived": ["x", "y/z"]})");
+    f.load();
+    EXPECT_EQ(f.quotes(), QStringList{}) << "only \"quotes\" holds the list";
+    f.manager->quotes = QStringList{u"new one"_s};
+    EXPECT_TRUE(f.save().isEmpty());
+    QString error;
+    const auto content = QuotesDocument::decode(readBytes(f.home.quotesFile()), &error);
+    ASSERT_TRUE(content) << error.toStdString();
+    EXPECT_EQ(content->others,
+              (QList<QuotesDocument::Member>{{u"Quotes"_s, {u"mine"_s}},
+                                             {u"archived"_s, {u"x"_s, u"y/z"_s}}}));
+    EXPECT_EQ(content->quotesPosition, 2) << "a missing \"quotes\" goes at the end";
+    EXPECT_EQ(content->quotes, QStringList{u"new one"_s});
+}
+
+TEST(QuoteManager, AFileThatNamesAMemberTwiceIsKeptBeforeTheFirstSave) {
+    Fixture f;
+    const QByteArray original =
+        R"({"quotes": ["a"], "more": ["1"], "quotes": ["b"], "more": ["2"]})";
+    f.writeFile(original);
+    f.load();
+    EXPECT_EQ(f.quotes(), QStringList{u"b"_s}) << "the last one counts";
+    const QStringList lines = f.save();
+    ASSERT_EQ(lines.size(), 1);
+    const QString copy = lines[0].section(u" was kept as "_s, 1);
+    EXPECT_TRUE(copy.startsWith(f.home.quotesFile() + u".duplicate-names-"_s));
+    EXPECT_EQ(readBytes(copy), original);
+    const QByteArray saved = readBytes(f.home.quotesFile());
+    EXPECT_EQ(saved.count("\"quotes\""), 1);
+    EXPECT_TRUE(saved.indexOf("\"quotes\"") < saved.indexOf("\"more\" : [\n    \"2\""));
+    EXPECT_TRUE(f.save().isEmpty()) << "one copy only";
+}
+
+TEST(QuoteManager, OutsideChangesAreLoadedUnlessEditsAreUnsaved) {
+    Fixture f;
+    f.load();
+    f.manager->startWatching();
+    const int afterLoad = f.callbacks;
+
+    // Replaced by a rename, as editors and sync tools save.
+    writeBytes(f.home.quotesFolder() + u"/incoming"_s, R"({"quotes":["A","B"]})");
+    ASSERT_EQ(::rename(QFile::encodeName(f.home.quotesFolder() + u"/incoming"_s).constData(),
+                       QFile::encodeName(f.home.quotesFile()).constData()),
+              0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.quotes() == QStringList{u"A"_s, u"B"_s}; }, 2000));
+    EXPECT_EQ(f.callbacks, afterLoad + 1);
+
+    // The manager's own save is not taken for an outside change.
+    f.manager->quotes.append(u"C"_s);
+    f.save();
+    QTest::qWait(500);
+    EXPECT_EQ(f.callbacks, afterLoad + 2) << "one run for the save, no reload";
+
+    // Written in place while an edit is unsaved: the edit stays; the save keeps the other file.
+    f.manager->quotes.append(u"typed"_s);
+    f.writeFile(R"({"quotes":["outside"]})");
+    QTest::qWait(600);
+    EXPECT_EQ(f.quotes(), (QStringList{u"A"_s, u"B"_s, u"C"_s, u"typed"_s}));
+    const QStringList lines = f.save();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(readBytes(lines[0].section(u" was kept as "_s, 1)), R"({"quotes":["outside"]})");
+
+    // Removed: nothing is written in its place until it comes back.
+    QFile::remove(f.home.quotesFile());
+    QTest::qWait(500);
+    EXPECT_FALSE(QFileInfo::exists(f.home.quotesFile()));
+    f.writeFile(R"({"quotes":["back"]})");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.quotes() == QStringList{u"back"_s}; }, 2000));
 }

@@ -17,6 +17,9 @@ std::optional<QuotesDocument::Content> decode(const QByteArray& bytes, QString* 
     if (fast && strict) {
         EXPECT_EQ(fast->hasQuotes, strict->hasQuotes) << bytes.left(200).toStdString();
         EXPECT_EQ(fast->quotes, strict->quotes) << bytes.left(200).toStdString();
+        EXPECT_EQ(fast->others, strict->others) << bytes.left(200).toStdString();
+        EXPECT_EQ(fast->quotesPosition, strict->quotesPosition);
+        EXPECT_EQ(fast->hasRepeatedNames, strict->hasRepeatedNames);
     }
     QString combinedError;
     const auto combined = QuotesDocument::decode(bytes, &combinedError);
@@ -181,6 +184,39 @@ TEST(QuotesDocument, ErrorsSayWhereAndWhat) {
 
     EXPECT_TRUE(decodeError("").contains(u"empty"_s));
 
+    for (const QByteArray& overflow :
+         {QByteArray(R"({"quotes": [1e999]})"), QByteArray(R"({"n": [-1e400], "quotes": []})")}) {
+        const QString error = decodeError(overflow);
+        EXPECT_FALSE(error.contains(u"json.exception"_s)) << error.toStdString();
+        EXPECT_TRUE(error.contains(u"a number, not"_s)) << error.toStdString();
+    }
+
     const QByteArray huge = "{\"quotes\": [\"" + QByteArray(100'000, 'x') + "\n\"]}";
     EXPECT_LT(decodeError(huge).size(), 400) << "the excerpt of a huge token is not repeated";
+}
+
+TEST(QuotesDocument, OtherMembersAreReadInOrderAndWrittenBackAroundTheQuotes) {
+    using QuotesDocument::Member;
+    const auto content =
+        decode(R"({"a": ["1"], "quotes": ["q"], "b": [], "a": ["2", "3"], "c": ["\/"]})");
+    ASSERT_TRUE(content);
+    EXPECT_TRUE(content->hasRepeatedNames);
+    const QList<Member> others{{u"a"_s, {u"2"_s, u"3"_s}}, {u"b"_s, {}}, {u"c"_s, {u"/"_s}}};
+    EXPECT_EQ(content->others, others) << "a repeated name keeps its first place, its last value";
+    EXPECT_EQ(content->quotesPosition, 1);
+
+    const QByteArray written = QuotesDocument::encode({u"new"_s}, others, 1);
+    const auto back = decode(written);
+    ASSERT_TRUE(back);
+    EXPECT_FALSE(back->hasRepeatedNames);
+    EXPECT_EQ(back->others, others);
+    EXPECT_EQ(back->quotesPosition, 1);
+    EXPECT_EQ(back->quotes, QStringList{u"new"_s});
+    EXPECT_EQ(QuotesDocument::encode({u"x"_s}, {}, 5), QuotesDocument::encode({u"x"_s}))
+        << "without other members the document is the one-member one";
+
+    const auto repeatedQuotes = decode(R"({"quotes": ["a"], "quotes": ["b"]})");
+    ASSERT_TRUE(repeatedQuotes);
+    EXPECT_TRUE(repeatedQuotes->hasRepeatedNames);
+    EXPECT_EQ(repeatedQuotes->quotes, QStringList{u"b"_s});
 }

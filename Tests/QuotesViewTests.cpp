@@ -127,6 +127,27 @@ TEST(QuotesView, ReturnInARowSavesEveryUnsavedEdit) {
         << "an emptied row is saved empty";
 }
 
+TEST(QuotesView, AQuoteLongerThanALineEditsDefaultLimitIsNeitherCutNorSavedCut) {
+    QString longQuote(40'000, u'x');
+    longQuote.back() = u'!';
+    Editor editor({longQuote});
+    QLineEdit* field = editor.field(0);
+    ASSERT_EQ(field->text().size(), 40'000);
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_End);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClick(field, Qt::Key_Return);
+    editor.settle();
+    EXPECT_EQ(editor.file(), QStringList{longQuote.chopped(1)});
+
+    QLineEdit* newQuote = editor.view->newQuoteField();
+    newQuote->setFocus();
+    newQuote->insert(longQuote);
+    QTest::keyClick(newQuote, Qt::Key_Return);
+    editor.settle();
+    EXPECT_EQ(editor.file(), (QStringList{longQuote.chopped(1), longQuote}));
+}
+
 TEST(QuotesView, TheTrashButtonRemovesItsRowAndSaves) {
     Editor editor;
     QTest::mouseClick(editor.removeButton(1), Qt::LeftButton);

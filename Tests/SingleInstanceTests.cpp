@@ -1,9 +1,12 @@
+#include "QuoteManager.h"
+#include "QuotesDocument.h"
 #include "SingleInstance.h"
 #include "TestSupport.h"
 
 #include <QDir>
 #include <QLockFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -85,5 +88,142 @@ TEST(SingleInstance, ASecondLaunchOfTheProgramLeavesWithStatusZero) {
     first.terminate();
     ASSERT_TRUE(first.waitForFinished(10000));
     EXPECT_TRUE(first.readAllStandardOutput().isEmpty()) << "start-up prints nothing";
+}
+#endif
+
+#ifdef SAYVANE_EXECUTABLE
+namespace {
+
+// The program in a child process, in a home folder of its own.
+struct Program {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcess process;
+
+    explicit Program(const QString& home, const QString& runtime) {
+        environment.insert(u"HOME"_s, home);
+        environment.insert(u"XDG_RUNTIME_DIR"_s, runtime);
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        process.setProcessEnvironment(environment);
+    }
+    void start() { process.start(QStringLiteral(SAYVANE_EXECUTABLE), {}); }
+    // Runs it to the end; returns its exit status, or -1 when it did not end.
+    int run() {
+        start();
+        if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return process.exitCode();
+    }
+};
+
+QString runtimeFolder(const QString& parent, const QString& name) {
+    const QString folder = parent + u'/' + name;
+    QDir().mkpath(folder);
+    ::chmod(QFile::encodeName(folder).constData(), 0700);
+    return folder;
+}
+
+} // namespace
+
+TEST(SingleInstance, ASecondSessionOnTheSameQuotesFileSaysSoAndFails) {
+    TempHome home;
+    Program first(home.path(), runtimeFolder(home.path(), u"a"_s));
+    first.start();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QFileInfo::exists(home.path() + u"/a/sayvane.socket"_s); }, 10000));
+
+    Program second(home.path(), runtimeFolder(home.path(), u"b"_s));
+    EXPECT_EQ(second.run(), 1);
+    const QString error = QString::fromLocal8Bit(second.process.readAllStandardError());
+    EXPECT_TRUE(error.contains(u"already runs"_s) &&
+                error.contains(home.quotesFolder() + u"/sayvane.lock"_s))
+        << error.toStdString();
+    EXPECT_EQ(first.process.state(), QProcess::Running);
+    first.process.terminate();
+    EXPECT_TRUE(first.process.waitForFinished(10000));
+    EXPECT_EQ(first.process.exitCode(), 0);
+}
+
+TEST(SingleInstance, WithoutADisplayTheProgramSaysWhichAndEndsWithStatusOne) {
+    TempHome home;
+    for (const QString& display : {QString(), u":1999"_s}) {
+        Program program(home.path(), runtimeFolder(home.path(), u"r"_s));
+        program.environment.remove(u"QT_QPA_PLATFORM"_s);
+        program.environment.remove(u"WAYLAND_DISPLAY"_s);
+        program.environment.remove(u"DISPLAY"_s);
+        if (!display.isEmpty())
+            program.environment.insert(u"DISPLAY"_s, display);
+        program.process.setProcessEnvironment(program.environment);
+        EXPECT_EQ(program.run(), 1) << display.toStdString();
+        const QString error = QString::fromLocal8Bit(program.process.readAllStandardError());
+        EXPECT_TRUE(error.startsWith(u"sayvane: cannot open the display"_s) &&
+                    error.contains(u"DISPLAY"_s) && error.count(u'\n') == 1)
+            << error.toStdString();
+    }
+}
+
+TEST(SingleInstance, SigtermSavesAnEditTypedButNotSubmitted) {
+    const QString xvfb = QStandardPaths::findExecutable(u"Xvfb"_s);
+    const QString xdotool = QStandardPaths::findExecutable(u"xdotool"_s);
+    if (xvfb.isEmpty() || xdotool.isEmpty())
+        GTEST_SKIP() << "needs Xvfb and xdotool";
+    // A display of its own, on a number the server picks.
+    QProcess server;
+    server.start(xvfb, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1024x768x24"_s,
+                        u"-nolisten"_s, u"tcp"_s});
+    ASSERT_TRUE(server.waitForReadyRead(10000));
+    const QString display = u":"_s + QString::fromLatin1(server.readLine().trimmed());
+
+    TempHome home;
+    const QString runtime = runtimeFolder(home.path(), u"r"_s);
+    Program program(home.path(), runtime);
+    program.environment.remove(u"QT_QPA_PLATFORM"_s);
+    program.environment.remove(u"WAYLAND_DISPLAY"_s);
+    program.environment.insert(u"DISPLAY"_s, display);
+    program.process.setProcessEnvironment(program.environment);
+    program.start();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return QFileInfo::exists(runtime + u"/sayvane.socket"_s); }, 10000));
+    // A second launch brings the editor forward.
+    Program opener(home.path(), runtime);
+    opener.process.setProcessEnvironment(program.environment);
+    ASSERT_EQ(opener.run(), 0);
+
+    auto xdo = [&](const QStringList& arguments) {
+        QProcess tool;
+        tool.setProcessEnvironment(program.environment);
+        tool.start(xdotool, arguments);
+        tool.waitForFinished(10000);
+        return QString::fromLatin1(tool.readAllStandardOutput()).trimmed();
+    };
+    QString window;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            window = xdo({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^Edit Quotes$"_s})
+                         .section(u'\n', 0, 0);
+            return !window.isEmpty();
+        },
+        10000));
+    // Into the first row's field, to its end, and type without Return; each step is given time
+    // to arrive, since a loaded machine (a sanitizer build, tests in parallel) is slow to draw.
+    QTest::qWait(1000);
+    xdo({u"windowfocus"_s, u"--sync"_s, window});
+    xdo({u"mousemove"_s, u"--window"_s, window, u"100"_s, u"34"_s, u"click"_s, u"1"_s});
+    QTest::qWait(300);
+    xdo({u"key"_s, u"End"_s});
+    xdo({u"type"_s, u"--delay"_s, u"30"_s, u" (unsaved)"_s});
+    QTest::qWait(1000);
+    const QByteArray before = readBytes(home.quotesFile());
+
+    program.process.terminate();
+    ASSERT_TRUE(program.process.waitForFinished(10000));
+    server.terminate();
+    server.waitForFinished(5000);
+    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.process.exitCode(), 0);
+    QStringList expected = QuoteManager::defaultQuotes;
+    expected[0] += u" (unsaved)"_s;
+    EXPECT_EQ(readBytes(home.quotesFile()), QuotesDocument::encode(expected))
+        << "before: " << before.toStdString()
+        << program.process.readAllStandardError().toStdString();
 }
 #endif

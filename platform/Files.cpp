@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,7 +75,36 @@ bool writeAll(int fd, const QByteArray& bytes) {
     return true;
 }
 
+Stamp stampOf(const struct stat& info) {
+    return {static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
+            static_cast<qint64>(info.st_size),
+            static_cast<qint64>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
 } // namespace
+
+std::optional<Stamp> stamp(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return stampOf(info);
+}
+
+QString homeFolder() {
+    const QString home = qEnvironmentVariable("HOME");
+    if (!home.isEmpty())
+        return home;
+    // getpwuid_r with a buffer of its own: getpwuid's result is shared process-wide.
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    QByteArray buffer(size > 0 ? size : 16384, Qt::Uninitialized);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), static_cast<size_t>(buffer.size()),
+                     &found) == 0 &&
+        found && found->pw_dir && found->pw_dir[0] != '\0')
+        return QFile::decodeName(found->pw_dir);
+    return QDir::homePath();
+}
 
 bool exists(const QString& path) {
     return QFileInfo::exists(path);
@@ -83,7 +114,7 @@ bool makeFolder(const QString& path) {
     return QDir().mkpath(path);
 }
 
-std::optional<QByteArray> read(const QString& path, QString* error) {
+std::optional<QByteArray> read(const QString& path, QString* error, Stamp* fileStamp) {
     // Without blocking: a named pipe at the path must not hang the program on its open.
     Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
@@ -116,6 +147,8 @@ std::optional<QByteArray> read(const QString& path, QString* error) {
         }
         bytes.append(buffer, count);
     }
+    if (fileStamp)
+        *fileStamp = stampOf(info);
     return bytes;
 }
 
@@ -141,20 +174,35 @@ QString temporaryPrefix(const QString& target) {
                                        QLatin1StringView(temporaryInfix));
 }
 
-void removeLeftoverTemporaries(const QString& target, const QString& current) {
+// A save holds an advisory lock on its temporary file until the rename, so a file of the pattern
+// that can be locked is a leftover; one that cannot belongs to a save still in progress.
+int removeTemporariesBeside(const QString& target, const QString& current) {
     const QFileInfo prefix(temporaryPrefix(target));
     const QDir folder = prefix.absoluteDir();
+    int removed = 0;
     for (const QString& name :
          folder.entryList({prefix.fileName() + u'*'}, QDir::Files | QDir::Hidden | QDir::System)) {
         const QString leftover = folder.filePath(name);
-        if (leftover != current)
-            QFile::remove(leftover);
+        if (leftover == current)
+            continue;
+        const QByteArray leftoverName = QFile::encodeName(leftover);
+        Descriptor file(::open(leftoverName.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        if (file.get() < 0 || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        if (::unlink(leftoverName.constData()) == 0)
+            ++removed;
     }
+    return removed;
 }
 
 } // namespace
 
-bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+int removeLeftoverTemporaries(const QString& path) {
+    return removeTemporariesBeside(finalTarget(path), QString());
+}
+
+bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error,
+                     Stamp* fileStamp) {
     const QString target = finalTarget(path);
     const QByteArray targetName = QFile::encodeName(target);
     auto fail = [&](const QString& reason) {
@@ -185,6 +233,8 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
     if (fd < 0)
         return fail(systemError(EEXIST));
     Descriptor file(fd);
+    // Marks the file as a save in progress until it is closed (see removeTemporariesBeside).
+    ::flock(fd, LOCK_EX | LOCK_NB);
     const QByteArray temporaryName = QFile::encodeName(temporary);
     auto discard = [&](int reason) {
         ::unlink(temporaryName.constData());
@@ -200,9 +250,12 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
     }
     if (!writeAll(fd, bytes) || ::fsync(fd) != 0)
         return discard(errno);
+    struct stat written {};
+    if (fileStamp && ::fstat(fd, &written) == 0)
+        *fileStamp = stampOf(written);
     if (::rename(temporaryName.constData(), targetName.constData()) != 0)
         return discard(errno);
-    removeLeftoverTemporaries(target, temporary);
+    removeTemporariesBeside(target, temporary);
     // The rename is durable only once the folder that holds the file is flushed.
     return syncFolderOf(target, error);
 }

@@ -9,21 +9,45 @@
 // back as a description for a person that names the file and says what went wrong.
 namespace Files {
 
+// What tells one version of a file from another without reading it: the file (device, inode)
+// and its size and modification time. Two equal stamps can still hide a change made within the
+// same tick of the clock, so callers that must be sure compare the bytes as well.
+struct Stamp {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNanoseconds = 0;
+    friend bool operator==(const Stamp&, const Stamp&) = default;
+};
+
+// The stamp of the file at the path (following symbolic links), or nothing when none is there.
+std::optional<Stamp> stamp(const QString& path);
+
+// The user's home folder: $HOME, or the user database's entry when $HOME is unset or empty.
+QString homeFolder();
+
 // True when something (file, folder, or the target of a symbolic link) is at the path.
 bool exists(const QString& path);
 
 // Makes the folder with every missing parent. Returns whether it exists afterwards.
 bool makeFolder(const QString& path);
 
-std::optional<QByteArray> read(const QString& path, QString* error);
+// The whole file; with fileStamp, also the stamp of the very file that was read.
+std::optional<QByteArray> read(const QString& path, QString* error, Stamp* fileStamp = nullptr);
 
 // Replaces the file's content in one step, so that a crash or a full disk leaves either the
 // old content or the new one, never a cut-off file: the bytes go to a temporary file in the
 // same folder, which is flushed to disk, renamed over the file and followed by a flush of the
 // folder. A symbolic link stays a link and its target is replaced; an existing file keeps its
 // permissions. A file that its owner may not write is not replaced. Temporary files that an
-// interrupted earlier save left beside the file are removed once a save has succeeded.
-bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error);
+// interrupted earlier save left beside the file are removed once a save has succeeded. With
+// fileStamp, also the stamp of the file just written.
+bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error,
+                     Stamp* fileStamp = nullptr);
+
+// Removes the temporary files that saves of the file were cut short in (a crash, a kill), but
+// none that a save still in progress holds. Returns how many were removed.
+int removeLeftoverTemporaries(const QString& path);
 
 // Gives the file's current content a new name beside it, "<path>.<stem>-<yyyyMMdd-HHmmss>",
 // adding "-2", "-3"... rather than ever replacing an existing name. The file itself stays where

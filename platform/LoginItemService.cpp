@@ -6,9 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -21,7 +23,7 @@ std::shared_ptr<XdgAutostartService> XdgAutostartService::forThisProgram() {
     QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     // A relative XDG_CONFIG_HOME is invalid and counts as unset.
     if (configHome.isEmpty() || QDir::isRelativePath(configHome))
-        configHome = QDir::homePath() + u"/.config"_s;
+        configHome = Files::homeFolder() + u"/.config"_s;
     QString executable = qEnvironmentVariable("APPIMAGE");
     if (executable.isEmpty())
         executable = QCoreApplication::applicationFilePath();
@@ -33,6 +35,51 @@ QString XdgAutostartService::entryPath() const {
 }
 
 namespace {
+
+// The program that an Exec value starts: its first argument, with the string escapes of a
+// desktop entry and then the quoting of its arguments undone.
+QString programOf(const QString& exec) {
+    QString value;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        if (exec[i] != u'\\' || i + 1 == exec.size()) {
+            value += exec[i];
+            continue;
+        }
+        const QChar next = exec[++i];
+        value += next == u's'   ? QChar(u' ')
+                 : next == u'n' ? QChar(u'\n')
+                 : next == u't' ? QChar(u'\t')
+                 : next == u'r' ? QChar(u'\r')
+                                : next;
+    }
+    value = value.trimmed();
+    QString program;
+    if (value.startsWith(u'"')) {
+        for (qsizetype i = 1; i < value.size() && value[i] != u'"'; ++i) {
+            if (value[i] == u'\\' && i + 1 < value.size())
+                ++i;
+            program += value[i];
+        }
+    } else {
+        program = value.section(u' ', 0, 0);
+    }
+    return program.replace(u"%%"_s, u"%"_s);
+}
+
+// The Exec value of the entry's main group, or nothing.
+std::optional<QString> execOf(const QByteArray& entry) {
+    bool inMainGroup = false;
+    for (QByteArray line : entry.split('\n')) {
+        line = line.trimmed();
+        if (line.startsWith('[')) {
+            inMainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        if (inMainGroup && line.startsWith("Exec") && line.mid(4).trimmed().startsWith('='))
+            return QString::fromUtf8(line.mid(line.indexOf('=') + 1).trimmed());
+    }
+    return std::nullopt;
+}
 
 bool isSwitchedOff(const QByteArray& entry) {
     bool inMainGroup = false;
@@ -60,6 +107,21 @@ bool isSwitchedOff(const QByteArray& entry) {
 
 } // namespace
 
+bool XdgAutostartService::startsThisProgram(const QByteArray& entry) const {
+    const auto exec = execOf(entry);
+    if (!exec)
+        return false;
+    QString program = programOf(*exec);
+    if (!program.contains(u'/'))
+        program = QStandardPaths::findExecutable(program);
+    if (program.isEmpty())
+        return false;
+    if (program == executablePath)
+        return true;
+    const QString canonical = QFileInfo(program).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(executablePath).canonicalFilePath();
+}
+
 LoginItemStatus XdgAutostartService::status() const {
     if (executablePath.isEmpty() || !QFileInfo(executablePath).isFile())
         return LoginItemStatus::notFound;
@@ -68,9 +130,25 @@ LoginItemStatus XdgAutostartService::status() const {
         return LoginItemStatus::notRegistered;
     QString ignored;
     const auto entry = Files::read(path, &ignored);
-    if (entry && isSwitchedOff(*entry))
+    // Someone else's entry under our name does not start this program.
+    if (!entry || !startsThisProgram(*entry))
+        return LoginItemStatus::notRegistered;
+    if (isSwitchedOff(*entry))
         return LoginItemStatus::requiresApproval;
     return LoginItemStatus::enabled;
+}
+
+bool XdgAutostartService::isSomeoneElsesEntry(QString* error) const {
+    const QString path = entryPath();
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+        return false;
+    QString readError;
+    const auto entry = Files::read(path, &readError);
+    if (entry && startsThisProgram(*entry))
+        return false;
+    *error = u"%1 was not written by Sayvane (it does not start %2); it was left as it is"_s.arg(
+        QDir::toNativeSeparators(path), QDir::toNativeSeparators(executablePath));
+    return true;
 }
 
 QString XdgAutostartService::execValue(const QString& path) {
@@ -101,6 +179,8 @@ bool XdgAutostartService::registerApp(QString* error) {
                  "hold: %1"_s.arg(executablePath);
         return false;
     }
+    if (isSomeoneElsesEntry(error))
+        return false;
     if (!QDir().mkpath(autostartFolder)) {
         *error = u"cannot make the folder %1"_s.arg(QDir::toNativeSeparators(autostartFolder));
         return false;
@@ -118,6 +198,8 @@ bool XdgAutostartService::registerApp(QString* error) {
 
 bool XdgAutostartService::unregisterApp(QString* error) {
     const QString path = entryPath();
+    if (isSomeoneElsesEntry(error))
+        return false;
     if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT) {
         *error = u"cannot remove %1: %2"_s.arg(QDir::toNativeSeparators(path),
                                                QString::fromLocal8Bit(std::strerror(errno)));

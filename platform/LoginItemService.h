@@ -37,7 +37,9 @@ public:
 
     QString entryPath() const;
 
-    // Enabled when our entry is there and not switched off (Hidden=true or
+    // Enabled when our entry is there (one whose Exec starts this program's executable; an entry
+    // of that name written by another program is never ours to replace or remove) and not
+    // switched off (Hidden=true or
     // X-GNOME-Autostart-enabled=false, as desktops do when the user turns it off), which counts
     // as awaiting approval; not found when the program cannot find its own executable.
     LoginItemStatus status() const override;
@@ -48,6 +50,10 @@ public:
     static QString execValue(const QString& path);
 
 private:
+    bool startsThisProgram(const QByteArray& entry) const;
+    // True, with a description, when an entry is there that does not start this program.
+    bool isSomeoneElsesEntry(QString* error) const;
+
     QString autostartFolder;
     QString executablePath;
 };

@@ -1,5 +1,7 @@
 #include "SingleInstance.h"
 
+#include "Files.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
@@ -30,20 +32,18 @@ bool lockHeld(const QString& lockPath) {
 
 } // namespace
 
-SingleInstance::SingleInstance(const QString& folder, QObject* parent)
+SingleInstance::SingleInstance(const QString& folder, QObject* parent, const QString& lockFolder)
     : QObject(parent)
-    , lockPath(QDir(folder).filePath(u"sayvane.lock"_s))
+    , lockPath(QDir(lockFolder.isEmpty() ? folder : lockFolder).filePath(u"sayvane.lock"_s))
     , socketPath(QDir(folder).filePath(u"sayvane.socket"_s))
-    , lock(lockPath) {
-    // Only a lock whose process is gone is stale, however old a live one is.
-    lock.setStaleLockTime(std::chrono::milliseconds(0));
-}
+    , fallbackLockPath(lockFolder.isEmpty() ? QString()
+                                            : QDir(folder).filePath(u"sayvane.lock"_s)) {}
 
 QString SingleInstance::userFolder() {
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (!runtime.isEmpty())
         return runtime;
-    return QDir::homePath() + u"/.cache/Sayvane"_s;
+    return Files::homeFolder() + u"/.cache/Sayvane"_s;
 }
 
 SingleInstance::~SingleInstance() {
@@ -52,9 +52,23 @@ SingleInstance::~SingleInstance() {
 }
 
 bool SingleInstance::claim() {
-    QDir().mkpath(QFileInfo(lockPath).absolutePath());
-    if (!lock.tryLock(std::chrono::milliseconds(0))) {
-        askRunningInstance();
+    auto tryLock = [this](const QString& path) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        lock = std::make_unique<QLockFile>(path);
+        // Only a lock whose process is gone is stale, however old a live one is.
+        lock->setStaleLockTime(std::chrono::milliseconds(0));
+        return lock->tryLock(std::chrono::milliseconds(0));
+    };
+    bool locked = tryLock(lockPath);
+    // No lock can be made beside the quotes file (a file stands where its folder should be, or
+    // the folder is read-only): the quotes cannot be saved there either, but the program still
+    // runs once per session.
+    if (!locked && lock->error() != QLockFile::LockFailedError && !fallbackLockPath.isEmpty()) {
+        lockPath = fallbackLockPath;
+        locked = tryLock(lockPath);
+    }
+    if (!locked) {
+        answered = askRunningInstance();
         return false;
     }
     server = new QLocalServer(this);
@@ -94,6 +108,9 @@ bool SingleInstance::askRunningInstance() {
             socket.write(activationMessage);
             return socket.waitForBytesWritten(1000);
         }
+        // Nobody listens where this session would: the lock's holder runs elsewhere.
+        if (!QFileInfo::exists(socketPath) && deadline.remainingTime() < 2000)
+            return false;
         QThread::msleep(50);
     }
     return false;

@@ -7,16 +7,19 @@
 
 class QLocalServer;
 
-// One running program per user. The first process to claim the lock listens on a local socket;
-// a later one asks it to come forward and then leaves. A lock left by a process that is gone
-// (a crash, a kill) does not count.
+// One running program per quotes file. The first process to claim the lock listens on a local
+// socket; a later one asks it to come forward and then leaves. A lock left by a process that is
+// gone (a crash, a kill) does not count.
 class SingleInstance : public QObject {
     Q_OBJECT
 
 public:
-    // The lock and the socket live in the folder, which should be the user's own (the runtime
-    // folder, $XDG_RUNTIME_DIR).
-    explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
+    // The socket lives in the folder, which should be the user's own (the runtime folder,
+    // $XDG_RUNTIME_DIR). The lock lives in lockFolder, the folder of the quotes file, so that
+    // it holds for every session that shares the file whatever their runtime folders; without
+    // one, or when no lock can be made there, it lives beside the socket.
+    explicit SingleInstance(const QString& folder, QObject* parent = nullptr,
+                            const QString& lockFolder = {});
 
     // The user's runtime folder ($XDG_RUNTIME_DIR), or ~/.cache/Sayvane when there is no usable
     // one: never a folder shared with other users, never the current folder.
@@ -26,6 +29,11 @@ public:
     // True when this process is the one to run. Otherwise the running one has been asked to
     // show itself (activationRequested there), and this process should end.
     bool claim();
+    // After a claim that failed: whether the running instance took the request. When it did
+    // not, it runs where this process cannot reach it (another session, say).
+    bool runningInstanceAnswered() const { return answered; }
+    // The lock file that decides which process runs.
+    QString lockFilePath() const { return lockPath; }
 
     // What another process can ask of the running one. A connection that asks nothing else
     // asks it to come forward.
@@ -44,6 +52,8 @@ private:
 
     QString lockPath;
     QString socketPath;
-    QLockFile lock;
+    std::unique_ptr<QLockFile> lock;
+    QString fallbackLockPath;
+    bool answered = false;
     QLocalServer* server = nullptr;
 };

@@ -8,7 +8,7 @@ required=(
     qt6-base-dev qt6-qpa-plugins libqt6svg6 libxcb1-dev
     nlohmann-json3-dev libsimdjson-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth x11-utils
+    xvfb xauth x11-utils xdotool
     fonts-dejavu-core fonts-noto-color-emoji fonts-wqy-microhei
     desktop-file-utils
     qt6-gtk-platformtheme qt6-translations-l10n

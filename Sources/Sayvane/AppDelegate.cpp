@@ -101,6 +101,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         weak->displayController->resetDisplay();
     };
     quoteManager->loadQuotes();
+    quoteManager->startWatching();
     displayController->statusItem = statusItem.get();
     displayController->quotes = quoteManager->quotes;
     displayController->startDisplay();

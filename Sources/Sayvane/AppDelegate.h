@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DisplayController.h"
+#include "Files.h"
 #include "LoginItemService.h"
 #include "MarqueeView.h"
 #include "QuoteManager.h"
@@ -17,7 +18,7 @@ class QtTranslations;
 
 // What the delegate is given from outside: tests pass their own.
 struct AppEnvironment {
-    QString homeFolder = QDir::homePath();
+    QString homeFolder = Files::homeFolder();
     std::shared_ptr<LoginItemService> loginItems = XdgAutostartService::forThisProgram();
     MarqueeTiming timing = MarqueeTiming::system();
 };

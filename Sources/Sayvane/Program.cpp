@@ -1,11 +1,16 @@
 #include "Program.h"
 
 #include "AppDelegate.h"
+#include "DisplayCheck.h"
+#include "Files.h"
 #include "SingleInstance.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QTimer>
+
+#include <cstdio>
 
 // The process-wide application object and delegate, set once here and kept to the end.
 QApplication* app = nullptr;
@@ -21,10 +26,26 @@ void preferXWayland() {
         qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
+// Without HOME, Qt takes "/" for the home folder; the user database knows the real one, and
+// every later look-up (the quotes file, settings, autostart) goes through HOME.
+void ensureHome() {
+    if (qEnvironmentVariableIsEmpty("HOME"))
+        qputenv("HOME", QFile::encodeName(Files::homeFolder()));
+}
+
+void printError(const QString& line) {
+    std::fprintf(stderr, "sayvane: %s\n", line.toLocal8Bit().constData());
+}
+
 } // namespace
 
 int runProgram(int& argc, char* argv[]) {
+    ensureHome();
     preferXWayland();
+    if (const QString problem = displayProblem(); !problem.isEmpty()) {
+        printError(problem);
+        return 1;
+    }
     QApplication application(argc, argv);
     app = &application;
     QApplication::setApplicationName(QStringLiteral("Sayvane"));
@@ -34,9 +55,19 @@ int runProgram(int& argc, char* argv[]) {
     // Closing the editor hides it; the program lives in its strip until Quit.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    SingleInstance instance(SingleInstance::userFolder());
-    if (!instance.claim())
-        return 0;
+    // One program per quotes file: the lock lives beside it, the socket in this session's
+    // runtime folder.
+    SingleInstance instance(SingleInstance::userFolder(), nullptr,
+                            Files::homeFolder() + QStringLiteral("/.config/Sayvane"));
+    if (!instance.claim()) {
+        if (instance.runningInstanceAnswered())
+            return 0;
+        printError(QStringLiteral("Sayvane already runs for this quotes file, in a session that "
+                                  "cannot be reached from here (the lock %1 is held); a second "
+                                  "copy would overwrite its saves")
+                       .arg(instance.lockFilePath()));
+        return 1;
+    }
 
     AppDelegate appDelegate;
     delegate = &appDelegate;
@@ -45,7 +76,13 @@ int runProgram(int& argc, char* argv[]) {
     QObject::connect(&instance, &SingleInstance::reloadRequested, &appDelegate,
                      &AppDelegate::reloadQuotes);
     QTimer::singleShot(0, &appDelegate, &AppDelegate::applicationDidFinishLaunching);
+    // A log-out's SIGTERM, Ctrl+C and a closed terminal end the program as Quit does.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &application,
+                     [] { QCoreApplication::exit(0); });
     const int status = application.exec();
+    // Edits typed but not submitted (a row changed without Return) are not lost at the end.
+    appDelegate.quoteManager->saveUnsavedEdits();
     delegate = nullptr;
     app = nullptr;
     return status;

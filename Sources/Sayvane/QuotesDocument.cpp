@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <simdjson.h>
 
+#include <QHash>
 #include <QStringDecoder>
 
 #include <string>
@@ -24,6 +25,27 @@ QString fromUtf8(std::string_view text) {
                                              QStringDecoder::Flag::Stateless |
                                                  QStringDecoder::Flag::ConvertInitialBom);
     return keepingMarks(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+// A member named twice counts with its last value, at the place where it first stood.
+void startQuotes(Content& content) {
+    if (content.hasQuotes)
+        content.hasRepeatedNames = true;
+    else
+        content.quotesPosition = content.others.size();
+    content.hasQuotes = true;
+    content.quotes.clear();
+}
+
+qsizetype startOther(Content& content, QHash<QString, qsizetype>& names, const QString& name) {
+    if (const auto found = names.constFind(name); found != names.cend()) {
+        content.hasRepeatedNames = true;
+        content.others[found.value()].values.clear();
+        return found.value();
+    }
+    names.insert(name, content.others.size());
+    content.others.append(Member{name, {}});
+    return content.others.size() - 1;
 }
 
 // Checks the reader's model while the parser reads, so that a wrong shape stops the parse at
@@ -48,6 +70,8 @@ public:
         ++elementCount;
         if (inQuotes)
             found.quotes.append(fromUtf8(value));
+        else
+            found.others[otherIndex].values.append(fromUtf8(value));
         return true;
     }
 
@@ -61,11 +85,10 @@ public:
     bool key(Json::string_t& name) {
         member = fromUtf8(name);
         inQuotes = name == "quotes";
-        if (inQuotes) {
-            // A member named twice counts with its last value.
-            found.hasQuotes = true;
-            found.quotes.clear();
-        }
+        if (inQuotes)
+            startQuotes(found);
+        else
+            otherIndex = startOther(found, names, member);
         return true;
     }
 
@@ -89,6 +112,10 @@ public:
     }
 
     bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& failure) {
+        // A number too large for a double is valid JSON that the parser gives up on before it
+        // reports the number; it is as wrong a value here as any other number.
+        if (dynamic_cast<const nlohmann::detail::out_of_range*>(&failure))
+            return wrongValue(u"a number"_s);
         error = u"it is not valid JSON: %1"_s.arg(describeSyntaxError(failure.what()));
         return false;
     }
@@ -112,6 +139,8 @@ private:
         QString text = QString::fromUtf8(what);
         if (const auto at = text.indexOf(u"at line "_s); at >= 0)
             text = text.mid(at + 3);
+        else if (text.startsWith(u"[json.exception."_s))
+            text = text.mid(text.indexOf(u']') + 1).trimmed();
         if (const auto excerpt = text.indexOf(u"; last read: "_s);
             excerpt >= 0 && text.size() - excerpt > 80)
             text.truncate(excerpt);
@@ -121,6 +150,8 @@ private:
     int depth = 0;
     QString member;
     bool inQuotes = false;
+    qsizetype otherIndex = 0;
+    QHash<QString, qsizetype> names;
     qsizetype elementCount = 0;
     Content found;
 };
@@ -195,22 +226,25 @@ std::optional<Content> decodeFast(QByteArrayView bytes) {
     if (parser.parse(padded).get_object().get(object) != simdjson::SUCCESS)
         return std::nullopt;
     Content content;
+    QHash<QString, qsizetype> names;
     for (const simdjson::dom::key_value_pair member : object) {
         simdjson::dom::array array;
         if (member.value.get_array().get(array) != simdjson::SUCCESS)
             return std::nullopt;
         const bool isQuotes = member.key == "quotes";
+        QStringList* values = nullptr;
         if (isQuotes) {
-            content.hasQuotes = true;
-            content.quotes.clear();
-            content.quotes.reserve(static_cast<qsizetype>(array.size()));
+            startQuotes(content);
+            values = &content.quotes;
+        } else {
+            values = &content.others[startOther(content, names, fromUtf8(member.key))].values;
         }
+        values->reserve(static_cast<qsizetype>(array.size()));
         for (const simdjson::dom::element element : array) {
             std::string_view text;
             if (element.get_string().get(text) != simdjson::SUCCESS)
                 return std::nullopt;
-            if (isQuotes)
-                content.quotes.append(fromUtf8(text));
+            values->append(fromUtf8(text));
         }
     }
     return content;
@@ -243,22 +277,40 @@ std::optional<Content> decodeStrict(QByteArrayView bytes, QString* error) {
     return std::move(reader.content);
 }
 
-QByteArray encode(const QStringList& quotes) {
+QByteArray encode(const QStringList& quotes, const QList<Member>& others,
+                  qsizetype quotesPosition) {
     qsizetype size = 32;
     for (const auto& quote : quotes)
         size += quote.size() + 8;
     QByteArray out;
     out.reserve(size);
-    out.append("{\n  \"quotes\" : [");
-    if (quotes.isEmpty()) {
-        out.append("\n\n  ]\n}\n");
-        return out;
+    auto appendMember = [&out](const QString& name, const QStringList& values) {
+        out.append("  ");
+        appendEscaped(out, name);
+        out.append(" : [");
+        if (values.isEmpty()) {
+            out.append("\n\n  ]");
+            return;
+        }
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            out.append(i == 0 ? "\n    " : ",\n    ");
+            appendEscaped(out, values[i]);
+        }
+        out.append("\n  ]");
+    };
+    if (quotesPosition < 0 || quotesPosition > others.size())
+        quotesPosition = others.size();
+    out.append("{\n");
+    for (qsizetype i = 0; i <= others.size(); ++i) {
+        if (i > 0)
+            out.append(",\n");
+        if (i == quotesPosition)
+            appendMember(u"quotes"_s, quotes);
+        else
+            appendMember(others[i < quotesPosition ? i : i - 1].name,
+                         others[i < quotesPosition ? i : i - 1].values);
     }
-    for (qsizetype i = 0; i < quotes.size(); ++i) {
-        out.append(i == 0 ? "\n    " : ",\n    ");
-        appendEscaped(out, quotes[i]);
-    }
-    out.append("\n  ]\n}\n");
+    out.append("\n}\n");
     return out;
 }
 

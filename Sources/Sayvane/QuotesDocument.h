@@ -9,10 +9,24 @@
 // The JSON document of the quotes file: an object whose member "quotes" is an array of strings.
 namespace QuotesDocument {
 
+// A member of the object other than "quotes".
+struct Member {
+    QString name;
+    QStringList values;
+    friend bool operator==(const Member&, const Member&) = default;
+};
+
 struct Content {
     // False for a valid document without the member "quotes".
     bool hasQuotes = false;
     QStringList quotes;
+    // The other members in the file's order, and where "quotes" stands among them (its index in
+    // the file once they are written around it), so that a save can keep them as they are.
+    QList<Member> others;
+    qsizetype quotesPosition = -1;
+    // Some member name occurs more than once. Such a member stands at its first place with its
+    // last value.
+    bool hasRepeatedNames = false;
 };
 
 // Decodes strictly by RFC 8259 and by the reader's model: the top level is an object and every
@@ -30,7 +44,10 @@ std::optional<Content> decodeFast(QByteArrayView bytes);
 std::optional<Content> decodeStrict(QByteArrayView bytes, QString* error);
 
 // The pretty-printed document with the one member "quotes": indented by depth, a forward slash
-// written as "\/", text other than ASCII written as UTF-8.
-QByteArray encode(const QStringList& quotes);
+// written as "\/", text other than ASCII written as UTF-8. With others, those members are
+// written in their order around "quotes", which stands at quotesPosition (at the end when that
+// is out of range).
+QByteArray encode(const QStringList& quotes, const QList<Member>& others = {},
+                  qsizetype quotesPosition = -1);
 
 } // namespace QuotesDocument

@@ -18,6 +18,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 
 QString trimmedWhitespaceAndNewlines(const QString& text) {
@@ -112,6 +114,8 @@ public:
         , field(new QLineEdit(this))
         , removeButton(new QToolButton(this)) {
         field->setObjectName(u"quoteField"_s);
+        // QLineEdit cuts text at 32767 characters by default; a quote has no limit.
+        field->setMaxLength(std::numeric_limits<int>::max());
         removeButton->setObjectName(u"removeButton"_s);
         removeButton->setIcon(QIcon(u":/icons/trash.svg"_s));
         removeButton->setAutoRaise(true);
@@ -216,6 +220,7 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     , importStatusLabel(new QLabel(this)) {
     setMinimumSize(400, 300);
 
+    newQuoteEdit->setMaxLength(std::numeric_limits<int>::max());
     list->setObjectName(u"quoteList"_s);
     list->setModel(model);
     list->setItemDelegate(delegate);

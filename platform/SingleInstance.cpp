@@ -116,9 +116,11 @@ bool SingleInstance::askRunningInstance() {
     return false;
 }
 
-SingleInstance::Answer SingleInstance::ask(const QString& folder, Request request,
-                                           int milliseconds) {
+SingleInstance::Answer SingleInstance::ask(const QString& folder, Request request, int milliseconds,
+                                           const QString& lockFolder) {
     const QString lockPath = QDir(folder).filePath(u"sayvane.lock"_s);
+    const QString quotesLockPath =
+        lockFolder.isEmpty() ? lockPath : QDir(lockFolder).filePath(u"sayvane.lock"_s);
     const QString socketPath = QDir(folder).filePath(u"sayvane.socket"_s);
     const QByteArray message = request == Request::reload ? reloadMessage : activationMessage;
     // A copy that is starting holds the lock a moment before it listens.
@@ -133,7 +135,7 @@ SingleInstance::Answer SingleInstance::ask(const QString& folder, Request reques
             }
             if (socket.canReadLine() && socket.readLine() == acknowledgement)
                 return Answer::done;
-        } else if (!lockHeld(lockPath)) {
+        } else if (!lockHeld(quotesLockPath) && !lockHeld(lockPath)) {
             return Answer::noneRunning;
         }
         QThread::msleep(50);

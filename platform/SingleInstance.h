@@ -39,9 +39,11 @@ public:
     // asks it to come forward.
     enum class Request { show, reload };
     enum class Answer { done, noneRunning, noAnswer };
-    // Asks the program running with the folder's lock, without taking the lock: noneRunning
-    // when no live process holds it, noAnswer when it did not confirm within the time.
-    static Answer ask(const QString& folder, Request request, int milliseconds = 3000);
+    // Asks the program listening in the folder, without taking a lock: noneRunning when no live
+    // process holds the lock (in lockFolder, or beside the socket), noAnswer when it did not
+    // confirm within the time.
+    static Answer ask(const QString& folder, Request request, int milliseconds = 3000,
+                      const QString& lockFolder = {});
 
 Q_SIGNALS:
     void activationRequested();

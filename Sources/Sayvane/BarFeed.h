@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ColumnWindow.h"
+#include "Files.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -52,7 +53,7 @@ struct BarFeedOptions {
     BarFormat format = BarFormat::plain;
     int columns = 30;
     int intervalMilliseconds = 200;
-    QString homeFolder = QDir::homePath();
+    QString homeFolder = Files::homeFolder();
 };
 
 // The ticker for a status bar, on standard output: the same display text as the strip, seen

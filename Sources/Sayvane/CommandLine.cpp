@@ -105,7 +105,7 @@ qint64 startProgram() {
     process.setProgram(QCoreApplication::applicationFilePath());
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
-    process.setWorkingDirectory(QDir::homePath());
+    process.setWorkingDirectory(Files::homeFolder());
     qint64 pid = 0;
     return process.startDetached(&pid) ? pid : 0;
 }
@@ -187,7 +187,8 @@ int runImport(const QString& path) {
 
 int runRequest(SingleInstance::Request request) {
     const QString folder = SingleInstance::userFolder();
-    switch (SingleInstance::ask(folder, request)) {
+    const QString lockFolder = QuoteManager::quotesFolder(Files::homeFolder());
+    switch (SingleInstance::ask(folder, request, 3000, lockFolder)) {
     case SingleInstance::Answer::done:
         return done;
     case SingleInstance::Answer::noAnswer:
@@ -207,7 +208,7 @@ int runRequest(SingleInstance::Request request) {
     const QDeadlineTimer deadline(15000);
     // Until it listens, or ends (without a display, say: it has said why on standard error).
     while (!deadline.hasExpired() && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) {
-        if (SingleInstance::ask(folder, request, 1000) == SingleInstance::Answer::done)
+        if (SingleInstance::ask(folder, request, 1000, lockFolder) == SingleInstance::Answer::done)
             return done;
         QThread::msleep(100);
     }

@@ -58,7 +58,7 @@ int runProgram(int& argc, char* argv[]) {
     // One program per quotes file: the lock lives beside it, the socket in this session's
     // runtime folder.
     SingleInstance instance(SingleInstance::userFolder(), nullptr,
-                            Files::homeFolder() + QStringLiteral("/.config/Sayvane"));
+                            QuoteManager::quotesFolder(Files::homeFolder()));
     if (!instance.claim()) {
         if (instance.runningInstanceAnswered())
             return 0;

@@ -20,10 +20,14 @@ const QStringList QuoteManager::defaultQuotes = {
 const QString QuoteManager::noQuotesPlaceholder = u"No quotes found. Add some!"_s;
 const QString QuoteManager::loadErrorPlaceholder = u"Error loading quotes file"_s;
 
+QString QuoteManager::quotesFolder(const QString& homeFolder) {
+    return QDir(homeFolder).filePath(u".config/Sayvane"_s);
+}
+
 namespace {
 
 QString prepareQuotesFolder(const QString& homeFolder) {
-    const QString folder = QDir(homeFolder).filePath(u".config/Sayvane"_s);
+    const QString folder = QuoteManager::quotesFolder(homeFolder);
     // A failure shows later, as failures to write and read the file.
     if (!Files::exists(folder))
         Files::makeFolder(folder);

@@ -24,6 +24,8 @@ public:
     static const QStringList defaultQuotes;
     static const QString noQuotesPlaceholder;
     static const QString loadErrorPlaceholder;
+    // The folder of the quotes file under a home folder: ~/.config/Sayvane.
+    static QString quotesFolder(const QString& homeFolder);
 
     // Computes the file's location under the home folder and makes the quotes folder when
     // nothing at all is at its path. Reads and writes no file.

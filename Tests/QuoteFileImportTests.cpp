@@ -75,7 +75,7 @@ TEST(QuoteFileImport, RefusesWhatIsNotATextFileOfQuotesAndKeepsTheList) {
     const QByteArray before = store.file();
     QFile large(QDir(store.home.path()).filePath(u"large.txt"_s));
     ASSERT_TRUE(large.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(large.resize(largestQuotesFileToImport + 1));
+    ASSERT_TRUE(large.resize(QuoteImport::largestFile + 1));
     large.close();
     const struct {
         QString path;

@@ -16,7 +16,6 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QStringDecoder>
 #include <QThread>
 #include <QTimer>
 
@@ -156,28 +155,21 @@ int runAdd(const QString& text) {
 
 int runImport(const QString& path) {
     QString error;
-    const auto bytes = Files::read(path, &error);
-    if (!bytes) {
+    const auto found = QuoteImport::readFile(path, &error);
+    if (!found) {
         printTo(stderr, u"Could not import quotes: "_s + error);
         return failed;
     }
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    [[maybe_unused]] const QString decoded = utf8(*bytes);
-    if (utf8.hasError() || bytes->contains('\0')) {
-        printTo(stderr, u"Could not import quotes: %1 is not a text file in UTF-8."_s.arg(path));
-        return failed;
-    }
-    const QStringList found = QuoteImport::parse(*bytes);
     QuoteManager manager;
     auto quotes = loadStoredList(manager);
     if (!quotes) {
         printTo(stderr, u"Nothing was imported, so that the file stays as it is."_s);
         return failed;
     }
-    const qsizetype added = QuoteImport::merge(*quotes, found);
+    const qsizetype added = QuoteImport::merge(*quotes, *found);
     if (added > 0 && !save(manager, *quotes))
         return failed;
-    const qsizetype skipped = found.size() - added;
+    const qsizetype skipped = found->size() - added;
     QString message = added == 1 ? u"Added 1 quote"_s : u"Added %1 quotes"_s.arg(added);
     if (skipped > 0)
         message += u" (%1 already in the list)"_s.arg(skipped);

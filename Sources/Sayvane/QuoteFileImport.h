@@ -13,10 +13,6 @@ struct QuoteFileImport {
     QString error;
 };
 
-// Larger files are refused rather than read: no list of quotes comes near it, and reading a
-// file of gigabytes picked by mistake would stall the program.
-inline constexpr qint64 largestQuotesFileToImport = 16 * 1024 * 1024;
-
 // Reads a plain text or fortune file (UTF-8) and appends to the manager's list, in one change,
 // each of its quotes that is not there yet, then saves once. Nothing changes and nothing is
 // saved when no quote is new, or when the file cannot be read, is too large or is not UTF-8

@@ -1,9 +1,13 @@
 #include "QuoteImport.h"
 
+#include "Files.h"
 #include "QuotesView.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSet>
 #include <QString>
+#include <QStringDecoder>
 
 using namespace Qt::StringLiterals;
 
@@ -52,6 +56,27 @@ QStringList parse(QByteArrayView bytes) {
     }
     take(entry);
     return quotes;
+}
+
+std::optional<QStringList> readFile(const QString& path, QString* error) {
+    const QString shown = QDir::toNativeSeparators(path);
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() > largestFile) {
+        *error = u"%1 is too large for a file of quotes (%2 MiB; at most %3 MiB)"_s.arg(
+            shown, QString::number(info.size() / (1024 * 1024)),
+            QString::number(largestFile / (1024 * 1024)));
+        return std::nullopt;
+    }
+    const auto bytes = Files::read(path, error);
+    if (!bytes)
+        return std::nullopt;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(*bytes);
+    if (utf8.hasError() || text.contains(QChar(u'\0'))) {
+        *error = u"%1 is not UTF-8 text"_s.arg(shown);
+        return std::nullopt;
+    }
+    return parse(*bytes);
 }
 
 qsizetype merge(QStringList& list, const QStringList& quotes) {

@@ -143,3 +143,102 @@ TEST(TextShadow, ABlurredOffsetShadowOfWhatWasDrawn) {
             total += qAlpha(blurred.pixel(x, y));
     EXPECT_NEAR(total, 153, 10) << "the blur keeps the shadow's weight at alpha 0.6";
 }
+
+namespace {
+
+QStringList segmentsOf(const QStringList& quotes) {
+    QStringList segments;
+    for (const QString& quote : quotes)
+        segments << quote << u"  \U0001F31F  "_s;
+    return segments;
+}
+
+// Every piece of a text, drawn one view-width at a time across its whole length.
+std::vector<QImage> strips(const StyledText& text) {
+    std::vector<QImage> images;
+    for (double x = 0; x < text.width(); x += 120)
+        images.push_back(draw(text, -x));
+    return images;
+}
+
+} // namespace
+
+TEST(StyledText, ARebuiltTextMeasuresOnlyNewSegmentsAndDrawsLikeAFreshOne) {
+    const QFont font = monospace();
+    const QStringList quotes = {u"Stay foolish, stay hungry."_s, u"Đừng bao giờ từ bỏ ước mơ."_s,
+                                u"千里之行，始于足下。"_s, u"مرحبا بالعالم"_s,
+                                u"A line\nbreak, and \U0001F680\U0001F33F emoji inside"_s};
+    const StyledText first(segmentsOf(quotes), font, nullptr);
+    EXPECT_EQ(first.measuredSegmentCount(), 10);
+    EXPECT_EQ(first.text(), segmentsOf(quotes).join(QString()).replace(u'\n', u' '));
+
+    // An edit, a removal that moves every later quote, and a reload into new strings.
+    QStringList edited = quotes;
+    edited[1] = u"An edited quote"_s;
+    QStringList removed = quotes;
+    removed.removeAt(0);
+    QStringList reloaded;
+    for (const QString& quote : quotes)
+        reloaded << QString(quote.constData(), quote.size());
+    const struct {
+        QStringList list;
+        qsizetype measured;
+    } cases[] = {{edited, 1}, {removed, 0}, {reloaded, 0}};
+    for (const auto& [list, measured] : cases) {
+        const StyledText rebuilt(segmentsOf(list), font, &first);
+        const StyledText fresh(segmentsOf(list), font, nullptr);
+        EXPECT_EQ(rebuilt.measuredSegmentCount(), measured) << list.join(u'|').toStdString();
+        EXPECT_EQ(rebuilt.width(), fresh.width());
+        EXPECT_EQ(rebuilt.pieceCount(), fresh.pieceCount());
+        EXPECT_EQ(rebuilt.text(), fresh.text());
+        EXPECT_EQ(strips(rebuilt), strips(fresh)) << "the rebuilt text is drawn differently";
+    }
+    QFont bigger = font;
+    bigger.setPixelSize(20);
+    EXPECT_EQ(StyledText(segmentsOf(quotes), bigger, &first).measuredSegmentCount(), 10)
+        << "widths in another font are measured anew";
+}
+
+TEST(StyledText, ShapedPiecesDrawAsQtDrawsTheTextAgainAndAgain) {
+    const QFont font = monospace();
+    const QString text = u"Stay foolish; Đừng bao giờ từ bỏ; 千里之行 a\u0301\u0302 end"_s;
+    const StyledText styled(text, font);
+    const int width = static_cast<int>(std::ceil(styled.width())) + 4;
+    QImage whole(width, 24, QImage::Format_ARGB32);
+    whole.fill(Qt::transparent);
+    QPainter painter(&whole);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPointF(0.25, 2 + styled.ascent()), text);
+    painter.end();
+    EXPECT_EQ(draw(styled, 0.25, width), whole);
+    EXPECT_EQ(draw(styled, 0.25, width), whole) << "a second draw from the kept glyphs differs";
+}
+
+TEST(StyledText, EmojiRunsAreCutPerClusterAndTheirImagesStayUnderTheCeiling) {
+    const QFont font = monospace();
+    // Flags, skin tones and joined families stay whole; everything else is one piece each.
+    const StyledText clusters(
+        u"\U0001F1FB\U0001F1F3\U0001F44D\U0001F3FD\U0001F468\u200D\U0001F469\u200D\U0001F467"
+        "\u2600\uFE0F\U0001F31F"_s,
+        font);
+    EXPECT_EQ(clusters.pieceCount(), 5);
+
+    // Thousands of different emoji in one quote, drawn across their whole length.
+    QString many;
+    for (char32_t c = 0x1F300; c < 0x1F300 + 1505; ++c) {
+        if (c < 0x1F3FB || c > 0x1F3FF) // not the skin tones, which join the emoji before them
+            many += QString::fromUcs4(&c, 1);
+    }
+    const StyledText text(many, font);
+    EXPECT_EQ(text.pieceCount(), 1500);
+    QImage image(250, 24, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    qsizetype most = 0;
+    for (double x = 0; x < text.width(); x += 250) {
+        text.draw(painter, QPointF(-x, 2), 0, 250);
+        most = std::max(most, StyledText::emojiCacheBytes());
+    }
+    EXPECT_GT(most, 0);
+    EXPECT_LE(most, StyledText::emojiCacheCeiling());
+}

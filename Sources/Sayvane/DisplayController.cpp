@@ -73,27 +73,32 @@ void DisplayController::resetDisplay() {
         }
         return;
     }
-    const QString text = displayText(quotes);
     if (marqueeView) {
-        marqueeView->setText(text);
+        // Quotes the list still has keep their strings, and the view measures only the others.
+        marqueeView->setSegments(displaySegments(quotes));
         marqueeView->start();
     }
 }
 
 QString DisplayController::displayText(const QStringList& quotes) {
+    return displaySegments(quotes).join(QString());
+}
+
+QStringList DisplayController::displaySegments(const QStringList& quotes) {
+    static const std::array<QString, 15> separators = [] {
+        std::array<QString, 15> made;
+        for (size_t i = 0; i < emojis.size(); ++i)
+            made[i] = u"  "_s + emojis[i] + u"  "_s;
+        return made;
+    }();
     SystemRandomWords words;
     // libstdc++'s distribution rejects the words that would bias the draw.
     std::uniform_int_distribution<size_t> pick(0, emojis.size() - 1);
-    qsizetype length = 0;
-    for (const QString& quote : quotes)
-        length += quote.size() + 6;
-    QString text;
-    text.reserve(length);
+    QStringList segments;
+    segments.reserve(quotes.size() * 2);
     for (const QString& quote : quotes) {
-        text += quote;
-        text += u"  "_s;
-        text += emojis[pick(words)];
-        text += u"  "_s;
+        segments.append(quote);
+        segments.append(separators[pick(words)]);
     }
-    return text;
+    return segments;
 }

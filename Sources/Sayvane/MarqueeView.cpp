@@ -2,12 +2,13 @@
 
 #include "MainQueue.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QPainter>
 #include <QPointer>
 
 MarqueeTiming MarqueeTiming::system() {
-    return {MediaClock::system(), screenDisplayLinks()};
+    return {MediaClock::system(), screenDisplayLinks(), x11VisibilityWatches()};
 }
 
 MarqueeView::MarqueeView(const QRect& frame, QWidget* parent, MarqueeTiming timing)
@@ -20,7 +21,19 @@ MarqueeView::MarqueeView(const QRect& frame, QWidget* parent, MarqueeTiming timi
     // Glyphs placed at fractional x positions, so the line glides instead of stepping.
     font.setHintingPreference(QFont::PreferVerticalHinting);
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Clicks go through to the button under the view, and so do the pointer's comings and
+    // goings: the view hears of them from the button.
+    if (parent)
+        parent->installEventFilter(this);
     setupDisplayLink();
+    if (this->timing.watchVisibility) {
+        visibility = this->timing.watchVisibility(window());
+        if (visibility) {
+            seen = visibility->canBeSeen();
+            connect(visibility.get(), &VisibilityWatch::canBeSeenChanged, this,
+                    &MarqueeView::setCanBeSeen);
+        }
+    }
 }
 
 MarqueeView::~MarqueeView() {
@@ -30,19 +43,68 @@ MarqueeView::~MarqueeView() {
 }
 
 void MarqueeView::setText(const QString& text) {
-    textValue = text;
+    setSegments(QStringList{text});
+}
+
+void MarqueeView::setSegments(const QStringList& segments) {
+    segmentsValue = segments;
     setupText();
 }
 
 void MarqueeView::start() {
     lastTime.store(timing.clock->now());
-    if (displayLink)
-        displayLink->start();
+    started = true;
+    updateLink();
 }
 
 void MarqueeView::stop() {
-    if (displayLink)
+    started = false;
+    updateLink();
+}
+
+void MarqueeView::updateLink() {
+    if (!displayLink)
+        return;
+    if (started && !pointerInside && seen) {
+        if (!displayLink->isRunning()) {
+            // Whatever kept the link stopped, the text goes on from where it stood.
+            lastTime.store(timing.clock->now());
+            displayLink->start();
+        }
+    } else {
         displayLink->stop();
+    }
+}
+
+void MarqueeView::setPointerInside(bool inside) {
+    pointerInside = inside;
+    updateLink();
+}
+
+void MarqueeView::setCanBeSeen(bool canBeSeen) {
+    seen = canBeSeen;
+    updateLink();
+    // What shows once the window is seen again is the text where it stopped.
+    if (seen)
+        update();
+}
+
+bool MarqueeView::event(QEvent* event) {
+    if (event->type() == QEvent::Enter)
+        setPointerInside(true);
+    else if (event->type() == QEvent::Leave)
+        setPointerInside(false);
+    return QWidget::event(event);
+}
+
+bool MarqueeView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parent()) {
+        if (event->type() == QEvent::Enter)
+            setPointerInside(true);
+        else if (event->type() == QEvent::Leave)
+            setPointerInside(false);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 bool MarqueeView::isRunning() const {
@@ -67,8 +129,10 @@ void MarqueeView::setupDisplayLink() {
     if (!timing.makeDisplayLink)
         return;
     displayLink = timing.makeDisplayLink(this);
-    if (displayLink)
+    if (displayLink) {
+        redrawsDirectly = displayLink->callsBackOnMainThread();
         displayLink->setOutputCallback([this] { updateOffset(); });
+    }
 }
 
 void MarqueeView::updateOffset() {
@@ -79,6 +143,11 @@ void MarqueeView::updateOffset() {
     double current = offset.load();
     while (
         !offset.compare_exchange_weak(current, advancedOffset(current, step, textWidth.load()))) {
+    }
+    // A link that calls back on the main thread asks for the redraw directly.
+    if (redrawsDirectly) {
+        update();
+        return;
     }
     if (!redrawRequested.exchange(true)) {
         MainQueue::async([view = QPointer<MarqueeView>(this)] {
@@ -91,7 +160,9 @@ void MarqueeView::updateOffset() {
 }
 
 void MarqueeView::setupText() {
-    attributedText.emplace(textValue, font);
+    // Built beside the old text, whose measured segments it takes over.
+    StyledText next(segmentsValue, font, attributedText ? &*attributedText : nullptr);
+    attributedText = std::move(next);
     textWidth.store(attributedText->width());
     offset.store(0);
     update();

@@ -40,7 +40,12 @@ QString trimmedWhitespaceAndNewlines(const QString& text) {
 QuoteListModel::QuoteListModel(QuoteManager& manager, QObject* parent)
     : QAbstractListModel(parent)
     , manager(manager)
-    , rows(static_cast<int>(manager.quotes->size())) {}
+    , rows(static_cast<int>(manager.quotes->size())) {
+    connect(&manager, &ObservableObject::objectWillChange, this, [this] {
+        if (!changingList)
+            changedElsewhere = true;
+    });
+}
 
 int QuoteListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : rows;
@@ -56,7 +61,13 @@ QVariant QuoteListModel::data(const QModelIndex& index, int role) const {
 bool QuoteListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || role != Qt::EditRole)
         return false;
-    return manager.quotes.replace(index.row(), value.toString());
+    changingList = true;
+    const bool replaced = manager.quotes.replace(index.row(), value.toString());
+    changingList = false;
+    // One keystroke, one row: the other rows' widgets are left alone.
+    if (replaced && index.row() < rows)
+        Q_EMIT dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    return replaced;
 }
 
 Qt::ItemFlags QuoteListModel::flags(const QModelIndex& index) const {
@@ -74,8 +85,9 @@ void QuoteListModel::sync() {
         rows = count;
         endRemoveRows();
     }
-    if (rows > 0)
+    if (changedElsewhere && rows > 0)
         Q_EMIT dataChanged(index(0), index(rows - 1), {Qt::DisplayRole, Qt::EditRole});
+    changedElsewhere = false;
 }
 
 bool QuoteListModel::removeQuote(int row) {
@@ -83,7 +95,9 @@ bool QuoteListModel::removeQuote(int row) {
     if (row < 0 || row >= rows)
         return false;
     beginRemoveRows({}, row, row);
+    changingList = true;
     manager.quotes.removeAt(row);
+    changingList = false;
     rows = static_cast<int>(manager.quotes->size());
     endRemoveRows();
     return true;
@@ -92,7 +106,9 @@ bool QuoteListModel::removeQuote(int row) {
 void QuoteListModel::appendQuote(const QString& quote) {
     sync();
     beginInsertRows({}, rows, rows);
+    changingList = true;
     manager.quotes.append(quote);
+    changingList = false;
     rows = static_cast<int>(manager.quotes->size());
     endInsertRows();
 }

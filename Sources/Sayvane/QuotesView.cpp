@@ -157,6 +157,27 @@ public:
 
 constexpr int rowPadding = 4;
 
+// QListView lays out every row again after any change of data, in case an item's size
+// followed its text, and redraws the item. Rows here all have the same height whatever they
+// hold, and the delegate draws nothing: what shows a row is its editor. So a change of one row
+// only brings that row's editor up to date; a wider change goes the usual way, without the
+// layout.
+class QuoteListView : public QListView {
+public:
+    using QListView::QListView;
+
+protected:
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles) override {
+        if (topLeft == bottomRight && topLeft.isValid()) {
+            if (QWidget* editor = indexWidget(topLeft))
+                itemDelegateForIndex(topLeft)->setEditorData(editor, topLeft);
+            return;
+        }
+        QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+    }
+};
+
 } // namespace
 
 QuoteRowDelegate::QuoteRowDelegate(QuoteManager& manager, QuoteListModel& model,
@@ -222,7 +243,7 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     , loc(loc)
     , model(new QuoteListModel(manager, this))
     , delegate(new QuoteRowDelegate(manager, *model, loc, this))
-    , list(new QListView(this))
+    , list(new QuoteListView(this))
     , newQuoteEdit(new QLineEdit(this))
     , addQuoteButton(new QPushButton(this)) {
     setMinimumSize(400, 300);

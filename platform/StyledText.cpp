@@ -313,37 +313,77 @@ StyledText::StyledText(const QStringList& segments, const QFont& font, const Sty
     firstPiece.reserve(static_cast<size_t>(segments.size()) + 1);
     if (previous && previous->font != font)
         previous = nullptr;
-    // The previous text's segments by content, made at the first segment not found in place.
+    // Short segments (the separators of a ticker, above all) come back again and again: each
+    // is measured once per text and copied after that.
+    constexpr qsizetype shortSegment = 16;
+    QHash<QStringView, quint32> shortSegments;
+    // Unchanged quotes keep their strings, and with them their data: they are found in the
+    // previous text at their own place, or after an addition or removal a few places away. Only
+    // after many misses (a reload, which reads every quote into a new string) are the previous
+    // text's segments looked up by content.
+    constexpr int missesBeforeLookup = 64;
+    constexpr qsizetype nearby = 8;
     QHash<QStringView, quint32> previousByContent;
+    qsizetype shift = 0;
+    int misses = 0;
     std::optional<Measurer> measurer;
     for (const QString& segment : segments) {
         const auto index = static_cast<quint32>(shown.size());
         shown.append(asOneLine(segment));
         firstPiece.push_back(static_cast<quint32>(pieces.size()));
-        std::optional<quint32> known;
-        if (previous) {
-            // Unchanged quotes keep their strings, and with them their place and their data.
-            if (index < previous->shown.size() &&
-                previous->shown.at(index).constData() == shown.last().constData() &&
-                previous->shown.at(index).size() == shown.last().size()) {
-                known = index;
-            } else {
-                if (previousByContent.isEmpty()) {
-                    previousByContent.reserve(previous->shown.size());
-                    for (qsizetype i = 0; i < previous->shown.size(); ++i)
-                        previousByContent.emplace(QStringView(previous->shown.at(i)),
-                                                  static_cast<quint32>(i));
-                }
-                if (const auto found = previousByContent.constFind(QStringView(shown.last()));
-                    found != previousByContent.cend())
-                    known = *found;
+        const QString& current = shown.last();
+        const QStringView content(current);
+        const StyledText* source = nullptr;
+        quint32 from = 0;
+        const bool isShort = current.size() <= shortSegment;
+        if (isShort) {
+            if (const auto found = shortSegments.constFind(content);
+                found != shortSegments.cend()) {
+                source = this;
+                from = *found;
             }
         }
-        if (known) {
-            const quint32 from = previous->firstPiece[*known];
-            const quint32 to = previous->firstPiece[*known + 1];
-            for (quint32 i = from; i < to; ++i) {
-                Piece piece = previous->pieces[i];
+        if (!source && previous) {
+            const auto sameData = [&](qsizetype j) {
+                return j >= 0 && j < previous->shown.size() &&
+                       previous->shown.at(j).constData() == current.constData() &&
+                       previous->shown.at(j).size() == current.size();
+            };
+            const qsizetype guess = static_cast<qsizetype>(index) + shift;
+            if (sameData(guess)) {
+                source = previous;
+                from = static_cast<quint32>(guess);
+            }
+            for (qsizetype d = 1; !source && !isShort && d <= nearby; ++d) {
+                for (const qsizetype j : {guess - d, guess + d}) {
+                    if (!source && sameData(j)) {
+                        source = previous;
+                        from = static_cast<quint32>(j);
+                        shift = j - static_cast<qsizetype>(index);
+                    }
+                }
+            }
+            if (!source && !isShort && ++misses > missesBeforeLookup) {
+                if (previousByContent.isEmpty()) {
+                    previousByContent.reserve(previous->shown.size() / 2);
+                    for (qsizetype i = 0; i < previous->shown.size(); ++i) {
+                        if (previous->shown.at(i).size() > shortSegment)
+                            previousByContent.emplace(QStringView(previous->shown.at(i)),
+                                                      static_cast<quint32>(i));
+                    }
+                }
+                if (const auto found = previousByContent.constFind(content);
+                    found != previousByContent.cend()) {
+                    source = previous;
+                    from = *found;
+                }
+            }
+        }
+        if (source) {
+            const quint32 first = source->firstPiece[from];
+            const quint32 last = source->firstPiece[from + 1];
+            for (quint32 i = first; i < last; ++i) {
+                Piece piece = source->pieces[i];
                 piece.segment = index;
                 pieces.push_back(piece);
             }
@@ -353,6 +393,8 @@ StyledText::StyledText(const QStringList& segments, const QFont& font, const Sty
             measureSegment(index, *measurer);
             ++measuredSegments;
         }
+        if (isShort && source != this)
+            shortSegments.insert(content, index);
     }
     firstPiece.push_back(static_cast<quint32>(pieces.size()));
     // The origins are added up in one pass, so a text rebuilt from a previous one places every

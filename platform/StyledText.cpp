@@ -311,6 +311,8 @@ StyledText::StyledText(const QStringList& segments, const QFont& font, const Sty
     setUp(font);
     shown.reserve(segments.size());
     firstPiece.reserve(static_cast<size_t>(segments.size()) + 1);
+    if (previous)
+        pieces.reserve(previous->pieces.size() + 16);
     if (previous && previous->font != font)
         previous = nullptr;
     // Short segments (the separators of a ticker, above all) come back again and again: each

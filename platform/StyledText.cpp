@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -307,29 +308,70 @@ struct StyledText::Measurer {
 StyledText::StyledText(const QString& text, const QFont& font)
     : StyledText(QStringList{text}, font, nullptr) {}
 
-StyledText::StyledText(const QStringList& segments, const QFont& font, const StyledText* previous) {
-    setUp(font);
-    shown.reserve(segments.size());
-    firstPiece.reserve(static_cast<size_t>(segments.size()) + 1);
-    if (previous)
-        pieces.reserve(previous->pieces.size() + 16);
-    if (previous && previous->font != font)
-        previous = nullptr;
+// What a text being built keeps until every segment is measured.
+struct StyledText::Building {
+    QStringList segments;
+    qsizetype next = 0;
+    const StyledText* previous = nullptr;
     // Short segments (the separators of a ticker, above all) come back again and again: each
     // is measured once per text and copied after that.
-    constexpr qsizetype shortSegment = 16;
     QHash<QStringView, quint32> shortSegments;
     // Unchanged quotes keep their strings, and with them their data: they are found in the
     // previous text at their own place, or after an addition or removal a few places away. Only
     // after many misses (a reload, which reads every quote into a new string) are the previous
     // text's segments looked up by content.
-    constexpr int missesBeforeLookup = 64;
-    constexpr qsizetype nearby = 8;
     QHash<QStringView, quint32> previousByContent;
     qsizetype shift = 0;
     int misses = 0;
+    double x = 0;
     std::optional<Measurer> measurer;
-    for (const QString& segment : segments) {
+};
+
+StyledText::StyledText(const QStringList& segments, const QFont& font, const StyledText* previous,
+                       double budgetSeconds) {
+    setUp(font);
+    shown.reserve(segments.size());
+    firstPiece.reserve(static_cast<size_t>(segments.size()) + 1);
+    if (previous && previous->font != font)
+        previous = nullptr;
+    if (previous)
+        pieces.reserve(previous->pieces.size() + 16);
+    building = std::make_unique<Building>();
+    building->segments = segments;
+    building->previous = previous;
+    measureMore(budgetSeconds);
+}
+
+StyledText::~StyledText() = default;
+StyledText::StyledText(StyledText&&) noexcept = default;
+StyledText& StyledText::operator=(StyledText&&) noexcept = default;
+
+void StyledText::forgetPrevious() {
+    if (building) {
+        building->previous = nullptr;
+        building->previousByContent.clear();
+    }
+}
+
+bool StyledText::measureMore(double budgetSeconds) {
+    if (!building)
+        return true;
+    Building& b = *building;
+    constexpr qsizetype shortSegment = 16;
+    constexpr int missesBeforeLookup = 64;
+    constexpr qsizetype nearby = 8;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline =
+        budgetSeconds >= 3600 ? Clock::time_point::max()
+                              : Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                   std::chrono::duration<double>(budgetSeconds));
+    for (; b.next < b.segments.size(); ++b.next) {
+        // The clock is read every few segments only.
+        if ((b.next & 63) == 0 && b.next > 0 && Clock::now() >= deadline) {
+            totalWidth = b.x;
+            return false;
+        }
+        const QString& segment = b.segments.at(b.next);
         const auto index = static_cast<quint32>(shown.size());
         shown.append(asOneLine(segment));
         firstPiece.push_back(static_cast<quint32>(pieces.size()));
@@ -339,74 +381,77 @@ StyledText::StyledText(const QStringList& segments, const QFont& font, const Sty
         quint32 from = 0;
         const bool isShort = current.size() <= shortSegment;
         if (isShort) {
-            if (const auto found = shortSegments.constFind(content);
-                found != shortSegments.cend()) {
+            if (const auto found = b.shortSegments.constFind(content);
+                found != b.shortSegments.cend()) {
                 source = this;
                 from = *found;
             }
         }
-        if (!source && previous) {
+        if (!source && b.previous) {
             const auto sameData = [&](qsizetype j) {
-                return j >= 0 && j < previous->shown.size() &&
-                       previous->shown.at(j).constData() == current.constData() &&
-                       previous->shown.at(j).size() == current.size();
+                return j >= 0 && j < b.previous->shown.size() &&
+                       b.previous->shown.at(j).constData() == current.constData() &&
+                       b.previous->shown.at(j).size() == current.size();
             };
-            const qsizetype guess = static_cast<qsizetype>(index) + shift;
+            const qsizetype guess = static_cast<qsizetype>(index) + b.shift;
             if (sameData(guess)) {
-                source = previous;
+                source = b.previous;
                 from = static_cast<quint32>(guess);
             }
             for (qsizetype d = 1; !source && !isShort && d <= nearby; ++d) {
                 for (const qsizetype j : {guess - d, guess + d}) {
                     if (!source && sameData(j)) {
-                        source = previous;
+                        source = b.previous;
                         from = static_cast<quint32>(j);
-                        shift = j - static_cast<qsizetype>(index);
+                        b.shift = j - static_cast<qsizetype>(index);
                     }
                 }
             }
-            if (!source && !isShort && ++misses > missesBeforeLookup) {
-                if (previousByContent.isEmpty()) {
-                    previousByContent.reserve(previous->shown.size() / 2);
-                    for (qsizetype i = 0; i < previous->shown.size(); ++i) {
-                        if (previous->shown.at(i).size() > shortSegment)
-                            previousByContent.emplace(QStringView(previous->shown.at(i)),
-                                                      static_cast<quint32>(i));
+            if (!source && !isShort && ++b.misses > missesBeforeLookup) {
+                if (b.previousByContent.isEmpty()) {
+                    b.previousByContent.reserve(b.previous->shown.size() / 2);
+                    for (qsizetype i = 0; i < b.previous->shown.size(); ++i) {
+                        if (b.previous->shown.at(i).size() > shortSegment)
+                            b.previousByContent.emplace(QStringView(b.previous->shown.at(i)),
+                                                        static_cast<quint32>(i));
                     }
                 }
-                if (const auto found = previousByContent.constFind(content);
-                    found != previousByContent.cend()) {
-                    source = previous;
+                if (const auto found = b.previousByContent.constFind(content);
+                    found != b.previousByContent.cend()) {
+                    source = b.previous;
                     from = *found;
                 }
             }
         }
         if (source) {
+            // A text still being built has no end mark after its last segment yet.
             const quint32 first = source->firstPiece[from];
-            const quint32 last = source->firstPiece[from + 1];
+            const quint32 last = from + 1 < source->firstPiece.size()
+                                     ? source->firstPiece[from + 1]
+                                     : static_cast<quint32>(source->pieces.size());
             for (quint32 i = first; i < last; ++i) {
                 Piece piece = source->pieces[i];
                 piece.segment = index;
                 pieces.push_back(piece);
             }
         } else {
-            if (!measurer)
-                measurer.emplace(*this);
-            measureSegment(index, *measurer);
+            if (!b.measurer)
+                b.measurer.emplace(*this);
+            measureSegment(index, *b.measurer);
             ++measuredSegments;
         }
         if (isShort && source != this)
-            shortSegments.insert(content, index);
+            b.shortSegments.insert(content, index);
+
+        for (quint32 i = firstPiece[index]; i < pieces.size(); ++i) {
+            pieces[i].x = b.x;
+            b.x += pieces[i].width;
+        }
     }
     firstPiece.push_back(static_cast<quint32>(pieces.size()));
-    // The origins are added up in one pass, so a text rebuilt from a previous one places every
-    // piece exactly where measuring it afresh would.
-    double x = 0;
-    for (Piece& piece : pieces) {
-        piece.x = x;
-        x += piece.width;
-    }
-    totalWidth = x;
+    totalWidth = b.x;
+    building.reset();
+    return true;
 }
 
 void StyledText::setUp(const QFont& textFont) {

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <limits>
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -34,7 +35,21 @@ public:
     // The segments laid end to end. Each segment is cut and measured on its own, so a segment
     // that `previous` (made with the same font) also had is taken over from it unmeasured: a
     // text rebuilt after a small change costs a lookup per segment, not a measure.
-    StyledText(const QStringList& segments, const QFont& font, const StyledText* previous);
+    //
+    // Measuring stops after about budgetSeconds, between two segments; measureMore() then goes
+    // on. Until the text is complete, it draws what has been measured and its width is that of
+    // the measured part. `previous` must live until then, or be forgotten.
+    StyledText(const QStringList& segments, const QFont& font, const StyledText* previous,
+               double budgetSeconds = std::numeric_limits<double>::infinity());
+    ~StyledText();
+    StyledText(StyledText&&) noexcept;
+    StyledText& operator=(StyledText&&) noexcept;
+
+    bool isComplete() const { return !building; }
+    // Measures for about budgetSeconds more; returns whether the text is complete.
+    bool measureMore(double budgetSeconds);
+    // Lets the previous text go: what is left is measured without it.
+    void forgetPrevious();
 
     // The whole text as drawn, one line.
     QString text() const { return shown.join(QString()); }
@@ -69,6 +84,7 @@ private:
     void setUp(const QFont& font);
     // What measuring needs, made once per text when a segment first needs measuring.
     struct Measurer;
+    struct Building;
     // Cuts and measures one segment, appending its pieces.
     void measureSegment(quint32 segment, Measurer& measurer);
     QStringView partOf(const Piece& piece) const {
@@ -98,6 +114,7 @@ private:
     double lineHeight = 0;
     double lineAscent = 0;
     qsizetype measuredSegments = 0;
+    std::unique_ptr<Building> building;
     mutable std::array<ShapedPiece, 64> shaped;
     mutable size_t nextShapedSlot = 0;
 };

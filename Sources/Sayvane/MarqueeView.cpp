@@ -6,6 +6,9 @@
 #include <QFontDatabase>
 #include <QPainter>
 #include <QPointer>
+#include <QTimer>
+
+#include <limits>
 
 MarqueeTiming MarqueeTiming::system() {
     return {MediaClock::system(), screenDisplayLinks(), x11VisibilityWatches()};
@@ -107,6 +110,10 @@ bool MarqueeView::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+bool MarqueeView::isTextComplete() const {
+    return !attributedText || attributedText->isComplete();
+}
+
 bool MarqueeView::isRunning() const {
     return displayLink && displayLink->isRunning();
 }
@@ -160,12 +167,38 @@ void MarqueeView::updateOffset() {
 }
 
 void MarqueeView::setupText() {
-    // Built beside the old text, whose measured segments it takes over.
-    StyledText next(segmentsValue, font, attributedText ? &*attributedText : nullptr);
+    // Built beside the old text, whose measured segments it takes over. A text too long to
+    // measure at once is measured a slice at a time between other events; its first quotes
+    // show and move meanwhile, and it wraps once its whole width is known.
+    auto next =
+        std::make_unique<StyledText>(segmentsValue, font, attributedText.get(), measuringSlice * 3);
+    if (attributedText)
+        attributedText->forgetPrevious();
+    previousText = std::move(attributedText);
     attributedText = std::move(next);
-    textWidth.store(attributedText->width());
     offset.store(0);
+    finishMeasuring();
     update();
+}
+
+void MarqueeView::finishMeasuring() {
+    if (attributedText->isComplete()) {
+        previousText.reset();
+        textWidth.store(attributedText->width());
+        return;
+    }
+    // No wrap and no second copy before the end of the text is known.
+    textWidth.store(std::numeric_limits<double>::infinity());
+    if (!measuringScheduled) {
+        measuringScheduled = true;
+        QTimer::singleShot(0, this, [this] {
+            measuringScheduled = false;
+            if (attributedText && !attributedText->isComplete()) {
+                attributedText->measureMore(measuringSlice);
+                finishMeasuring();
+            }
+        });
+    }
 }
 
 void MarqueeView::paintEvent(QPaintEvent*) {

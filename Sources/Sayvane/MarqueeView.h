@@ -39,6 +39,8 @@ class MarqueeView : public QWidget {
 
 public:
     static constexpr double scrollSpeed = 45;
+    // How long measuring a long text may hold the main thread at a time, in seconds.
+    static constexpr double measuringSlice = 0.008;
 
     explicit MarqueeView(const QRect& frame, QWidget* parent = nullptr,
                          MarqueeTiming timing = MarqueeTiming::system());
@@ -63,7 +65,9 @@ public:
     bool isPausedByPointer() const { return pointerInside; }
     bool canBeSeen() const { return seen; }
     double currentOffset() const { return offset.load(); }
+    // Infinite while a long text is still being measured.
     double measuredTextWidth() const { return textWidth.load(); }
+    bool isTextComplete() const;
 
     // One tick: the offset after `step` seconds, wrapped by one addition of the text width once
     // it has reached -textWidth.
@@ -82,6 +86,8 @@ private:
     void setupText();
     void setupDisplayLink();
     void updateOffset();
+    // Publishes the width of a complete text, or measures on in a later turn of the event loop.
+    void finishMeasuring();
     void setPointerInside(bool inside);
     void setCanBeSeen(bool canBeSeen);
     // Runs the display link exactly while started, the pointer is away and the window is seen.
@@ -91,7 +97,10 @@ private:
     std::unique_ptr<DisplayLink> displayLink;
     std::atomic<double> offset{0};
     std::atomic<double> textWidth{0};
-    std::optional<StyledText> attributedText;
+    // Held by address: a text still being measured reads from the one before it.
+    std::unique_ptr<StyledText> attributedText;
+    std::unique_ptr<StyledText> previousText;
+    bool measuringScheduled = false;
     std::atomic<double> lastTime{0};
 
     MarqueeTiming timing;

@@ -10,6 +10,10 @@
 
 #include <limits>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 MarqueeTiming MarqueeTiming::system() {
     return {MediaClock::system(), screenDisplayLinks(), x11VisibilityWatches()};
 }
@@ -183,8 +187,15 @@ void MarqueeView::setupText() {
 
 void MarqueeView::finishMeasuring() {
     if (attributedText->isComplete()) {
+        const bool largeTextLetGo = attributedText->pieceCount() > 100'000;
         previousText.reset();
         textWidth.store(attributedText->width());
+#ifdef __GLIBC__
+        // The old text of a long list leaves megabytes of freed heap that glibc would otherwise
+        // keep for the process; hand them back once, after the rebuild.
+        if (largeTextLetGo)
+            malloc_trim(0);
+#endif
         return;
     }
     // No wrap and no second copy before the end of the text is known.

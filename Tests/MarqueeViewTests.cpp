@@ -443,3 +443,26 @@ TEST(MarqueeView, NoTicksWhileTheWindowCannotBeSeenAndTheTextGoesOnFromWhereItWa
     visibility->set(true);
     EXPECT_TRUE(view.isRunning());
 }
+
+TEST(MarqueeView, ALongListMovesAtOnceAndWrapsOnceItIsMeasured) {
+    QStringList segments;
+    for (int i = 0; i < 60'000; ++i)
+        segments << u"Quote %1: what we think, we become."_s.arg(i) << u"  \u2728  "_s;
+    Marquee marquee;
+    marquee.view->setSegments(segments);
+    ASSERT_FALSE(marquee.view->isTextComplete()) << "measured at once: nothing to test here";
+    EXPECT_EQ(marquee.view->measuredTextWidth(), std::numeric_limits<double>::infinity());
+    const QImage start = marquee.picture();
+    EXPECT_FALSE(blank(start)) << "the first quotes show while the rest is measured";
+    marquee.view->start();
+    marquee.tick(1.0);
+    EXPECT_NEAR(marquee.view->currentOffset(), -45, 1e-9);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return marquee.view->isTextComplete(); }, 20'000));
+    const double width = marquee.view->measuredTextWidth();
+    Marquee atOnce(segments.join(QString()));
+    EXPECT_DOUBLE_EQ(width, atOnce.view->measuredTextWidth());
+    EXPECT_EQ(marquee.view->text(), atOnce.view->text());
+    marquee.tick((width - 45) / MarqueeView::scrollSpeed);
+    EXPECT_NEAR(marquee.view->currentOffset(), 0, 1e-6) << "it wraps now";
+}

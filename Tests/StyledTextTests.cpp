@@ -246,3 +246,38 @@ TEST(StyledText, EmojiRunsAreCutPerClusterAndTheirImagesStayUnderTheCeiling) {
     EXPECT_GT(most, 0);
     EXPECT_LE(most, StyledText::emojiCacheCeiling());
 }
+
+TEST(StyledText, ATextMeasuredInSlicesEndsAsOneMeasuredAtOnce) {
+    const QFont font = monospace();
+    QStringList quotes;
+    for (int i = 0; i < 3000; ++i)
+        quotes << u"Quote %1: Đừng bao giờ từ bỏ; 千里之行 \U0001F31F"_s.arg(i);
+    const StyledText whole(segmentsOf(quotes), font, nullptr);
+    ASSERT_TRUE(whole.isComplete());
+
+    // No time at all: one slice of segments per call, and the text grows meanwhile.
+    StyledText sliced(segmentsOf(quotes), font, nullptr, 0);
+    EXPECT_FALSE(sliced.isComplete());
+    double grown = sliced.width();
+    int calls = 0;
+    while (!sliced.measureMore(0)) {
+        EXPECT_GT(sliced.width(), grown);
+        grown = sliced.width();
+        ++calls;
+    }
+    EXPECT_GT(calls, 10);
+    EXPECT_EQ(sliced.width(), whole.width());
+    EXPECT_EQ(sliced.pieceCount(), whole.pieceCount());
+    EXPECT_EQ(strips(sliced).back(), strips(whole).back());
+
+    // A text rebuilt from one still being measured, which is then let go.
+    quotes[2000] = u"An edited quote"_s;
+    StyledText unfinished(segmentsOf(quotes), font, &whole, 0);
+    auto rebuilt = std::make_unique<StyledText>(segmentsOf(quotes), font, &unfinished, 0);
+    unfinished.forgetPrevious();
+    while (!rebuilt->measureMore(0)) {
+    }
+    const StyledText fresh(segmentsOf(quotes), font, nullptr);
+    EXPECT_EQ(rebuilt->width(), fresh.width());
+    EXPECT_EQ(strips(*rebuilt), strips(fresh));
+}

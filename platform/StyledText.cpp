@@ -365,9 +365,11 @@ bool StyledText::measureMore(double budgetSeconds) {
         budgetSeconds >= 3600 ? Clock::time_point::max()
                               : Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                                    std::chrono::duration<double>(budgetSeconds));
+    // Every call measures some segments, however short its time; the clock is read every few
+    // segments only.
+    const qsizetype first = b.next;
     for (; b.next < b.segments.size(); ++b.next) {
-        // The clock is read every few segments only.
-        if ((b.next & 63) == 0 && b.next > 0 && Clock::now() >= deadline) {
+        if ((b.next & 63) == 0 && b.next > first && Clock::now() >= deadline) {
             totalWidth = b.x;
             return false;
         }

@@ -281,3 +281,32 @@ TEST(StyledText, ATextMeasuredInSlicesEndsAsOneMeasuredAtOnce) {
     EXPECT_EQ(rebuilt->width(), fresh.width());
     EXPECT_EQ(strips(*rebuilt), strips(fresh));
 }
+
+TEST(StyledText, APieceOfManyMarksIsDrawnFromItsImageInThePensColour) {
+    const QFont font = monospace();
+    QString text = u"a"_s;
+    for (int i = 0; i < 1000; ++i)
+        text += QChar(0x0300 + i % 0x70);
+    const StyledText styled(text, font);
+    const auto drawIn = [&](QColor colour) {
+        QImage image(250, 24, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setPen(colour);
+        styled.draw(painter, QPointF(-100.25, 2), 0, 250);
+        return image;
+    };
+    const auto countOf = [](const QImage& image, auto isColour) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += qAlpha(image.pixel(x, y)) > 128 && isColour(image.pixel(x, y)) ? 1 : 0;
+        return count;
+    };
+    const QImage red = drawIn(Qt::red);
+    const QImage blue = drawIn(Qt::blue);
+    const int redInk = countOf(red, [](QRgb p) { return qRed(p) > 200 && qBlue(p) < 50; });
+    EXPECT_GT(redInk, 50);
+    EXPECT_EQ(countOf(blue, [](QRgb p) { return qBlue(p) > 200 && qRed(p) < 50; }), redInk);
+    EXPECT_EQ(drawIn(Qt::red), red);
+}

@@ -98,7 +98,15 @@ private:
         quint32 piece = std::numeric_limits<quint32>::max();
         double ascent = 0;
         QList<QGlyphRun> runs;
+        // For a piece with far more glyphs than its width suggests (a letter under a stack of
+        // combining marks): the piece drawn once at four sub-pixel phases, for this colour and
+        // pixel ratio.
+        std::vector<QImage> images;
+        QRgb colour = 0;
+        qreal ratio = 0;
     };
+    void drawPieceImage(QPainter& painter, ShapedPiece& slot, double width, double x,
+                        double baseline) const;
 
     // The segments as shown (one line each); they share their data with the strings given.
     QStringList shown;
@@ -117,6 +125,7 @@ private:
     std::unique_ptr<Building> building;
     mutable std::array<ShapedPiece, 64> shaped;
     mutable size_t nextShapedSlot = 0;
+    mutable qsizetype pieceImageBytes = 0;
 };
 
 // The drop shadow of drawn text: the alpha of what was drawn, blurred, in the shadow colour,

@@ -735,12 +735,15 @@ const QImage& TextShadow::shadowInto(const QImage& layer) const {
     rowDrawn.assign(static_cast<size_t>(height), 0);
     for (int y = 0; y < height; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        float* out = &alpha[at(0, y)];
+        // Without a branch in it, the loop runs several pixels at a time.
+        QRgb any = 0;
         for (int x = 0; x < width; ++x) {
-            const int a = qAlpha(line[x]);
-            alpha[at(x, y)] = static_cast<float>(a) * (1.0f / 255.0f);
-            if (a != 0)
-                rowDrawn[static_cast<size_t>(y)] = 1;
+            const QRgb a = line[x] >> 24;
+            any |= a;
+            out[x] = static_cast<float>(a) * (1.0f / 255.0f);
         }
+        rowDrawn[static_cast<size_t>(y)] = any != 0 ? 1 : 0;
     }
     // Two passes of the same one-dimensional kernel; beyond the edges counts as transparent.
     across.assign(pixels, 0.0f);

@@ -746,12 +746,14 @@ const QImage& TextShadow::shadowInto(const QImage& layer) const {
         rowDrawn[static_cast<size_t>(y)] = any != 0 ? 1 : 0;
     }
     // Two passes of the same one-dimensional kernel; beyond the edges counts as transparent.
-    across.assign(pixels, 0.0f);
+    // Rows without ink are never read again, so only drawn rows are cleared and computed.
+    across.resize(pixels);
     for (int y = 0; y < height; ++y) {
         if (!rowDrawn[static_cast<size_t>(y)])
             continue;
         const float* in = &alpha[at(0, y)];
         float* out = &across[at(0, y)];
+        std::fill(out, out + width, 0.0f);
         for (int k = -reach; k <= reach; ++k) {
             const float weight = kernel[static_cast<size_t>(k + reach)];
             const int first = std::max(0, -k);
@@ -763,7 +765,6 @@ const QImage& TextShadow::shadowInto(const QImage& layer) const {
     if (shadow.size() != source.size())
         shadow = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
     shadow.setDevicePixelRatio(source.devicePixelRatio());
-    shadow.fill(Qt::transparent);
     const float opacity = static_cast<float>(color.alphaF()) * 255.0f;
     if (shadeColour != color.rgba()) {
         for (int a = 0; a < 256; ++a)
@@ -785,9 +786,11 @@ const QImage& TextShadow::shadowInto(const QImage& layer) const {
             for (int x = 0; x < width; ++x)
                 sums[static_cast<size_t>(x)] += weight * row[x];
         }
-        if (!any)
-            continue;
         auto* line = reinterpret_cast<QRgb*>(shadow.scanLine(y));
+        if (!any) {
+            std::fill(line, line + width, QRgb(0));
+            continue;
+        }
         for (int x = 0; x < width; ++x)
             line[x] = shades[static_cast<size_t>(std::min(255.0f, sums[static_cast<size_t>(x)]))];
     }

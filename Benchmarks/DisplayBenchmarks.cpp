@@ -3,8 +3,11 @@
 #include "StatusItem.h"
 #include "TestSupport.h"
 
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QImage>
+
+#include <chrono>
 
 #include <benchmark/benchmark.h>
 
@@ -38,14 +41,39 @@ struct Ticker {
         controller.statusItem = &item;
         controller.quotes = sampleQuotes(quotes);
         controller.startDisplay();
+        finishMeasuring();
     }
     MarqueeView& marquee() const { return *item.button()->findChild<MarqueeView*>(); }
+    // A long text is measured a slice at a time between events: lets the slices run.
+    void finishMeasuring() const {
+        while (!marquee().isTextComplete())
+            QCoreApplication::processEvents();
+    }
 };
+
+// A reset as the user meets it: the call blocks the main thread (the time measured), then the
+// rest of a long text is measured in slices between events ("complete_ms" is the whole).
+template <typename Change> void timeReset(benchmark::State& state, Ticker& ticker, Change change) {
+    double completeMs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        change();
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        ticker.controller.resetDisplay();
+        state.PauseTiming();
+        ticker.finishMeasuring();
+        completeMs +=
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+        state.ResumeTiming();
+    }
+    state.counters["complete_ms"] = completeMs / static_cast<double>(state.iterations());
+}
 
 void resetDisplay(benchmark::State& state) {
     Ticker ticker(static_cast<int>(state.range(0)));
-    for (auto _ : state)
-        ticker.controller.resetDisplay();
+    timeReset(state, ticker, [] {});
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(resetDisplay)
@@ -93,4 +121,81 @@ void styledText(benchmark::State& state) {
         benchmark::DoNotOptimize(StyledText(text, font).width());
 }
 BENCHMARK(styledText)->Arg(10'000)->Unit(benchmark::kMillisecond);
+} // namespace
+
+// What a user's actions cost the display at 100,000 quotes: a save after one quote was edited,
+// a reload (the same quotes, read into new strings) and a change of language (the same list).
+namespace {
+
+void resetAfterEdit(benchmark::State& state) {
+    Ticker ticker(static_cast<int>(state.range(0)));
+    int round = 0;
+    timeReset(state, ticker,
+              [&] { ticker.controller.quotes[7] = u"An edited quote, round %1"_s.arg(++round); });
+}
+BENCHMARK(resetAfterEdit)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+void resetAfterReload(benchmark::State& state) {
+    Ticker ticker(static_cast<int>(state.range(0)));
+    timeReset(state, ticker, [&] {
+        QStringList reloaded;
+        reloaded.reserve(ticker.controller.quotes.size());
+        for (const QString& quote : std::as_const(ticker.controller.quotes))
+            reloaded << QString(quote.constData(), quote.size());
+        ticker.controller.quotes = reloaded;
+    });
+}
+BENCHMARK(resetAfterReload)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+// Hostile quotes: one of 20,000 or 200,000 emoji, one letter with 1,000 combining marks. The
+// set-up measures the text; each iteration is a frame deep inside it.
+QString hostileQuote(int kind, int count) {
+    QString quote;
+    if (kind == 0) {
+        const char32_t faces[] = {0x1F600, 0x1F680, 0x1F33F, 0x1F9E9, 0x1F48E};
+        for (int i = 0; i < count; ++i)
+            quote += QString::fromUcs4(&faces[i % 5], 1);
+    } else {
+        quote = u"a"_s;
+        for (int i = 0; i < count; ++i)
+            quote += QChar(0x0300 + i % 0x70);
+        quote += u" tail"_s;
+    }
+    return quote;
+}
+
+void hostileSetText(benchmark::State& state) {
+    const QString quote =
+        hostileQuote(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    for (auto _ : state) {
+        Ticker ticker(0);
+        ticker.controller.quotes = {quote};
+        ticker.controller.resetDisplay();
+        ticker.finishMeasuring();
+        benchmark::DoNotOptimize(ticker.marquee().measuredTextWidth());
+    }
+}
+BENCHMARK(hostileSetText)
+    ->Args({0, 20'000})
+    ->Args({0, 200'000})
+    ->Args({1, 1'000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+void hostileFrame(benchmark::State& state) {
+    Ticker ticker(0);
+    ticker.controller.quotes = {
+        hostileQuote(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)))};
+    ticker.controller.resetDisplay();
+    MarqueeView& marquee = ticker.marquee();
+    QImage frame(marquee.size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        ticker.manual.clock->advance(1.0 / 60);
+        ticker.manual.link().fire();
+        marquee.render(&frame);
+    }
+    runMainQueue();
+}
+BENCHMARK(hostileFrame)->Args({0, 20'000})->Args({1, 1'000})->Unit(benchmark::kMicrosecond);
+
 } // namespace

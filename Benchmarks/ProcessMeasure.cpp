@@ -18,9 +18,9 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
-#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 using Clock = std::chrono::steady_clock;
@@ -32,12 +32,15 @@ template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
 QStringList quotes(int count) {
     QStringList list;
     for (int i = 0; i < count; ++i)
-        list << u"Quote %1: simplicity is the ultimate sophistication."_s.arg(i);
+        list
+            << u"Quote %1: simplicity is the ultimate sophistication; Đừng bao giờ từ bỏ; 千里之行 🌟"_s
+                   .arg(i);
     return list;
 }
 
-// The strip: a viewable top-level window of class "sayvane", 250 by 24.
-std::optional<xcb_window_t> findStrip(xcb_connection_t* connection, xcb_window_t root) {
+// The strip: a viewable top-level window of the given class, 250 by 24.
+std::optional<xcb_window_t> findStrip(xcb_connection_t* connection, xcb_window_t root,
+                                      const std::string& windowClass = "sayvane") {
     Reply<xcb_query_tree_reply_t> tree(
         xcb_query_tree_reply(connection, xcb_query_tree(connection, root), nullptr), &std::free);
     if (!tree)
@@ -61,7 +64,7 @@ std::optional<xcb_window_t> findStrip(xcb_connection_t* connection, xcb_window_t
                                    nullptr),
             &std::free);
         if (wmClass && std::string(static_cast<const char*>(
-                           xcb_get_property_value(wmClass.get()))) == "sayvane")
+                           xcb_get_property_value(wmClass.get()))) == windowClass)
             return children[i];
     }
     return std::nullopt;
@@ -102,6 +105,24 @@ double cpuSeconds(qint64 pid) {
            static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
+// Wake-ups so far: the context switches of every thread of the process, voluntary (a wait that
+// ended) and involuntary (preempted), since each needed the thread to be scheduled again.
+double wakeUps(qint64 pid) {
+    double total = 0;
+    const QDir tasks(u"/proc/%1/task"_s.arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status(tasks.filePath(task + u"/status"_s));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("voluntary_ctxt_switches:") ||
+                line.startsWith("nonvoluntary_ctxt_switches:"))
+                total += line.mid(line.indexOf(':') + 1).trimmed().toDouble();
+        }
+    }
+    return total;
+}
+
 double residentMegabytes(qint64 pid) {
     QFile status(u"/proc/%1/status"_s.arg(pid));
     if (!status.open(QIODevice::ReadOnly))
@@ -125,7 +146,26 @@ struct Result {
     // The median of the ten one-second slices: a virtual machine's hiccups show in the total
     // but not here.
     double medianSecondPercent = 0;
+    double wakeUpsPerSecond = 0;
 };
+
+// CPU and wake-ups of a running process over ten seconds.
+void measureRunning(qint64 pid, Result& result) {
+    const double before = cpuSeconds(pid);
+    const double wakeUpsBefore = wakeUps(pid);
+    std::vector<double> slices;
+    double last = before;
+    for (int second = 0; second < 10; ++second) {
+        QThread::sleep(1);
+        const double now = cpuSeconds(pid);
+        slices.push_back((now - last) * 100.0);
+        last = now;
+    }
+    result.wakeUpsPerSecond = (wakeUps(pid) - wakeUpsBefore) / 10.0;
+    result.cpuPercent = (last - before) / 10.0 * 100.0;
+    std::sort(slices.begin(), slices.end());
+    result.medianSecondPercent = (slices[4] + slices[5]) / 2;
+}
 
 Result measure(const QString& program, int count, xcb_connection_t* connection, xcb_window_t root) {
     QTemporaryDir home;
@@ -149,7 +189,7 @@ Result measure(const QString& program, int count, xcb_connection_t* connection, 
     process.start(program, {});
     process.waitForStarted();
     std::optional<QByteArray> first;
-    while (millisecondsSince(start) < 20'000 && result.firstMovement < 0) {
+    while (millisecondsSince(start) < 60'000 && result.firstMovement < 0) {
         if (const auto strip = findStrip(connection, root)) {
             if (const auto pixels = grab(connection, *strip)) {
                 if (!first && showsText(*pixels)) {
@@ -167,18 +207,7 @@ Result measure(const QString& program, int count, xcb_connection_t* connection, 
     QThread::msleep(static_cast<unsigned long>(std::max(0.0, 2000 - millisecondsSince(start))));
     const qint64 pid = process.processId();
     result.residentMB = residentMegabytes(pid);
-    const double before = cpuSeconds(pid);
-    std::vector<double> slices;
-    double last = before;
-    for (int second = 0; second < 10; ++second) {
-        QThread::sleep(1);
-        const double now = cpuSeconds(pid);
-        slices.push_back((now - last) * 100.0);
-        last = now;
-    }
-    result.cpuPercent = (last - before) / 10.0 * 100.0;
-    std::sort(slices.begin(), slices.end());
-    result.medianSecondPercent = (slices[4] + slices[5]) / 2;
+    measureRunning(pid, result);
     process.terminate();
     process.waitForFinished(5000);
     return result;
@@ -200,13 +229,30 @@ int main(int argc, char* argv[]) {
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     const QString program = QString::fromLocal8Bit(argv[1]);
 
-    std::printf("\n%-8s %17s %20s %14s %23s %21s\n", "quotes", "first frame (ms)",
-                "scrolling from (ms)", "resident (MB)", "CPU over 10 s (%core)", "median second (%)");
-    for (const int count : {3, 10'000}) {
+    std::printf("\n%-8s %17s %20s %14s %23s %21s %18s\n", "quotes", "first frame (ms)",
+                "scrolling from (ms)", "resident (MB)", "CPU over 10 s (%core)",
+                "median second (%)", "wake-ups a second");
+    for (const int count : {3, 10'000, 100'000}) {
         const Result r = measure(program, count, connection, root);
-        std::printf("%-8d %17.0f %20.0f %14.1f %23.1f %21.1f\n", count, r.firstFrame,
-                    r.firstMovement, r.residentMB, r.cpuPercent, r.medianSecondPercent);
+        std::printf("%-8d %17.0f %20.0f %14.1f %23.1f %21.1f %18.0f\n", count, r.firstFrame,
+                    r.firstMovement, r.residentMB, r.cpuPercent, r.medianSecondPercent,
+                    r.wakeUpsPerSecond);
         std::fflush(stdout);
+    }
+    // The floor: a bare xcb program putting a 250×24 image 60 times a second.
+    if (argc > 2) {
+        QProcess bare;
+        bare.setProcessChannelMode(QProcess::ForwardedChannels);
+        bare.start(QString::fromLocal8Bit(argv[2]), {});
+        bare.waitForStarted();
+        QThread::sleep(2);
+        Result r;
+        r.residentMB = residentMegabytes(bare.processId());
+        measureRunning(bare.processId(), r);
+        std::printf("%-8s %17s %20s %14.1f %23.1f %21.1f %18.0f\n", "bare xcb", "-", "-",
+                    r.residentMB, r.cpuPercent, r.medianSecondPercent, r.wakeUpsPerSecond);
+        bare.terminate();
+        bare.waitForFinished(5000);
     }
     xcb_disconnect(connection);
     return 0;

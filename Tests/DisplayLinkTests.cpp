@@ -1,5 +1,7 @@
 #include "DisplayLink.h"
 
+#include <QCoreApplication>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -84,4 +86,29 @@ TEST(ThreadDisplayLink, WithoutACallbackItDoesNotStart) {
     EXPECT_FALSE(link.start());
     EXPECT_FALSE(link.isRunning());
     link.stop();
+}
+
+TEST(TimerDisplayLink, CallsBackOnTheMainThreadAtAboutTheRefreshRateUntilStopped) {
+    TimerDisplayLink link([] { return 100.0; });
+    EXPECT_FALSE(link.start()) << "without a callback it does not start";
+    int calls = 0;
+    bool onMainThread = true;
+    link.setOutputCallback([&] {
+        onMainThread = onMainThread && QThread::currentThread() == qApp->thread();
+        ++calls;
+    });
+    EXPECT_TRUE(link.callsBackOnMainThread());
+    EXPECT_TRUE(link.start());
+    EXPECT_TRUE(link.start());
+    EXPECT_TRUE(link.isRunning());
+    QTest::qWait(500);
+    link.stop();
+    EXPECT_FALSE(link.isRunning());
+    EXPECT_TRUE(onMainThread);
+    // About 50 calls in half a second at 100 Hz; a loaded machine may manage fewer.
+    EXPECT_GE(calls, 10);
+    EXPECT_LE(calls, 60);
+    const int stoppedAt = calls;
+    QTest::qWait(100);
+    EXPECT_EQ(calls, stoppedAt) << "no calls after the stop";
 }

@@ -294,7 +294,11 @@ TEST(MarqueeView, TicksAskForARedrawThroughTheMainQueueOnlyOnceWhileOneWaits) {
     Marquee marquee(blocks(90));
     marquee.view->show();
     QCoreApplication::processEvents();
+    // The offscreen platform's pointer rests at (0, 0), on the view, which holds the text.
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(marquee.view.get(), &leave);
     marquee.view->start();
+    ASSERT_TRUE(marquee.view->isRunning());
     const qsizetype before = MainQueue::shared().pendingCount();
     marquee.tick(0.1);
     marquee.tick(0.1);
@@ -347,4 +351,118 @@ TEST(MarqueeView, NoDisplayLinkMeansTheTextStandsStill) {
     EXPECT_FALSE(view.isRunning());
     view.stop();
     EXPECT_EQ(view.currentOffset(), 0.0);
+}
+
+namespace {
+
+// A visibility the test sets by hand.
+class FakeVisibility final : public VisibilityWatch {
+public:
+    bool canBeSeen() const override { return seen; }
+    void set(bool canBeSeen) {
+        seen = canBeSeen;
+        Q_EMIT canBeSeenChanged(seen);
+    }
+
+private:
+    bool seen = true;
+};
+
+void send(QObject* target, QEvent::Type type) {
+    QEvent event(type);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+} // namespace
+
+TEST(MarqueeView, ThePointerOnTheViewOrItsButtonHoldsTheTextWhereItIs) {
+    Marquee marquee(blocks(90));
+    marquee.view->start();
+    marquee.run(0.5);
+    const double before = marquee.view->currentOffset();
+    send(marquee.view.get(), QEvent::Enter);
+    EXPECT_TRUE(marquee.view->isPausedByPointer());
+    EXPECT_FALSE(marquee.link().fire()) << "no ticks, no wake-ups while the pointer rests";
+    marquee.manual.clock->advance(30);
+    send(marquee.view.get(), QEvent::Leave);
+    marquee.tick(1.0 / 64);
+    EXPECT_NEAR(marquee.view->currentOffset(), before - 45.0 / 64, 1e-9)
+        << "the text goes on from the same place, without a jump";
+
+    // A leave while stopped does not start the text; a stop while hovered keeps it stopped.
+    send(marquee.view.get(), QEvent::Enter);
+    marquee.view->stop();
+    send(marquee.view.get(), QEvent::Leave);
+    EXPECT_FALSE(marquee.view->isRunning());
+
+    // The view lets the pointer through to the button it sits on, and hears of it from there.
+    QWidget button;
+    ManualTiming manual;
+    MarqueeView hosted(QRect(0, 0, viewWidth, viewHeight), &button, manual.timing());
+    hosted.setText(blocks(90));
+    hosted.start();
+    send(&button, QEvent::Enter);
+    EXPECT_FALSE(hosted.isRunning());
+    send(&button, QEvent::Leave);
+    EXPECT_TRUE(hosted.isRunning());
+}
+
+TEST(MarqueeView, NoTicksWhileTheWindowCannotBeSeenAndTheTextGoesOnFromWhereItWas) {
+    ManualTiming manual;
+    FakeVisibility* visibility = nullptr;
+    MarqueeTiming timing = manual.timing();
+    timing.watchVisibility = [&visibility](QWidget*) {
+        auto watch = std::make_unique<FakeVisibility>();
+        visibility = watch.get();
+        return watch;
+    };
+    MarqueeView view(QRect(0, 0, viewWidth, viewHeight), nullptr, timing);
+    ASSERT_TRUE(visibility);
+    view.setText(blocks(90));
+    view.start();
+    manual.clock->advance(0.5);
+    manual.link().fire();
+    const double before = view.currentOffset();
+
+    visibility->set(false);
+    EXPECT_FALSE(view.isRunning());
+    EXPECT_TRUE(view.isStarted());
+    manual.clock->advance(600);
+    visibility->set(true);
+    EXPECT_TRUE(view.isRunning());
+    manual.clock->advance(1.0 / 64);
+    manual.link().fire();
+    EXPECT_NEAR(view.currentOffset(), before - 45.0 / 64, 1e-9);
+
+    // Hidden, then started by a new list: it waits until it can be seen.
+    visibility->set(false);
+    view.stop();
+    view.setText(blocks(60));
+    view.start();
+    EXPECT_FALSE(view.isRunning());
+    visibility->set(true);
+    EXPECT_TRUE(view.isRunning());
+}
+
+TEST(MarqueeView, ALongListMovesAtOnceAndWrapsOnceItIsMeasured) {
+    QStringList segments;
+    for (int i = 0; i < 60'000; ++i)
+        segments << u"Quote %1: what we think, we become."_s.arg(i) << u"  \u2728  "_s;
+    Marquee marquee;
+    marquee.view->setSegments(segments);
+    ASSERT_FALSE(marquee.view->isTextComplete()) << "measured at once: nothing to test here";
+    EXPECT_EQ(marquee.view->measuredTextWidth(), std::numeric_limits<double>::infinity());
+    const QImage start = marquee.picture();
+    EXPECT_FALSE(blank(start)) << "the first quotes show while the rest is measured";
+    marquee.view->start();
+    marquee.tick(1.0);
+    EXPECT_NEAR(marquee.view->currentOffset(), -45, 1e-9);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return marquee.view->isTextComplete(); }, 20'000));
+    const double width = marquee.view->measuredTextWidth();
+    Marquee atOnce(segments.join(QString()));
+    EXPECT_DOUBLE_EQ(width, atOnce.view->measuredTextWidth());
+    EXPECT_EQ(marquee.view->text(), atOnce.view->text());
+    marquee.tick((width - 45) / MarqueeView::scrollSpeed);
+    EXPECT_NEAR(marquee.view->currentOffset(), 0, 1e-6) << "it wraps now";
 }

@@ -293,3 +293,27 @@ TEST(QuotesView, ImportButtonImportsTheChosenFileAndSaysWhatCameOfIt) {
     EXPECT_TRUE(editor.view->importStatus()->text().startsWith(u"Không nhập được trích dẫn: "_s));
     EXPECT_EQ(editor.manager.quotes->size(), 5);
 }
+
+TEST(QuotesView, AKeystrokeSignalsItsOwnRowOnlyAndAChangeElsewhereEveryRow) {
+    Editor editor({u"One"_s, u"Two"_s, u"Three"_s});
+    QAbstractItemModel* model = editor.view->listView()->model();
+    std::vector<std::pair<int, int>> signalled;
+    QObject::connect(model, &QAbstractItemModel::dataChanged, model,
+                     [&](const QModelIndex& first, const QModelIndex& last) {
+                         signalled.emplace_back(first.row(), last.row());
+                     });
+    QLineEdit* field = editor.field(1);
+    ASSERT_TRUE(field);
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_End);
+    QTest::keyClicks(field, u"ab"_s);
+    editor.settle();
+    EXPECT_EQ(editor.manager.quotes.get()[1], u"Twoab"_s);
+    EXPECT_EQ(signalled, (std::vector<std::pair<int, int>>{{1, 1}, {1, 1}}));
+
+    signalled.clear();
+    editor.manager.quotes = QStringList{u"Uno"_s, u"Dos"_s, u"Tres"_s};
+    editor.settle();
+    EXPECT_EQ(signalled, (std::vector<std::pair<int, int>>{{0, 2}}));
+    EXPECT_EQ(editor.field(0)->text(), u"Uno"_s);
+}

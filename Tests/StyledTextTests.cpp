@@ -143,3 +143,170 @@ TEST(TextShadow, ABlurredOffsetShadowOfWhatWasDrawn) {
             total += qAlpha(blurred.pixel(x, y));
     EXPECT_NEAR(total, 153, 10) << "the blur keeps the shadow's weight at alpha 0.6";
 }
+
+namespace {
+
+QStringList segmentsOf(const QStringList& quotes) {
+    QStringList segments;
+    for (const QString& quote : quotes)
+        segments << quote << u"  \U0001F31F  "_s;
+    return segments;
+}
+
+// Every piece of a text, drawn one view-width at a time across its whole length.
+std::vector<QImage> strips(const StyledText& text) {
+    std::vector<QImage> images;
+    for (double x = 0; x < text.width(); x += 120)
+        images.push_back(draw(text, -x));
+    return images;
+}
+
+} // namespace
+
+TEST(StyledText, ARebuiltTextMeasuresOnlyNewSegmentsAndDrawsLikeAFreshOne) {
+    const QFont font = monospace();
+    QStringList quotes = {u"Stay foolish, stay hungry."_s, u"Đừng bao giờ từ bỏ ước mơ."_s,
+                          u"千里之行，始于足下。"_s, u"مرحبا بالعالم"_s,
+                          u"A line\nbreak, and \U0001F680\U0001F33F emoji inside"_s};
+    for (int i = 0; i < 95; ++i)
+        quotes << u"Quote %1: what we think, we become."_s.arg(i);
+    const StyledText first(segmentsOf(quotes), font, nullptr);
+    EXPECT_EQ(first.measuredSegmentCount(), 101) << "each quote, and the separator once";
+    EXPECT_EQ(first.text(), segmentsOf(quotes).join(QString()).replace(u'\n', u' '));
+
+    // An edit, a removal that moves every later quote, and a reload into new strings.
+    QStringList edited = quotes;
+    edited[1] = u"An edited quote"_s;
+    QStringList removed = quotes;
+    removed.removeAt(0);
+    QStringList reloaded;
+    for (const QString& quote : quotes)
+        reloaded << QString(quote.constData(), quote.size());
+    const struct {
+        QStringList list;
+        qsizetype measured;
+    } cases[] = {{edited, 2}, {removed, 1}, {reloaded, 70}};
+    for (const auto& [list, measured] : cases) {
+        const StyledText rebuilt(segmentsOf(list), font, &first);
+        const StyledText fresh(segmentsOf(list), font, nullptr);
+        // The quote with a line break is shown from a copy and always measured again; a reload
+        // measures some quotes before it looks the rest up.
+        EXPECT_LE(rebuilt.measuredSegmentCount(), measured) << list.first().toStdString();
+        EXPECT_EQ(rebuilt.width(), fresh.width());
+        EXPECT_EQ(rebuilt.pieceCount(), fresh.pieceCount());
+        EXPECT_EQ(rebuilt.text(), fresh.text());
+        EXPECT_EQ(strips(rebuilt), strips(fresh)) << "the rebuilt text is drawn differently";
+    }
+    QFont bigger = font;
+    bigger.setPixelSize(20);
+    EXPECT_EQ(StyledText(segmentsOf(quotes), bigger, &first).measuredSegmentCount(), 101)
+        << "widths in another font are measured anew";
+}
+
+TEST(StyledText, ShapedPiecesDrawAsQtDrawsTheTextAgainAndAgain) {
+    const QFont font = monospace();
+    const QString text = u"Stay foolish; Đừng bao giờ từ bỏ; 千里之行 a\u0301\u0302 end"_s;
+    const StyledText styled(text, font);
+    const int width = static_cast<int>(std::ceil(styled.width())) + 4;
+    QImage whole(width, 24, QImage::Format_ARGB32);
+    whole.fill(Qt::transparent);
+    QPainter painter(&whole);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPointF(0.25, 2 + styled.ascent()), text);
+    painter.end();
+    EXPECT_EQ(draw(styled, 0.25, width), whole);
+    EXPECT_EQ(draw(styled, 0.25, width), whole) << "a second draw from the kept glyphs differs";
+}
+
+TEST(StyledText, EmojiRunsAreCutPerClusterAndTheirImagesStayUnderTheCeiling) {
+    const QFont font = monospace();
+    // Flags, skin tones and joined families stay whole; everything else is one piece each.
+    const StyledText clusters(
+        u"\U0001F1FB\U0001F1F3\U0001F44D\U0001F3FD\U0001F468\u200D\U0001F469\u200D\U0001F467"
+        "\u2600\uFE0F\U0001F31F"_s,
+        font);
+    EXPECT_EQ(clusters.pieceCount(), 5);
+
+    // Thousands of different emoji in one quote, drawn across their whole length.
+    QString many;
+    for (char32_t c = 0x1F300; c < 0x1F300 + 1505; ++c) {
+        if (c < 0x1F3FB || c > 0x1F3FF) // not the skin tones, which join the emoji before them
+            many += QString::fromUcs4(&c, 1);
+    }
+    const StyledText text(many, font);
+    EXPECT_EQ(text.pieceCount(), 1500);
+    QImage image(250, 24, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    qsizetype most = 0;
+    for (double x = 0; x < text.width(); x += 250) {
+        text.draw(painter, QPointF(-x, 2), 0, 250);
+        most = std::max(most, StyledText::emojiCacheBytes());
+    }
+    EXPECT_GT(most, 0);
+    EXPECT_LE(most, StyledText::emojiCacheCeiling());
+}
+
+TEST(StyledText, ATextMeasuredInSlicesEndsAsOneMeasuredAtOnce) {
+    const QFont font = monospace();
+    QStringList quotes;
+    for (int i = 0; i < 3000; ++i)
+        quotes << u"Quote %1: Đừng bao giờ từ bỏ; 千里之行 \U0001F31F"_s.arg(i);
+    const StyledText whole(segmentsOf(quotes), font, nullptr);
+    ASSERT_TRUE(whole.isComplete());
+
+    // No time at all: one slice of segments per call, and the text grows meanwhile.
+    StyledText sliced(segmentsOf(quotes), font, nullptr, 0);
+    EXPECT_FALSE(sliced.isComplete());
+    double grown = sliced.width();
+    int calls = 0;
+    while (!sliced.measureMore(0)) {
+        EXPECT_GT(sliced.width(), grown);
+        grown = sliced.width();
+        ++calls;
+    }
+    EXPECT_GT(calls, 10);
+    EXPECT_EQ(sliced.width(), whole.width());
+    EXPECT_EQ(sliced.pieceCount(), whole.pieceCount());
+    EXPECT_EQ(strips(sliced).back(), strips(whole).back());
+
+    // A text rebuilt from one still being measured, which is then let go.
+    quotes[2000] = u"An edited quote"_s;
+    StyledText unfinished(segmentsOf(quotes), font, &whole, 0);
+    auto rebuilt = std::make_unique<StyledText>(segmentsOf(quotes), font, &unfinished, 0);
+    unfinished.forgetPrevious();
+    while (!rebuilt->measureMore(0)) {
+    }
+    const StyledText fresh(segmentsOf(quotes), font, nullptr);
+    EXPECT_EQ(rebuilt->width(), fresh.width());
+    EXPECT_EQ(strips(*rebuilt), strips(fresh));
+}
+
+TEST(StyledText, APieceOfManyMarksIsDrawnFromItsImageInThePensColour) {
+    const QFont font = monospace();
+    QString text = u"a"_s;
+    for (int i = 0; i < 1000; ++i)
+        text += QChar(0x0300 + i % 0x70);
+    const StyledText styled(text, font);
+    const auto drawIn = [&](QColor colour) {
+        QImage image(250, 24, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setPen(colour);
+        styled.draw(painter, QPointF(-100.25, 2), 0, 250);
+        return image;
+    };
+    const auto countOf = [](const QImage& image, auto isColour) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += qAlpha(image.pixel(x, y)) > 128 && isColour(image.pixel(x, y)) ? 1 : 0;
+        return count;
+    };
+    const QImage red = drawIn(Qt::red);
+    const QImage blue = drawIn(Qt::blue);
+    const int redInk = countOf(red, [](QRgb p) { return qRed(p) > 200 && qBlue(p) < 50; });
+    EXPECT_GT(redInk, 50);
+    EXPECT_EQ(countOf(blue, [](QRgb p) { return qBlue(p) > 200 && qRed(p) < 50; }), redInk);
+    EXPECT_EQ(drawIn(Qt::red), red);
+}

@@ -5,9 +5,11 @@
 #include <QHash>
 #include <QPainter>
 #include <QRawFont>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -86,19 +88,27 @@ bool emojiStartsAt(const QString& text, qsizetype i) {
     return hasEmojiPresentation(c) && next != variationText;
 }
 
-// The end of the run of emoji clusters that starts at i, with their modifiers, selectors,
-// keycaps, tags and joined sequences.
-qsizetype endOfEmojiRun(const QString& text, qsizetype i) {
+bool isRegionalIndicator(char32_t c) {
+    return c >= 0x1F1E6 && c <= 0x1F1FF;
+}
+
+// The end of the emoji cluster that starts at i, with its modifiers, selectors, keycaps, tags
+// and joined sequences; two regional indicators make one flag. Each cluster is a piece of its
+// own, so that a run of any length is measured and drawn a cluster at a time.
+qsizetype endOfEmojiCluster(const QString& text, qsizetype i) {
     qsizetype length = 0;
-    codePointAt(text, i, &length);
+    const char32_t first = codePointAt(text, i, &length);
     qsizetype end = i + length;
+    if (isRegionalIndicator(first) && end < text.size() &&
+        isRegionalIndicator(codePointAt(text, end, &length)))
+        end += length;
     while (end < text.size()) {
         const char32_t c = codePointAt(text, end, &length);
         if (c == zeroWidthJoiner && end + length < text.size()) {
             qsizetype joinedLength = 0;
             codePointAt(text, end + length, &joinedLength);
             end += length + joinedLength;
-        } else if (extendsCluster(c) || emojiStartsAt(text, end)) {
+        } else if (extendsCluster(c)) {
             end += length;
         } else {
             break;
@@ -260,52 +270,225 @@ QString StyledText::emojiFamily() {
     return family;
 }
 
+struct StyledText::Measurer {
+    explicit Measurer(const StyledText& text)
+        : textMetrics(text.font)
+        , plainAdvances(PlainAdvances::of(text.font))
+        , emojiWidths(emojiWidthsFor(text.emojiFontKey))
+        , emojiFont(text.emojiFont) {}
+
+    // The same few emoji come back again and again, and measuring one unpacks its bitmap:
+    // each is measured once per font, for every text.
+    static QHash<QString, double>& emojiWidthsFor(const QString& fontKey) {
+        static QHash<QString, QHash<QString, double>> emojiWidthsByFont;
+        QHash<QString, double>& widths = emojiWidthsByFont[fontKey];
+        if (widths.size() > 4096)
+            widths.clear();
+        return widths;
+    }
+
+    double emojiWidth(const QString& part) {
+        auto known = emojiWidths.constFind(part);
+        if (known == emojiWidths.cend()) {
+            if (!emojiMetrics)
+                emojiMetrics.emplace(emojiFont);
+            known = emojiWidths.insert(QString(part.constData(), part.size()),
+                                       emojiMetrics->horizontalAdvance(part));
+        }
+        return *known;
+    }
+
+    QFontMetricsF textMetrics;
+    const PlainAdvances& plainAdvances;
+    QHash<QString, double>& emojiWidths;
+    QFont emojiFont;
+    std::optional<QFontMetricsF> emojiMetrics;
+};
+
 StyledText::StyledText(const QString& text, const QFont& font)
-    : shown(asOneLine(text))
-    , font(font)
-    , emojiFont(font) {
+    : StyledText(QStringList{text}, font, nullptr) {}
+
+// What a text being built keeps until every segment is measured.
+struct StyledText::Building {
+    QStringList segments;
+    qsizetype next = 0;
+    const StyledText* previous = nullptr;
+    // Short segments (the separators of a ticker, above all) come back again and again: each
+    // is measured once per text and copied after that.
+    QHash<QStringView, quint32> shortSegments;
+    // Unchanged quotes keep their strings, and with them their data: they are found in the
+    // previous text at their own place, or after an addition or removal a few places away. Only
+    // after many misses (a reload, which reads every quote into a new string) are the previous
+    // text's segments looked up by content.
+    QHash<QStringView, quint32> previousByContent;
+    qsizetype shift = 0;
+    int misses = 0;
+    double x = 0;
+    std::optional<Measurer> measurer;
+};
+
+StyledText::StyledText(const QStringList& segments, const QFont& font, const StyledText* previous,
+                       double budgetSeconds) {
+    setUp(font);
+    shown.reserve(segments.size());
+    firstPiece.reserve(static_cast<size_t>(segments.size()) + 1);
+    if (previous && previous->font != font)
+        previous = nullptr;
+    if (previous)
+        pieces.reserve(previous->pieces.size() + 16);
+    building = std::make_unique<Building>();
+    building->segments = segments;
+    building->previous = previous;
+    measureMore(budgetSeconds);
+}
+
+StyledText::~StyledText() = default;
+StyledText::StyledText(StyledText&&) noexcept = default;
+StyledText& StyledText::operator=(StyledText&&) noexcept = default;
+
+void StyledText::forgetPrevious() {
+    if (building) {
+        building->previous = nullptr;
+        building->previousByContent.clear();
+    }
+}
+
+bool StyledText::measureMore(double budgetSeconds) {
+    if (!building)
+        return true;
+    Building& b = *building;
+    constexpr qsizetype shortSegment = 16;
+    constexpr int missesBeforeLookup = 64;
+    constexpr qsizetype nearby = 8;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline =
+        budgetSeconds >= 3600 ? Clock::time_point::max()
+                              : Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                   std::chrono::duration<double>(budgetSeconds));
+    // Every call measures some segments, however short its time; the clock is read every few
+    // segments only.
+    const qsizetype first = b.next;
+    for (; b.next < b.segments.size(); ++b.next) {
+        if ((b.next & 63) == 0 && b.next > first && Clock::now() >= deadline) {
+            totalWidth = b.x;
+            return false;
+        }
+        const QString& segment = b.segments.at(b.next);
+        const auto index = static_cast<quint32>(shown.size());
+        shown.append(asOneLine(segment));
+        firstPiece.push_back(static_cast<quint32>(pieces.size()));
+        const QString& current = shown.last();
+        const QStringView content(current);
+        const StyledText* source = nullptr;
+        quint32 from = 0;
+        const bool isShort = current.size() <= shortSegment;
+        if (isShort) {
+            if (const auto found = b.shortSegments.constFind(content);
+                found != b.shortSegments.cend()) {
+                source = this;
+                from = *found;
+            }
+        }
+        if (!source && b.previous) {
+            const auto sameData = [&](qsizetype j) {
+                return j >= 0 && j < b.previous->shown.size() &&
+                       b.previous->shown.at(j).constData() == current.constData() &&
+                       b.previous->shown.at(j).size() == current.size();
+            };
+            const qsizetype guess = static_cast<qsizetype>(index) + b.shift;
+            if (sameData(guess)) {
+                source = b.previous;
+                from = static_cast<quint32>(guess);
+            }
+            for (qsizetype d = 1; !source && !isShort && d <= nearby; ++d) {
+                for (const qsizetype j : {guess - d, guess + d}) {
+                    if (!source && sameData(j)) {
+                        source = b.previous;
+                        from = static_cast<quint32>(j);
+                        b.shift = j - static_cast<qsizetype>(index);
+                    }
+                }
+            }
+            if (!source && !isShort && ++b.misses > missesBeforeLookup) {
+                if (b.previousByContent.isEmpty()) {
+                    b.previousByContent.reserve(b.previous->shown.size() / 2);
+                    for (qsizetype i = 0; i < b.previous->shown.size(); ++i) {
+                        if (b.previous->shown.at(i).size() > shortSegment)
+                            b.previousByContent.emplace(QStringView(b.previous->shown.at(i)),
+                                                        static_cast<quint32>(i));
+                    }
+                }
+                if (const auto found = b.previousByContent.constFind(content);
+                    found != b.previousByContent.cend()) {
+                    source = b.previous;
+                    from = *found;
+                }
+            }
+        }
+        if (source) {
+            // A text still being built has no end mark after its last segment yet.
+            const quint32 first = source->firstPiece[from];
+            const quint32 last = from + 1 < source->firstPiece.size()
+                                     ? source->firstPiece[from + 1]
+                                     : static_cast<quint32>(source->pieces.size());
+            for (quint32 i = first; i < last; ++i) {
+                Piece piece = source->pieces[i];
+                piece.segment = index;
+                pieces.push_back(piece);
+            }
+        } else {
+            if (!b.measurer)
+                b.measurer.emplace(*this);
+            measureSegment(index, *b.measurer);
+            ++measuredSegments;
+        }
+        if (isShort && source != this)
+            b.shortSegments.insert(content, index);
+
+        for (quint32 i = firstPiece[index]; i < pieces.size(); ++i) {
+            pieces[i].x = b.x;
+            b.x += pieces[i].width;
+        }
+    }
+    firstPiece.push_back(static_cast<quint32>(pieces.size()));
+    totalWidth = b.x;
+    building.reset();
+    return true;
+}
+
+void StyledText::setUp(const QFont& textFont) {
+    font = textFont;
+    emojiFont = textFont;
     if (const QString family = emojiFamily(); !family.isEmpty())
         emojiFont.setFamilies({family, font.family()});
     const QFontMetricsF textMetrics(font);
     const QFontMetricsF emojiMetrics(emojiFont);
     emojiFontKey = emojiFont.key();
     emojiAbove = static_cast<int>(std::ceil(emojiMetrics.ascent())) + 1;
-    const PlainAdvances& plainAdvances = PlainAdvances::of(font);
     lineHeight = textMetrics.height();
     lineAscent = textMetrics.ascent();
+}
 
-    // The same few emoji come back again and again, and measuring one unpacks its bitmap:
-    // measure each once per font, for every text.
-    static QHash<QString, QHash<QString, double>> emojiWidthsByFont;
-    QHash<QString, double>& emojiWidths = emojiWidthsByFont[emojiFontKey];
-    if (emojiWidths.size() > 4096)
-        emojiWidths.clear();
-    double x = 0;
-    for (qsizetype start = 0; start < shown.size();) {
+void StyledText::measureSegment(quint32 segment, Measurer& measurer) {
+    const QString& text = shown.at(segment);
+    for (qsizetype start = 0; start < text.size();) {
         Piece piece;
-        piece.start = start;
-        piece.emoji = emojiStartsAt(shown, start);
+        piece.segment = segment;
+        piece.start = static_cast<quint32>(start);
+        piece.emoji = emojiStartsAt(text, start);
         const qsizetype end =
-            piece.emoji ? endOfEmojiRun(shown, start) : endOfTextRun(shown, start);
-        piece.length = end - start;
-        const QString part = QString::fromRawData(shown.constData() + start, piece.length);
-        if (piece.emoji) {
-            auto known = emojiWidths.constFind(part);
-            if (known == emojiWidths.cend())
-                known = emojiWidths.insert(QString(part.constData(), part.size()),
-                                           emojiMetrics.horizontalAdvance(part));
-            piece.width = *known;
-        } else if (const auto plain = plainAdvances.width(part)) {
+            piece.emoji ? endOfEmojiCluster(text, start) : endOfTextRun(text, start);
+        piece.length = static_cast<quint32>(end - start);
+        const QString part = QString::fromRawData(text.constData() + start, end - start);
+        if (piece.emoji)
+            piece.width = measurer.emojiWidth(part);
+        else if (const auto plain = measurer.plainAdvances.width(part))
             piece.width = *plain;
-        } else {
-            piece.width = textMetrics.horizontalAdvance(part);
-        }
-        piece.x = x;
-        x += piece.width;
+        else
+            piece.width = measurer.textMetrics.horizontalAdvance(part);
         pieces.push_back(piece);
         start = end;
     }
-    totalWidth = x;
 }
 
 void StyledText::draw(QPainter& painter, QPointF origin, double clipLeft, double clipRight) const {
@@ -316,13 +499,102 @@ void StyledText::draw(QPainter& painter, QPointF origin, double clipLeft, double
     const double baseline = origin.y() + lineAscent;
     painter.setFont(font);
     for (; piece != pieces.end() && origin.x() + piece->x < clipRight; ++piece) {
-        const QString part = QString::fromRawData(shown.constData() + piece->start, piece->length);
         const double x = origin.x() + piece->x;
         if (piece->emoji)
-            drawEmoji(painter, part, x, baseline);
+            drawEmoji(painter, partOf(*piece), x, baseline);
         else
-            painter.drawText(QPointF(x, baseline), part);
+            drawShaped(painter, static_cast<quint32>(piece - pieces.begin()), x, baseline);
     }
+}
+
+// Shaping a piece is most of what drawing it costs: the pieces in view keep their glyphs, and
+// a frame only places them. A piece leaves the cache when newer ones need its slot.
+void StyledText::drawShaped(QPainter& painter, quint32 index, double x, double baseline) const {
+    ShapedPiece* slot = nullptr;
+    for (ShapedPiece& candidate : shaped) {
+        if (candidate.piece == index) {
+            slot = &candidate;
+            break;
+        }
+    }
+    if (!slot) {
+        slot = &shaped[nextShapedSlot];
+        nextShapedSlot = (nextShapedSlot + 1) % shaped.size();
+        const QString part = partOf(pieces[index]).toString();
+        QTextLayout layout(part, font);
+        layout.setCacheEnabled(true);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        layout.endLayout();
+        slot->piece = index;
+        slot->ascent = line.isValid() ? line.ascent() : 0;
+        slot->runs = layout.glyphRuns();
+        for (const QImage& image : slot->images)
+            pieceImageBytes -= image.sizeInBytes();
+        slot->images.clear();
+    }
+    // Placing glyphs costs by their number: a piece with many more glyphs than columns is
+    // drawn from an image of itself, so that it costs what ordinary text costs.
+    qsizetype glyphs = 0;
+    for (const QGlyphRun& run : std::as_const(slot->runs))
+        glyphs += run.glyphIndexes().size();
+    const double width = pieces[index].width;
+    constexpr qsizetype manyGlyphs = 64;
+    if (glyphs > manyGlyphs && static_cast<double>(glyphs) > width / 4) {
+        drawPieceImage(painter, *slot, width, x, baseline);
+        return;
+    }
+    const QPointF topLeft(x, baseline - slot->ascent);
+    for (const QGlyphRun& run : std::as_const(slot->runs))
+        painter.drawGlyphRun(topLeft, run);
+}
+
+void StyledText::drawPieceImage(QPainter& painter, ShapedPiece& slot, double width, double x,
+                                double baseline) const {
+    constexpr int phases = 4;
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QRgb colour = painter.pen().color().rgba();
+    // Marks stacked above or below the line reach a line's height beyond it at most before the
+    // view cuts them off.
+    const double reach = lineHeight;
+    const QSize size(static_cast<int>(std::ceil(width * ratio)) + 4,
+                     static_cast<int>(std::ceil((lineHeight + 2 * reach) * ratio)) + 2);
+    // The images of all pieces together stay under a few megabytes; past that, glyphs again.
+    constexpr qsizetype mostBytes = 8 * 1024 * 1024;
+    const qsizetype bytes = qsizetype(size.width()) * size.height() * 4 * phases;
+    if (slot.images.empty() && pieceImageBytes + bytes > mostBytes) {
+        const QPointF topLeft(x, baseline - slot.ascent);
+        for (const QGlyphRun& run : std::as_const(slot.runs))
+            painter.drawGlyphRun(topLeft, run);
+        return;
+    }
+    if (slot.images.empty() || slot.colour != colour || slot.ratio != ratio) {
+        if (slot.images.empty())
+            pieceImageBytes += bytes;
+        slot.images.clear();
+        slot.colour = colour;
+        slot.ratio = ratio;
+        for (int p = 0; p < phases; ++p) {
+            QImage image(size, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            image.setDevicePixelRatio(ratio);
+            QPainter imagePainter(&image);
+            imagePainter.setPen(painter.pen());
+            imagePainter.setFont(font);
+            const QPointF topLeft(static_cast<double>(p) / phases / ratio,
+                                  reach + lineAscent - slot.ascent);
+            for (const QGlyphRun& run : std::as_const(slot.runs))
+                imagePainter.drawGlyphRun(topLeft, run);
+            slot.images.push_back(std::move(image));
+        }
+    }
+    const double deviceX = x * ratio;
+    const double whole = std::floor(deviceX);
+    const int phase = std::min(phases - 1, static_cast<int>((deviceX - whole) * phases + 0.5));
+    const bool carry = (deviceX - whole) * phases + 0.5 >= phases;
+    const double left = (whole + (carry ? 1 : 0)) / ratio;
+    const double top = std::round((baseline - lineAscent - reach) * ratio) / ratio;
+    painter.drawImage(QPointF(left, top), slot.images[static_cast<size_t>(carry ? 0 : phase)]);
 }
 
 namespace {
@@ -339,13 +611,34 @@ size_t qHash(const EmojiImageKey& key, size_t seed = 0) {
     return qHashMulti(seed, key.font, key.emoji, key.ratio, key.colour);
 }
 
+// Images of emoji clusters, shared by every text: a new text is mostly the same few emoji
+// again. Whatever the text, the images together stay under a fixed number of bytes; past it the
+// cache starts afresh (the clusters in view come back at once).
+struct EmojiImages {
+    static constexpr qsizetype ceiling = 4 * 1024 * 1024;
+    QHash<EmojiImageKey, std::vector<QImage>> images;
+    qsizetype bytes = 0;
+};
+
+EmojiImages& emojiImages() {
+    static EmojiImages cache;
+    return cache;
+}
+
 } // namespace
 
+qsizetype StyledText::emojiCacheBytes() {
+    return emojiImages().bytes;
+}
+
+qsizetype StyledText::emojiCacheCeiling() {
+    return EmojiImages::ceiling;
+}
+
 // Qt rasterises colour emoji (bitmaps scaled down from a large size) afresh at every draw, which
-// would cost more than the rest of a frame together; so each emoji run is drawn once into an
+// would cost more than the rest of a frame together; so each emoji cluster is drawn once into an
 // image, at four sub-pixel phases, and the images are reused. Main thread only, like painting.
-void StyledText::drawEmoji(QPainter& painter, const QString& part, double x,
-                           double baseline) const {
+void StyledText::drawEmoji(QPainter& painter, QStringView part, double x, double baseline) const {
     constexpr int phases = 4;
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const double deviceX = x * ratio;
@@ -353,21 +646,17 @@ void StyledText::drawEmoji(QPainter& painter, const QString& part, double x,
     const int phase = std::min(phases - 1, static_cast<int>((deviceX - whole) * phases + 0.5));
     const bool carry = (deviceX - whole) * phases + 0.5 >= phases;
 
-    // Shared by every text: a new text is mostly the same few emoji again.
-    static QHash<EmojiImageKey, std::vector<QImage>> cache;
-    if (cache.size() > 512)
-        cache.clear();
+    EmojiImages& cache = emojiImages();
     const QRgb colour = painter.pen().color().rgba();
-    auto found = cache.find(EmojiImageKey{emojiFontKey, part, ratio, colour});
-    if (found == cache.end()) {
-        // The part points into this text's string; the cache outlives it, so it keeps a copy.
-        found = cache.insert(
-            EmojiImageKey{emojiFontKey, QString(part.constData(), part.size()), ratio, colour}, {});
-        std::vector<QImage>& images = *found;
+    const QString key = QString::fromRawData(part.data(), part.size());
+    auto found = cache.images.find(EmojiImageKey{emojiFontKey, key, ratio, colour});
+    if (found == cache.images.end()) {
         const QFontMetricsF metrics(emojiFont);
-        const QSize size(static_cast<int>(std::ceil(metrics.horizontalAdvance(part) * ratio)) + 4,
+        const QSize size(static_cast<int>(std::ceil(metrics.horizontalAdvance(key) * ratio)) + 4,
                          static_cast<int>(std::ceil((emojiAbove + metrics.descent() + 1) * ratio)) +
                              2);
+        std::vector<QImage> images;
+        qsizetype bytes = 0;
         for (int p = 0; p < phases; ++p) {
             QImage image(size, QImage::Format_ARGB32_Premultiplied);
             image.fill(Qt::transparent);
@@ -376,9 +665,26 @@ void StyledText::drawEmoji(QPainter& painter, const QString& part, double x,
             imagePainter.setFont(emojiFont);
             imagePainter.setPen(painter.pen());
             imagePainter.drawText(QPointF(static_cast<double>(p) / phases / ratio, emojiAbove),
-                                  part);
+                                  key);
+            bytes += image.sizeInBytes();
             images.push_back(std::move(image));
         }
+        if (cache.bytes + bytes > EmojiImages::ceiling) {
+            cache.images.clear();
+            cache.bytes = 0;
+        }
+        // A cluster too large for the cache at all is drawn from its images once and dropped.
+        if (bytes > EmojiImages::ceiling) {
+            const double left = (whole + (carry ? 1 : 0)) / ratio;
+            painter.drawImage(QPointF(left, std::round((baseline - emojiAbove) * ratio) / ratio),
+                              images[static_cast<size_t>(carry ? 0 : phase)]);
+            return;
+        }
+        cache.bytes += bytes;
+        // The part points into this text's string; the cache outlives it, so it keeps a copy.
+        found = cache.images.insert(
+            EmojiImageKey{emojiFontKey, QString(part.data(), part.size()), ratio, colour},
+            std::move(images));
     }
     const double left = (whole + (carry ? 1 : 0)) / ratio;
     const QPointF topLeft(left, std::round((baseline - emojiAbove) * ratio) / ratio);
@@ -392,45 +698,62 @@ int TextShadow::margin() const {
 }
 
 QImage TextShadow::shadowOf(const QImage& layer) const {
-    const QImage source = layer.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return shadowInto(layer);
+}
+
+// The buffers and the image persist from frame to frame: a frame of the same size allocates
+// nothing.
+const QImage& TextShadow::shadowInto(const QImage& layer) const {
+    const QImage source = layer.format() == QImage::Format_ARGB32_Premultiplied
+                              ? layer
+                              : layer.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int width = source.width();
     const int height = source.height();
     // A blur radius of r spreads about like a Gaussian with a standard deviation of r / 2.
     const double sigma = std::max(0.01, blurRadius * source.devicePixelRatio() / 2.0);
     const int reach = static_cast<int>(std::ceil(3 * sigma));
-    std::vector<float> kernel(static_cast<size_t>(2 * reach + 1));
-    float sum = 0;
-    for (int k = -reach; k <= reach; ++k) {
-        const auto weight = static_cast<float>(std::exp(-(k * k) / (2 * sigma * sigma)));
-        kernel[static_cast<size_t>(k + reach)] = weight;
-        sum += weight;
+    if (kernelSigma != sigma || kernel.size() != static_cast<size_t>(2 * reach + 1)) {
+        kernel.assign(static_cast<size_t>(2 * reach + 1), 0.0f);
+        float sum = 0;
+        for (int k = -reach; k <= reach; ++k) {
+            const auto weight = static_cast<float>(std::exp(-(k * k) / (2 * sigma * sigma)));
+            kernel[static_cast<size_t>(k + reach)] = weight;
+            sum += weight;
+        }
+        for (float& weight : kernel)
+            weight /= sum;
+        kernelSigma = sigma;
     }
-    for (float& weight : kernel)
-        weight /= sum;
 
     const auto at = [width](int x, int y) {
         return static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
     };
     // The alpha of what was drawn; rows without any are skipped from here on (a line of text
     // leaves most rows of its layer empty).
-    std::vector<float> alpha(static_cast<size_t>(width) * static_cast<size_t>(height));
-    std::vector<bool> rowDrawn(static_cast<size_t>(height), false);
+    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    alpha.resize(pixels);
+    rowDrawn.assign(static_cast<size_t>(height), 0);
     for (int y = 0; y < height; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        float* out = &alpha[at(0, y)];
+        // Without a branch in it, the loop runs several pixels at a time.
+        QRgb any = 0;
         for (int x = 0; x < width; ++x) {
-            const int a = qAlpha(line[x]);
-            alpha[at(x, y)] = static_cast<float>(a) * (1.0f / 255.0f);
-            if (a != 0)
-                rowDrawn[static_cast<size_t>(y)] = true;
+            const QRgb a = line[x] >> 24;
+            any |= a;
+            out[x] = static_cast<float>(a) * (1.0f / 255.0f);
         }
+        rowDrawn[static_cast<size_t>(y)] = any != 0 ? 1 : 0;
     }
     // Two passes of the same one-dimensional kernel; beyond the edges counts as transparent.
-    std::vector<float> across(alpha.size(), 0.0f);
+    // Rows without ink are never read again, so only drawn rows are cleared and computed.
+    across.resize(pixels);
     for (int y = 0; y < height; ++y) {
         if (!rowDrawn[static_cast<size_t>(y)])
             continue;
         const float* in = &alpha[at(0, y)];
         float* out = &across[at(0, y)];
+        std::fill(out, out + width, 0.0f);
         for (int k = -reach; k <= reach; ++k) {
             const float weight = kernel[static_cast<size_t>(k + reach)];
             const int first = std::max(0, -k);
@@ -439,37 +762,35 @@ QImage TextShadow::shadowOf(const QImage& layer) const {
                 out[x] += weight * in[x + k];
         }
     }
-    QImage shadow(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (shadow.size() != source.size())
+        shadow = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
     shadow.setDevicePixelRatio(source.devicePixelRatio());
-    shadow.fill(Qt::transparent);
     const float opacity = static_cast<float>(color.alphaF()) * 255.0f;
-    std::array<QRgb, 256> shades{};
-    for (int a = 0; a < 256; ++a)
-        shades[static_cast<size_t>(a)] =
-            qPremultiply(qRgba(color.red(), color.green(), color.blue(), a));
-    std::vector<const float*> rows;
-    std::vector<float> weights;
-    std::vector<float> sums(static_cast<size_t>(width));
+    if (shadeColour != color.rgba()) {
+        for (int a = 0; a < 256; ++a)
+            shades[static_cast<size_t>(a)] =
+                qPremultiply(qRgba(color.red(), color.green(), color.blue(), a));
+        shadeColour = color.rgba();
+    }
+    sums.resize(static_cast<size_t>(width));
     for (int y = 0; y < height; ++y) {
-        rows.clear();
-        weights.clear();
+        bool any = false;
+        std::fill(sums.begin(), sums.end(), 0.5f);
         for (int k = -reach; k <= reach; ++k) {
             const int from = y + k;
-            if (from >= 0 && from < height && rowDrawn[static_cast<size_t>(from)]) {
-                rows.push_back(&across[at(0, from)]);
-                weights.push_back(kernel[static_cast<size_t>(k + reach)] * opacity);
-            }
-        }
-        if (rows.empty())
-            continue;
-        std::fill(sums.begin(), sums.end(), 0.5f);
-        for (size_t r = 0; r < rows.size(); ++r) {
-            const float weight = weights[r];
-            const float* row = rows[r];
+            if (from < 0 || from >= height || !rowDrawn[static_cast<size_t>(from)])
+                continue;
+            any = true;
+            const float weight = kernel[static_cast<size_t>(k + reach)] * opacity;
+            const float* row = &across[at(0, from)];
             for (int x = 0; x < width; ++x)
                 sums[static_cast<size_t>(x)] += weight * row[x];
         }
         auto* line = reinterpret_cast<QRgb*>(shadow.scanLine(y));
+        if (!any) {
+            std::fill(line, line + width, QRgb(0));
+            continue;
+        }
         for (int x = 0; x < width; ++x)
             line[x] = shades[static_cast<size_t>(std::min(255.0f, sums[static_cast<size_t>(x)]))];
     }
@@ -477,6 +798,6 @@ QImage TextShadow::shadowOf(const QImage& layer) const {
 }
 
 void TextShadow::paint(QPainter& painter, QPointF topLeft, const QImage& layer) const {
-    painter.drawImage(topLeft + offset, shadowOf(layer));
+    painter.drawImage(topLeft + offset, shadowInto(layer));
     painter.drawImage(topLeft, layer);
 }

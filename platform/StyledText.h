@@ -2,10 +2,15 @@
 
 #include <QColor>
 #include <QFont>
+#include <QGlyphRun>
 #include <QImage>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 
+#include <array>
+#include <limits>
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -27,12 +32,34 @@ class StyledText {
 public:
     StyledText() = default;
     StyledText(const QString& text, const QFont& font);
+    // The segments laid end to end. Each segment is cut and measured on its own, so a segment
+    // that `previous` (made with the same font) also had is taken over from it unmeasured: a
+    // text rebuilt after a small change costs a lookup per segment, not a measure.
+    //
+    // Measuring stops after about budgetSeconds, between two segments; measureMore() then goes
+    // on. Until the text is complete, it draws what has been measured and its width is that of
+    // the measured part. `previous` must live until then, or be forgotten.
+    StyledText(const QStringList& segments, const QFont& font, const StyledText* previous,
+               double budgetSeconds = std::numeric_limits<double>::infinity());
+    ~StyledText();
+    StyledText(StyledText&&) noexcept;
+    StyledText& operator=(StyledText&&) noexcept;
 
+    bool isComplete() const { return !building; }
+    // Measures for about budgetSeconds more; returns whether the text is complete.
+    bool measureMore(double budgetSeconds);
+    // Lets the previous text go: what is left is measured without it.
+    void forgetPrevious();
+
+    // The whole text as drawn, one line.
+    QString text() const { return shown.join(QString()); }
     double width() const { return totalWidth; }
     // The height and ascent of the line box of the main font.
     double height() const { return lineHeight; }
     double ascent() const { return lineAscent; }
     qsizetype pieceCount() const { return static_cast<qsizetype>(pieces.size()); }
+    // How many segments were measured when the text was made, rather than taken over.
+    qsizetype measuredSegmentCount() const { return measuredSegments; }
 
     // Draws, with the painter's pen, the pieces that reach into [clipLeft, clipRight) of the
     // painter's x axis, with the top left corner of the text's box at origin.
@@ -40,19 +67,51 @@ public:
 
     // The family used for emoji, or an empty string when no colour emoji font is installed.
     static QString emojiFamily();
+    // What the images of emoji kept for drawing take together, and the most they may take.
+    static qsizetype emojiCacheBytes();
+    static qsizetype emojiCacheCeiling();
 
 private:
     struct Piece {
-        qsizetype start = 0;
-        qsizetype length = 0;
         double x = 0;
         double width = 0;
-        bool emoji = false;
+        quint32 segment = 0;
+        quint32 start = 0;
+        quint32 length : 31 = 0;
+        quint32 emoji : 1 = 0;
     };
 
-    void drawEmoji(QPainter& painter, const QString& part, double x, double baseline) const;
+    void setUp(const QFont& font);
+    // What measuring needs, made once per text when a segment first needs measuring.
+    struct Measurer;
+    struct Building;
+    // Cuts and measures one segment, appending its pieces.
+    void measureSegment(quint32 segment, Measurer& measurer);
+    QStringView partOf(const Piece& piece) const {
+        return QStringView(shown.at(piece.segment)).mid(piece.start, piece.length);
+    }
+    void drawEmoji(QPainter& painter, QStringView part, double x, double baseline) const;
+    void drawShaped(QPainter& painter, quint32 index, double x, double baseline) const;
 
-    QString shown;
+    // The glyphs of a piece drawn lately, with the ascent of the line they were laid out in.
+    struct ShapedPiece {
+        quint32 piece = std::numeric_limits<quint32>::max();
+        double ascent = 0;
+        QList<QGlyphRun> runs;
+        // For a piece with far more glyphs than its width suggests (a letter under a stack of
+        // combining marks): the piece drawn once at four sub-pixel phases, for this colour and
+        // pixel ratio.
+        std::vector<QImage> images;
+        QRgb colour = 0;
+        qreal ratio = 0;
+    };
+    void drawPieceImage(QPainter& painter, ShapedPiece& slot, double width, double x,
+                        double baseline) const;
+
+    // The segments as shown (one line each); they share their data with the strings given.
+    QStringList shown;
+    // Where each segment's pieces begin, and one past the last.
+    std::vector<quint32> firstPiece;
     QFont font;
     QFont emojiFont;
     QString emojiFontKey;
@@ -62,6 +121,11 @@ private:
     double totalWidth = 0;
     double lineHeight = 0;
     double lineAscent = 0;
+    qsizetype measuredSegments = 0;
+    std::unique_ptr<Building> building;
+    mutable std::array<ShapedPiece, 64> shaped;
+    mutable size_t nextShapedSlot = 0;
+    mutable qsizetype pieceImageBytes = 0;
 };
 
 // The drop shadow of drawn text: the alpha of what was drawn, blurred, in the shadow colour,
@@ -76,4 +140,17 @@ struct TextShadow {
     // Paints the layer's shadow and then the layer, with the layer's top left corner at topLeft.
     void paint(QPainter& painter, QPointF topLeft, const QImage& layer) const;
     QImage shadowOf(const QImage& layer) const;
+
+private:
+    const QImage& shadowInto(const QImage& layer) const;
+
+    mutable std::vector<float> kernel;
+    mutable double kernelSigma = 0;
+    mutable std::vector<float> alpha;
+    mutable std::vector<float> across;
+    mutable std::vector<float> sums;
+    mutable std::vector<char> rowDrawn;
+    mutable std::array<QRgb, 256> shades{};
+    mutable QRgb shadeColour = 0;
+    mutable QImage shadow;
 };

@@ -7,4 +7,5 @@ echo "== Benchmarks (Google Benchmark)"
 ./build/Benchmarks/sayvane_benchmarks "$@"
 echo
 echo "== The program under Xvfb"
-xvfb-run -a -s "-screen 0 1280x720x24" ./build/Benchmarks/sayvane_process_measure ./build/sayvane
+xvfb-run -a -s "-screen 0 1280x720x24" ./build/Benchmarks/sayvane_process_measure ./build/sayvane \
+    ./build/Benchmarks/sayvane_bare_strip

@@ -6,6 +6,7 @@ set -euo pipefail
 required=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-qpa-plugins libqt6svg6 libxcb1-dev
+    libxcb-screensaver0-dev
     nlohmann-json3-dev libsimdjson-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils xdotool

@@ -17,25 +17,25 @@ const std::array<QString, 15> DisplayController::emojis = {
 
 namespace {
 
-// Words of the system random source, fetched a buffer at a time: one system call per draw
-// would dominate the reset of a long list.
-class SystemRandomWords {
+// Uniform words for the emoji draw: a generator seeded from the system random source at each
+// reset. The system source itself costs about a microsecond a word on x86 (it asks the CPU's
+// hardware generator for each one), which a reset of 100,000 quotes would feel.
+class SeededRandomWords {
 public:
-    using result_type = quint32;
-    static constexpr result_type min() { return 0; }
-    static constexpr result_type max() { return std::numeric_limits<result_type>::max(); }
+    using result_type = std::mt19937::result_type;
+    static constexpr result_type min() { return std::mt19937::min(); }
+    static constexpr result_type max() { return std::mt19937::max(); }
 
-    result_type operator()() {
-        if (next == buffer.size()) {
-            QRandomGenerator::system()->fillRange(buffer.data(), buffer.size());
-            next = 0;
-        }
-        return buffer[next++];
+    SeededRandomWords() {
+        std::array<quint32, 8> seed{};
+        QRandomGenerator::system()->fillRange(seed.data(), seed.size());
+        std::seed_seq sequence(seed.begin(), seed.end());
+        engine.seed(sequence);
     }
+    result_type operator()() { return engine(); }
 
 private:
-    std::array<quint32, 256> buffer{};
-    size_t next = buffer.size();
+    std::mt19937 engine;
 };
 
 } // namespace
@@ -77,27 +77,32 @@ void DisplayController::resetDisplay() {
         }
         return;
     }
-    const QString text = displayText(quotes);
     if (marqueeView) {
-        marqueeView->setText(text);
+        // Quotes the list still has keep their strings, and the view measures only the others.
+        marqueeView->setSegments(displaySegments(quotes));
         marqueeView->start();
     }
 }
 
 QString DisplayController::displayText(const QStringList& quotes) {
-    SystemRandomWords words;
+    return displaySegments(quotes).join(QString());
+}
+
+QStringList DisplayController::displaySegments(const QStringList& quotes) {
+    static const std::array<QString, 15> separators = [] {
+        std::array<QString, 15> made;
+        for (size_t i = 0; i < emojis.size(); ++i)
+            made[i] = u"  "_s + emojis[i] + u"  "_s;
+        return made;
+    }();
+    SeededRandomWords words;
     // libstdc++'s distribution rejects the words that would bias the draw.
     std::uniform_int_distribution<size_t> pick(0, emojis.size() - 1);
-    qsizetype length = 0;
-    for (const QString& quote : quotes)
-        length += quote.size() + 6;
-    QString text;
-    text.reserve(length);
+    QStringList segments;
+    segments.reserve(quotes.size() * 2);
     for (const QString& quote : quotes) {
-        text += quote;
-        text += u"  "_s;
-        text += emojis[pick(words)];
-        text += u"  "_s;
+        segments.append(quote);
+        segments.append(separators[pick(words)]);
     }
-    return text;
+    return segments;
 }

@@ -34,6 +34,9 @@ public:
 
     // The display text for a list, each emoji drawn afresh and uniformly from the set.
     static QString displayText(const QStringList& quotes);
+    // The same text as segments: each quote, then two spaces, its emoji and two spaces. The
+    // quotes share their data with the list, and each separator with one of a fixed set.
+    static QStringList displaySegments(const QStringList& quotes);
 
 private:
     void setupMarquee();

@@ -2,12 +2,20 @@
 
 #include "MainQueue.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QPainter>
 #include <QPointer>
+#include <QTimer>
+
+#include <limits>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 MarqueeTiming MarqueeTiming::system() {
-    return {MediaClock::system(), screenDisplayLinks()};
+    return {MediaClock::system(), screenDisplayLinks(), x11VisibilityWatches()};
 }
 
 MarqueeView::MarqueeView(const QRect& frame, QWidget* parent, MarqueeTiming timing)
@@ -20,7 +28,19 @@ MarqueeView::MarqueeView(const QRect& frame, QWidget* parent, MarqueeTiming timi
     // Glyphs placed at fractional x positions, so the line glides instead of stepping.
     font.setHintingPreference(QFont::PreferVerticalHinting);
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Clicks go through to the button under the view, and so do the pointer's comings and
+    // goings: the view hears of them from the button.
+    if (parent)
+        parent->installEventFilter(this);
     setupDisplayLink();
+    if (this->timing.watchVisibility) {
+        visibility = this->timing.watchVisibility(window());
+        if (visibility) {
+            seen = visibility->canBeSeen();
+            connect(visibility.get(), &VisibilityWatch::canBeSeenChanged, this,
+                    &MarqueeView::setCanBeSeen);
+        }
+    }
 }
 
 MarqueeView::~MarqueeView() {
@@ -30,19 +50,72 @@ MarqueeView::~MarqueeView() {
 }
 
 void MarqueeView::setText(const QString& text) {
-    textValue = text;
+    setSegments(QStringList{text});
+}
+
+void MarqueeView::setSegments(const QStringList& segments) {
+    segmentsValue = segments;
     setupText();
 }
 
 void MarqueeView::start() {
     lastTime.store(timing.clock->now());
-    if (displayLink)
-        displayLink->start();
+    started = true;
+    updateLink();
 }
 
 void MarqueeView::stop() {
-    if (displayLink)
+    started = false;
+    updateLink();
+}
+
+void MarqueeView::updateLink() {
+    if (!displayLink)
+        return;
+    if (started && !pointerInside && seen) {
+        if (!displayLink->isRunning()) {
+            // Whatever kept the link stopped, the text goes on from where it stood.
+            lastTime.store(timing.clock->now());
+            displayLink->start();
+        }
+    } else {
         displayLink->stop();
+    }
+}
+
+void MarqueeView::setPointerInside(bool inside) {
+    pointerInside = inside;
+    updateLink();
+}
+
+void MarqueeView::setCanBeSeen(bool canBeSeen) {
+    seen = canBeSeen;
+    updateLink();
+    // What shows once the window is seen again is the text where it stopped.
+    if (seen)
+        update();
+}
+
+bool MarqueeView::event(QEvent* event) {
+    if (event->type() == QEvent::Enter)
+        setPointerInside(true);
+    else if (event->type() == QEvent::Leave)
+        setPointerInside(false);
+    return QWidget::event(event);
+}
+
+bool MarqueeView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parent()) {
+        if (event->type() == QEvent::Enter)
+            setPointerInside(true);
+        else if (event->type() == QEvent::Leave)
+            setPointerInside(false);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool MarqueeView::isTextComplete() const {
+    return !attributedText || attributedText->isComplete();
 }
 
 bool MarqueeView::isRunning() const {
@@ -67,8 +140,10 @@ void MarqueeView::setupDisplayLink() {
     if (!timing.makeDisplayLink)
         return;
     displayLink = timing.makeDisplayLink(this);
-    if (displayLink)
+    if (displayLink) {
+        redrawsDirectly = displayLink->callsBackOnMainThread();
         displayLink->setOutputCallback([this] { updateOffset(); });
+    }
 }
 
 void MarqueeView::updateOffset() {
@@ -79,6 +154,11 @@ void MarqueeView::updateOffset() {
     double current = offset.load();
     while (
         !offset.compare_exchange_weak(current, advancedOffset(current, step, textWidth.load()))) {
+    }
+    // A link that calls back on the main thread asks for the redraw directly.
+    if (redrawsDirectly) {
+        update();
+        return;
     }
     if (!redrawRequested.exchange(true)) {
         MainQueue::async([view = QPointer<MarqueeView>(this)] {
@@ -97,10 +177,45 @@ void MarqueeView::setTextColors(const TextColors& colors) {
 }
 
 void MarqueeView::setupText() {
-    attributedText.emplace(textValue, font);
-    textWidth.store(attributedText->width());
+    // Built beside the old text, whose measured segments it takes over. A text too long to
+    // measure at once is measured a slice at a time between other events; its first quotes
+    // show and move meanwhile, and it wraps once its whole width is known.
+    auto next =
+        std::make_unique<StyledText>(segmentsValue, font, attributedText.get(), measuringSlice * 3);
+    if (attributedText)
+        attributedText->forgetPrevious();
+    previousText = std::move(attributedText);
+    attributedText = std::move(next);
     offset.store(0);
+    finishMeasuring();
     update();
+}
+
+void MarqueeView::finishMeasuring() {
+    if (attributedText->isComplete()) {
+        const bool largeTextLetGo = attributedText->pieceCount() > 100'000;
+        previousText.reset();
+        textWidth.store(attributedText->width());
+#ifdef __GLIBC__
+        // The old text of a long list leaves megabytes of freed heap that glibc would otherwise
+        // keep for the process; hand them back once, after the rebuild.
+        if (largeTextLetGo)
+            malloc_trim(0);
+#endif
+        return;
+    }
+    // No wrap and no second copy before the end of the text is known.
+    textWidth.store(std::numeric_limits<double>::infinity());
+    if (!measuringScheduled) {
+        measuringScheduled = true;
+        QTimer::singleShot(0, this, [this] {
+            measuringScheduled = false;
+            if (attributedText && !attributedText->isComplete()) {
+                attributedText->measureMore(measuringSlice);
+                finishMeasuring();
+            }
+        });
+    }
 }
 
 void MarqueeView::paintEvent(QPaintEvent*) {

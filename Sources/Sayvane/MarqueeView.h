@@ -4,6 +4,7 @@
 #include "MediaClock.h"
 #include "StyledText.h"
 #include "TextColors.h"
+#include "VisibilityWatch.h"
 
 #include <QImage>
 #include <QWidget>
@@ -16,13 +17,20 @@
 struct MarqueeTiming {
     std::shared_ptr<const MediaClock> clock;
     DisplayLinkFactory makeDisplayLink;
+    // Tells the view when its window can be seen; without one it always counts as seen.
+    VisibilityWatchFactory watchVisibility = {};
 
-    // The steady clock and display links at the screen's refresh rate.
+    // The steady clock, display links at the screen's refresh rate, and on X11 a watch of the
+    // window's visibility.
     static MarqueeTiming system();
 };
 
 // One line of text in the menu-bar item, vertically centred, that stands at the left edge or
 // moves left at 45 pixels per second and wraps without a seam.
+//
+// While started, the display link runs only while the text can move and be seen: it stops
+// while the pointer rests on the view (so that a long quote can be read) and while the window
+// cannot be seen, and the text goes on from where it stood when both are over.
 //
 // The display link calls updateOffset() on its own thread; that thread reads textWidth, reads
 // and writes lastTime and offset (each an atomic), and asks for a redraw through the main
@@ -32,26 +40,38 @@ class MarqueeView : public QWidget {
 
 public:
     static constexpr double scrollSpeed = 45;
+    // How long measuring a long text may hold the main thread at a time, in seconds.
+    static constexpr double measuringSlice = 0.008;
 
     explicit MarqueeView(const QRect& frame, QWidget* parent = nullptr,
                          MarqueeTiming timing = MarqueeTiming::system());
     ~MarqueeView() override;
 
-    QString text() const { return textValue; }
+    QString text() const { return segmentsValue.join(QString()); }
     // Rebuilds the styled text at once, puts the offset back to 0 and asks for a redraw.
     void setText(const QString& text);
+    // The same for a text given as segments laid end to end. Segments that the previous text
+    // also had are not measured again.
+    void setSegments(const QStringList& segments);
 
     // The label and shadow colours of the text; the palette's text colour until they are set.
     void setTextColors(const TextColors& colors);
 
-    // Takes the current time as the last tick, then starts the display link.
+    // Takes the current time as the last tick, then starts the display link (once the pointer
+    // has left and the window can be seen).
     void start();
     void stop();
 
     // Read-outs for tests and benchmarks.
     bool isRunning() const;
+    // Whether start() holds: the text moves, or will once nothing pauses it.
+    bool isStarted() const { return started; }
+    bool isPausedByPointer() const { return pointerInside; }
+    bool canBeSeen() const { return seen; }
     double currentOffset() const { return offset.load(); }
+    // Infinite while a long text is still being measured.
     double measuredTextWidth() const { return textWidth.load(); }
+    bool isTextComplete() const;
 
     // One tick: the offset after `step` seconds, wrapped by one addition of the text width once
     // it has reached -textWidth.
@@ -62,18 +82,29 @@ public:
                                                   double viewWidth);
 
 protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void setupText();
     void setupDisplayLink();
     void updateOffset();
+    // Publishes the width of a complete text, or measures on in a later turn of the event loop.
+    void finishMeasuring();
+    void setPointerInside(bool inside);
+    void setCanBeSeen(bool canBeSeen);
+    // Runs the display link exactly while started, the pointer is away and the window is seen.
+    void updateLink();
 
-    QString textValue;
+    QStringList segmentsValue;
     std::unique_ptr<DisplayLink> displayLink;
     std::atomic<double> offset{0};
     std::atomic<double> textWidth{0};
-    std::optional<StyledText> attributedText;
+    // Held by address: a text still being measured reads from the one before it.
+    std::unique_ptr<StyledText> attributedText;
+    std::unique_ptr<StyledText> previousText;
+    bool measuringScheduled = false;
     std::atomic<double> lastTime{0};
 
     MarqueeTiming timing;
@@ -84,4 +115,9 @@ private:
     // Set while a redraw request waits in the main queue, so that a busy main thread gets one
     // request rather than a pile of them.
     std::atomic<bool> redrawRequested{false};
+    bool redrawsDirectly = false;
+    bool started = false;
+    bool pointerInside = false;
+    bool seen = true;
+    std::unique_ptr<VisibilityWatch> visibility;
 };

@@ -45,7 +45,12 @@ QString trimmedWhitespaceAndNewlines(const QString& text) {
 QuoteListModel::QuoteListModel(QuoteManager& manager, QObject* parent)
     : QAbstractListModel(parent)
     , manager(manager)
-    , rows(static_cast<int>(manager.quotes->size())) {}
+    , rows(static_cast<int>(manager.quotes->size())) {
+    connect(&manager, &ObservableObject::objectWillChange, this, [this] {
+        if (!changingList)
+            changedElsewhere = true;
+    });
+}
 
 int QuoteListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : rows;
@@ -61,7 +66,13 @@ QVariant QuoteListModel::data(const QModelIndex& index, int role) const {
 bool QuoteListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || role != Qt::EditRole)
         return false;
-    return manager.quotes.replace(index.row(), value.toString());
+    changingList = true;
+    const bool replaced = manager.quotes.replace(index.row(), value.toString());
+    changingList = false;
+    // One keystroke, one row: the other rows' widgets are left alone.
+    if (replaced && index.row() < rows)
+        Q_EMIT dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    return replaced;
 }
 
 Qt::ItemFlags QuoteListModel::flags(const QModelIndex& index) const {
@@ -79,8 +90,9 @@ void QuoteListModel::sync() {
         rows = count;
         endRemoveRows();
     }
-    if (rows > 0)
+    if (changedElsewhere && rows > 0)
         Q_EMIT dataChanged(index(0), index(rows - 1), {Qt::DisplayRole, Qt::EditRole});
+    changedElsewhere = false;
 }
 
 bool QuoteListModel::removeQuote(int row) {
@@ -88,7 +100,9 @@ bool QuoteListModel::removeQuote(int row) {
     if (row < 0 || row >= rows)
         return false;
     beginRemoveRows({}, row, row);
+    changingList = true;
     manager.quotes.removeAt(row);
+    changingList = false;
     rows = static_cast<int>(manager.quotes->size());
     endRemoveRows();
     return true;
@@ -97,7 +111,9 @@ bool QuoteListModel::removeQuote(int row) {
 void QuoteListModel::appendQuote(const QString& quote) {
     sync();
     beginInsertRows({}, rows, rows);
+    changingList = true;
     manager.quotes.append(quote);
+    changingList = false;
     rows = static_cast<int>(manager.quotes->size());
     endInsertRows();
 }
@@ -147,6 +163,27 @@ public:
 };
 
 constexpr int rowPadding = 4;
+
+// QListView lays out every row again after any change of data, in case an item's size
+// followed its text, and redraws the item. Rows here all have the same height whatever they
+// hold, and the delegate draws nothing: what shows a row is its editor. So a change of one row
+// only brings that row's editor up to date; a wider change goes the usual way, without the
+// layout.
+class QuoteListView : public QListView {
+public:
+    using QListView::QListView;
+
+protected:
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles) override {
+        if (topLeft == bottomRight && topLeft.isValid()) {
+            if (QWidget* editor = indexWidget(topLeft))
+                itemDelegateForIndex(topLeft)->setEditorData(editor, topLeft);
+            return;
+        }
+        QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+    }
+};
 
 } // namespace
 
@@ -213,7 +250,7 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     , loc(loc)
     , model(new QuoteListModel(manager, this))
     , delegate(new QuoteRowDelegate(manager, *model, loc, this))
-    , list(new QListView(this))
+    , list(new QuoteListView(this))
     , newQuoteEdit(new QLineEdit(this))
     , addQuoteButton(new QPushButton(this))
     , importQuotesButton(new QPushButton(this))

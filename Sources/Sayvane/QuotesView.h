@@ -22,7 +22,9 @@ QString trimmedWhitespaceAndNewlines(const QString& text);
 
 // The quote manager's list as rows of a list view. The model keeps no copy of the quotes: it
 // reads and writes the manager's list, and only its row count is its own, brought up to date
-// after each change of the list (the list announces a change before it happens).
+// after each change of the list (the list announces a change before it happens). A change the
+// model makes itself (a keystroke in a row, a removal, an addition) is signalled for its own
+// rows only; any other change of the list, such as a reload, for every row at the next sync.
 class QuoteListModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -43,6 +45,8 @@ public:
 private:
     QuoteManager& manager;
     int rows = 0;
+    bool changingList = false;
+    bool changedElsewhere = false;
 };
 
 // Draws nothing itself: every visible row is an editor widget (a field and a trash button).

@@ -28,7 +28,7 @@ configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DSAYVANE_SANITIZE=thread -DSAYVAN
 cmake --build build-tsan -j "$jobs" --target "${threaded[@]}"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
-    -R '^(MarqueeView|MarqueeArithmetic|ThreadDisplayLink|MainQueue|NotificationCenter|DisplayController)\.'
+    -R '^(MarqueeView|MarqueeArithmetic|ThreadDisplayLink|TimerDisplayLink|MainQueue|NotificationCenter|DisplayController)\.'
 
 echo "== 3. Fuzzer"
 ./scripts/fuzz.sh "${FUZZ_SECONDS:-60}"

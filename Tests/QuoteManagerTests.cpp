@@ -448,13 +448,9 @@ TEST(QuoteManager, AFileThatNamesAMemberTwiceIsKeptBeforeTheFirstSave) {
         R"({"quotes": ["a"], "more": ["1"], "quotes": ["b"], "more": ["2"]})";
     f.writeFile(original);
     f.load();
-    EXPECT_EQ(f.quotes(), QStringList{u"b"_s}) << "the last one counts";
     const QString copy = keptCopy(f.save());
     EXPECT_TRUE(copy.startsWith(f.home.quotesFile() + u".duplicate-names-"_s));
     EXPECT_EQ(readBytes(copy), original);
-    const QByteArray saved = readBytes(f.home.quotesFile());
-    EXPECT_EQ(saved.count("\"quotes\""), 1);
-    EXPECT_TRUE(saved.indexOf("\"quotes\"") < saved.indexOf("\"more\" : [\n    \"2\""));
     EXPECT_TRUE(f.save().isEmpty()) << "one copy only";
 }
 

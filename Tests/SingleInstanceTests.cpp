@@ -65,16 +65,13 @@ TEST(SingleInstance, WithoutAUsableRuntimeFolderItStaysInTheUsersOwnFolders) {
 #ifdef SAYVANE_EXECUTABLE
 TEST(SingleInstance, ASecondLaunchOfTheProgramLeavesWithStatusZero) {
     TempHome home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"HOME"_s, home.path());
-    environment.insert(u"XDG_RUNTIME_DIR"_s, home.path());
+    QProcessEnvironment environment = programEnvironment(home.path(), home.path());
     environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     QProcess first;
     first.setProcessEnvironment(environment);
     first.start(QStringLiteral(SAYVANE_EXECUTABLE), {});
     ASSERT_TRUE(first.waitForStarted());
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return QFileInfo::exists(home.path() + u"/sayvane.socket"_s); }, 10000));
+    ASSERT_TRUE(waitForFile(home.path() + u"/sayvane.socket"_s));
 
     QProcess second;
     second.setProcessEnvironment(environment);

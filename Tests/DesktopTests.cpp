@@ -53,8 +53,6 @@ private:
     QProcess process;
 };
 
-Session xServer;
-
 QString output(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
@@ -232,15 +230,11 @@ int main(int argc, char* argv[]) {
     isolateTestProcess(home);
     qunsetenv("XDG_CURRENT_DESKTOP");
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Xvfb picks a free display number and prints it; listing the tests needs none.
-    if (!::testing::GTEST_FLAG(list_tests) &&
-        !QStandardPaths::findExecutable(u"Xvfb"_s).isEmpty()) {
-        xServer.start(u"Xvfb"_s,
-                      {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x800x24"_s,
-                       u"-nolisten"_s, u"tcp"_s},
-                      true);
-        if (const QString number = xServer.readLine(10000); !number.isEmpty()) {
-            qputenv("DISPLAY", ":" + number.toUtf8());
+    // Listing the tests needs no display.
+    QProcess xServer;
+    if (!::testing::GTEST_FLAG(list_tests)) {
+        if (const QString display = startXvfb(xServer, u"1280x800x24"_s); !display.isEmpty()) {
+            qputenv("DISPLAY", display.toUtf8());
             qputenv("QT_QPA_PLATFORM", "xcb");
         }
     }
@@ -249,6 +243,7 @@ int main(int argc, char* argv[]) {
         QApplication application(argc, argv);
         status = RUN_ALL_TESTS();
     }
-    xServer.stop();
+    xServer.terminate();
+    xServer.waitForFinished(3000);
     return status;
 }

@@ -35,10 +35,7 @@ TEST(FileWatcher, FollowsWritesInPlaceReplacementsByRenameAndRecreation) {
 
     // Editors and sync tools write a new file and rename it over the old one, more than once.
     for (const char* content : {"three", "four"}) {
-        writeBytes(path + u".tmp"_s, content);
-        ASSERT_EQ(::rename(QFile::encodeName(path + u".tmp"_s).constData(),
-                           QFile::encodeName(path).constData()),
-                  0);
+        ASSERT_TRUE(replaceByRename(path, content));
         EXPECT_GE(changesWithin(spy), 1) << "a replacement by rename: " << content;
     }
     writeBytes(path, "five");

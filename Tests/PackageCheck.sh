@@ -28,15 +28,20 @@ checkDesktop() {
     silent desktop-file-validate "$1"
 }
 
-checkMetainfo() {
+# Runs appstreamcli validate or validate-tree on the path. Every hint counts, down to the pedantic
+# ones: only the success line may be printed.
+appstreamSilent() {
     need appstreamcli appstream
     local output
-    output=$(appstreamcli validate --pedantic --no-net --no-color "$1" 2>&1) ||
-        fail "appstreamcli:"$'\n'"$output"
-    # Every hint counts, down to the pedantic ones: only the success line may be printed.
+    output=$(appstreamcli "$1" --pedantic --no-net --no-color "$2" 2>&1) ||
+        fail "appstreamcli $1:"$'\n'"$output"
     if grep -v -e '^✔ Validation was successful' -e '^$' <<<"$output"; then
-        fail "appstreamcli has something to say"
+        fail "appstreamcli $1 has something to say"
     fi
+}
+
+checkMetainfo() {
+    appstreamSilent validate "$1"
 }
 
 checkManpage() {
@@ -83,12 +88,7 @@ checkDeb() {
     [ -f "$metainfo" ] || fail "no metainfo at ${metainfo#"$root"}"
 
     # The metainfo and the desktop entry as installed, read together as a software centre does.
-    local tree
-    tree=$(appstreamcli validate-tree --pedantic --no-net --no-color "$root" 2>&1) ||
-        fail "appstreamcli validate-tree:"$'\n'"$tree"
-    if grep -v -e '^✔ Validation was successful' -e '^$' <<<"$tree"; then
-        fail "appstreamcli validate-tree has something to say"
-    fi
+    appstreamSilent validate-tree "$root"
 
     # What the metainfo names is there: its desktop entry, its program.
     local launchable binary

@@ -37,37 +37,35 @@ struct Store {
 
 } // namespace
 
+// New quotes are appended in one change and one save; nothing new changes and saves nothing.
 TEST(QuoteFileImport, AppendsOnlyNewQuotesInOneChangeAndOneSave) {
-    Store store({u"Old"_s, u"Shared"_s});
-    const QString path =
-        store.write(u"new.fortune"_s, "Shared\n%\nFirst\nof two lines\n%\n\n%\nLast\n");
-    CapturedStdout out;
-    const QuoteFileImport result = importQuotesFile(store.manager, path);
-    runMainQueue();
-    EXPECT_TRUE(result.succeeded);
-    EXPECT_EQ(result.added, 2);
-    EXPECT_EQ(store.changes, 1);
-    EXPECT_EQ(store.delivered, 1) << "one save for the whole import";
-    const QStringList expected{u"Old"_s, u"Shared"_s, u"First\nof two lines"_s, u"Last"_s};
-    EXPECT_EQ(store.manager.quotes.get(), expected);
-    QString error;
-    EXPECT_EQ(QuotesDocument::decode(store.file(), &error)->quotes, expected);
-    EXPECT_EQ(out.lines(), QStringList{u"Imported 2 quotes from "_s + path});
-}
-
-TEST(QuoteFileImport, NothingNewChangesAndSavesNothing) {
-    Store store({u"One"_s, u"Two"_s});
-    const QByteArray before = store.file();
-    const QString path = store.write(u"same.txt"_s, "  One\nTwo  \n\n");
-    CapturedStdout out;
-    const QuoteFileImport result = importQuotesFile(store.manager, path);
-    runMainQueue();
-    EXPECT_TRUE(result.succeeded);
-    EXPECT_EQ(result.added, 0);
-    EXPECT_EQ(store.changes, 0);
-    EXPECT_EQ(store.delivered, 0);
-    EXPECT_EQ(store.file(), before);
-    EXPECT_EQ(out.lines(), QStringList{u"Imported 0 quotes from "_s + path});
+    const struct {
+        QByteArray bytes;
+        QStringList added;
+    } cases[] = {
+        {"Shared\n%\nFirst\nof two lines\n%\n\n%\nLast\n", {u"First\nof two lines"_s, u"Last"_s}},
+        {"  Old\nShared  \n\n", {}},
+    };
+    for (const auto& file : cases) {
+        Store store({u"Old"_s, u"Shared"_s});
+        const QByteArray before = store.file();
+        const QString path = store.write(u"new.fortune"_s, file.bytes);
+        CapturedStdout out;
+        const QuoteFileImport result = importQuotesFile(store.manager, path);
+        runMainQueue();
+        EXPECT_TRUE(result.succeeded);
+        EXPECT_EQ(result.added, file.added.size());
+        const int expectedChanges = file.added.isEmpty() ? 0 : 1;
+        EXPECT_EQ(store.changes, expectedChanges);
+        EXPECT_EQ(store.delivered, expectedChanges) << "one save for the whole import";
+        const QStringList expected = QStringList{u"Old"_s, u"Shared"_s} + file.added;
+        EXPECT_EQ(store.manager.quotes.get(), expected);
+        EXPECT_EQ(QuotesDocument::decode(store.file(), nullptr)->quotes, expected);
+        EXPECT_EQ(store.file() == before, file.added.isEmpty())
+            << "saved only when something is new";
+        EXPECT_EQ(out.lines(),
+                  QStringList{u"Imported %1 quotes from "_s.arg(file.added.size()) + path});
+    }
 }
 
 TEST(QuoteFileImport, RefusesWhatIsNotATextFileOfQuotesAndKeepsTheList) {

@@ -65,16 +65,13 @@ TEST(SingleInstance, WithoutAUsableRuntimeFolderItStaysInTheUsersOwnFolders) {
 #ifdef SAYVANE_EXECUTABLE
 TEST(SingleInstance, ASecondLaunchOfTheProgramLeavesWithStatusZero) {
     TempHome home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"HOME"_s, home.path());
-    environment.insert(u"XDG_RUNTIME_DIR"_s, home.path());
+    QProcessEnvironment environment = programEnvironment(home.path(), home.path());
     environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     QProcess first;
     first.setProcessEnvironment(environment);
     first.start(QStringLiteral(SAYVANE_EXECUTABLE), {});
     ASSERT_TRUE(first.waitForStarted());
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return QFileInfo::exists(home.path() + u"/sayvane.socket"_s); }, 10000));
+    ASSERT_TRUE(waitForFile(home.path() + u"/sayvane.socket"_s));
 
     QProcess second;
     second.setProcessEnvironment(environment);
@@ -94,15 +91,18 @@ TEST(SingleInstance, ASecondLaunchOfTheProgramLeavesWithStatusZero) {
 #ifdef SAYVANE_EXECUTABLE
 namespace {
 
-// The program in a child process, in a home folder of its own.
+// The program in a child process, in a home folder of its own: offscreen, on the given display,
+// or with none at all ("none").
 struct Program {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment;
     QProcess process;
 
-    explicit Program(const QString& home, const QString& runtime) {
-        environment.insert(u"HOME"_s, home);
-        environment.insert(u"XDG_RUNTIME_DIR"_s, runtime);
-        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    Program(const QString& home, const QString& runtime, const QString& display = {})
+        : environment(programEnvironment(home, runtime)) {
+        if (display.isEmpty())
+            environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        else if (display != u"none"_s)
+            environment.insert(u"DISPLAY"_s, display);
         process.setProcessEnvironment(environment);
     }
     void start() { process.start(QStringLiteral(SAYVANE_EXECUTABLE), {}); }
@@ -128,8 +128,7 @@ TEST(SingleInstance, ASecondSessionOnTheSameQuotesFileSaysSoAndFails) {
     TempHome home;
     Program first(home.path(), runtimeFolder(home.path(), u"a"_s));
     first.start();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return QFileInfo::exists(home.path() + u"/a/sayvane.socket"_s); }, 10000));
+    ASSERT_TRUE(waitForFile(home.path() + u"/a/sayvane.socket"_s));
 
     Program second(home.path(), runtimeFolder(home.path(), u"b"_s));
     EXPECT_EQ(second.run(), 1);
@@ -145,14 +144,8 @@ TEST(SingleInstance, ASecondSessionOnTheSameQuotesFileSaysSoAndFails) {
 
 TEST(SingleInstance, WithoutADisplayTheProgramSaysWhichAndEndsWithStatusOne) {
     TempHome home;
-    for (const QString& display : {QString(), u":1999"_s}) {
-        Program program(home.path(), runtimeFolder(home.path(), u"r"_s));
-        program.environment.remove(u"QT_QPA_PLATFORM"_s);
-        program.environment.remove(u"WAYLAND_DISPLAY"_s);
-        program.environment.remove(u"DISPLAY"_s);
-        if (!display.isEmpty())
-            program.environment.insert(u"DISPLAY"_s, display);
-        program.process.setProcessEnvironment(program.environment);
+    for (const QString& display : {u"none"_s, u":1999"_s}) {
+        Program program(home.path(), runtimeFolder(home.path(), u"r"_s), display);
         EXPECT_EQ(program.run(), 1) << display.toStdString();
         const QString error = QString::fromLocal8Bit(program.process.readAllStandardError());
         EXPECT_TRUE(error.startsWith(u"sayvane: cannot open the display"_s) &&
@@ -162,31 +155,20 @@ TEST(SingleInstance, WithoutADisplayTheProgramSaysWhichAndEndsWithStatusOne) {
 }
 
 TEST(SingleInstance, SigtermSavesAnEditTypedButNotSubmitted) {
-    const QString xvfb = QStandardPaths::findExecutable(u"Xvfb"_s);
     const QString xdotool = QStandardPaths::findExecutable(u"xdotool"_s);
-    if (xvfb.isEmpty() || xdotool.isEmpty())
+    if (QStandardPaths::findExecutable(u"Xvfb"_s).isEmpty() || xdotool.isEmpty())
         GTEST_SKIP() << "needs Xvfb and xdotool";
-    // A display of its own, on a number the server picks.
     QProcess server;
-    server.start(xvfb, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1024x768x24"_s,
-                        u"-nolisten"_s, u"tcp"_s});
-    ASSERT_TRUE(server.waitForReadyRead(10000));
-    const QString display = u":"_s + QString::fromLatin1(server.readLine().trimmed());
+    const QString display = startXvfb(server, u"1024x768x24"_s);
+    ASSERT_FALSE(display.isEmpty()) << "Xvfb did not start";
 
     TempHome home;
     const QString runtime = runtimeFolder(home.path(), u"r"_s);
-    Program program(home.path(), runtime);
-    program.environment.remove(u"QT_QPA_PLATFORM"_s);
-    program.environment.remove(u"WAYLAND_DISPLAY"_s);
-    program.environment.insert(u"DISPLAY"_s, display);
-    program.process.setProcessEnvironment(program.environment);
+    Program program(home.path(), runtime, display);
     program.start();
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return QFileInfo::exists(runtime + u"/sayvane.socket"_s); }, 10000));
+    ASSERT_TRUE(waitForFile(runtime + u"/sayvane.socket"_s));
     // A second launch brings the editor forward.
-    Program opener(home.path(), runtime);
-    opener.process.setProcessEnvironment(program.environment);
-    ASSERT_EQ(opener.run(), 0);
+    ASSERT_EQ(Program(home.path(), runtime, display).run(), 0);
 
     auto xdo = [&](const QStringList& arguments) {
         QProcess tool;

@@ -28,20 +28,15 @@ TEST(TextColors, LightTextOnDarkAndTransparentDarkTextOnLight) {
 
 namespace {
 
-int brightest(const QImage& image) {
-    int best = 0;
+// The darkest and the brightest grey in the image.
+std::pair<int, int> greyRange(const QImage& image) {
+    std::pair<int, int> range{255, 0};
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            best = std::max(best, qGray(image.pixel(x, y)));
-    return best;
-}
-
-int darkest(const QImage& image) {
-    int best = 255;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            best = std::min(best, qGray(image.pixel(x, y)));
-    return best;
+        for (int x = 0; x < image.width(); ++x) {
+            range.first = std::min(range.first, qGray(image.pixel(x, y)));
+            range.second = std::max(range.second, qGray(image.pixel(x, y)));
+        }
+    return range;
 }
 
 } // namespace
@@ -58,19 +53,20 @@ TEST(TextColors, TheTickerFollowsTheStripsBackground) {
     controller.startDisplay();
 
     item.button()->setBackground(QColor(0x22, 0x22, 0x22));
-    const QImage onDark = item.strip()->grab().toImage();
-    EXPECT_GT(brightest(onDark), 200) << "light text on the dark panel";
-    EXPECT_LT(darkest(onDark), 0x30);
+    const auto [darkestOnDark, brightestOnDark] = greyRange(item.strip()->grab().toImage());
+    EXPECT_GT(brightestOnDark, 200) << "light text on the dark panel";
+    EXPECT_LT(darkestOnDark, 0x30);
 
     item.button()->setBackground(QColor());
     QPalette light = item.button()->palette();
     light.setColor(QPalette::Window, QColor(0xf0, 0xf0, 0xf0));
     item.button()->setPalette(light);
-    const QImage onLight = item.strip()->grab().toImage();
-    EXPECT_LT(darkest(onLight), 80) << "dark text on a light theme";
-    EXPECT_GE(brightest(onLight), 0xf0);
+    const auto [darkestOnLight, brightestOnLight] = greyRange(item.strip()->grab().toImage());
+    EXPECT_LT(darkestOnLight, 80) << "dark text on a light theme";
+    EXPECT_GE(brightestOnLight, 0xf0);
     QPalette dark = light;
     dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
     item.button()->setPalette(dark);
-    EXPECT_GT(brightest(item.strip()->grab().toImage()), 200) << "light text after the change";
+    EXPECT_GT(greyRange(item.strip()->grab().toImage()).second, 200)
+        << "light text after the change";
 }

@@ -3,8 +3,12 @@
 #include "MainQueue.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTest>
 
 #include <cstdio>
 #include <fcntl.h>
@@ -117,6 +121,43 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(bytes);
+}
+
+bool replaceByRename(const QString& path, const QByteArray& bytes) {
+    const QString incoming = path + u".incoming"_s;
+    writeBytes(incoming, bytes);
+    return ::rename(QFile::encodeName(incoming).constData(), QFile::encodeName(path).constData()) ==
+           0;
+}
+
+bool waitForFile(const QString& path, int milliseconds) {
+    return QTest::qWaitFor([&] { return QFileInfo::exists(path); }, milliseconds);
+}
+
+QProcessEnvironment programEnvironment(const QString& home, const QString& runtime) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& name :
+         {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s, u"XDG_CONFIG_HOME"_s})
+        environment.remove(name);
+    environment.insert(u"HOME"_s, home);
+    environment.insert(u"XDG_RUNTIME_DIR"_s, runtime);
+    return environment;
+}
+
+QString startXvfb(QProcess& server, const QString& size) {
+    const QString xvfb = QStandardPaths::findExecutable(u"Xvfb"_s);
+    if (xvfb.isEmpty())
+        return {};
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(xvfb,
+                 {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, size, u"-nolisten"_s, u"tcp"_s});
+    QDeadlineTimer deadline(10000);
+    while (!server.canReadLine()) {
+        if (deadline.hasExpired() || !server.waitForReadyRead(int(deadline.remainingTime())))
+            return {};
+    }
+    const QByteArray number = server.readLine().trimmed();
+    return number.isEmpty() ? QString() : u":"_s + QString::fromLatin1(number);
 }
 
 MarqueeTiming ManualTiming::timing() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -59,6 +60,17 @@ bool runningAsRoot();
 
 QByteArray readBytes(const QString& path);
 void writeBytes(const QString& path, const QByteArray& bytes);
+// Writes the bytes beside the file and renames them over it, as editors and sync tools save.
+bool replaceByRename(const QString& path, const QByteArray& bytes);
+bool waitForFile(const QString& path, int milliseconds = 10000);
+
+// The environment the built program gets in a test: the given home and runtime folder, no
+// display, no platform and no configuration folder of the caller's.
+QProcessEnvironment programEnvironment(const QString& home, const QString& runtime);
+
+// Starts Xvfb on a display number it picks itself, at the given size ("1280x800x24"). Returns
+// the display (":N"), or nothing when Xvfb is missing or did not start.
+QString startXvfb(QProcess& server, const QString& size);
 
 #include "DisplayLink.h"
 #include "MarqueeView.h"

@@ -166,7 +166,8 @@ TEST(SingleInstance, SigtermSavesAnEditTypedButNotSubmitted) {
     const QString runtime = runtimeFolder(home.path(), u"r"_s);
     Program program(home.path(), runtime, display);
     program.start();
-    ASSERT_TRUE(waitForFile(runtime + u"/sayvane.socket"_s));
+    // Generous waits: a sanitizer build among tests in parallel starts slowly.
+    ASSERT_TRUE(waitForFile(runtime + u"/sayvane.socket"_s, 30000));
     // A second launch brings the editor forward.
     ASSERT_EQ(Program(home.path(), runtime, display).run(), 0);
 
@@ -184,7 +185,7 @@ TEST(SingleInstance, SigtermSavesAnEditTypedButNotSubmitted) {
                          .section(u'\n', 0, 0);
             return !window.isEmpty();
         },
-        10000));
+        30000));
     // Into the first row's field, to its end, and type without Return; each step is given time
     // to arrive, since a loaded machine (a sanitizer build, tests in parallel) is slow to draw.
     QTest::qWait(1000);

@@ -247,6 +247,28 @@ TEST(StyledText, EmojiRunsAreCutPerClusterAndTheirImagesStayUnderTheCeiling) {
     EXPECT_LE(most, StyledText::emojiCacheCeiling());
 }
 
+TEST(StyledText, AQuoteOfManyPiecesDrawsAsTheSamePiecesInSegmentsOfTheirOwn) {
+    // One segment of hundreds of pieces is entered by its marks; the same emoji, one segment
+    // each, by a walk over segments that share their pieces. Both must place every piece alike.
+    QStringList single;
+    for (int i = 0; i < 700; ++i) {
+        const char32_t c = 0x1F300 + static_cast<char32_t>(i % 37);
+        single << QString::fromUcs4(&c, 1);
+    }
+    const StyledText whole(QStringList{single.join(QString())}, monospace(), nullptr);
+    const StyledText parts(single, monospace(), nullptr);
+    ASSERT_EQ(whole.pieceCount(), 700);
+    ASSERT_EQ(parts.pieceCount(), 700);
+    EXPECT_EQ(whole.width(), parts.width());
+    int differing = 0;
+    for (double x = 0; x < whole.width(); x += 97.3) {
+        if (draw(whole, -x) != draw(parts, -x))
+            ++differing;
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(colourfulPixels(draw(whole, -whole.width() + 100)), 0) << "the last emoji are drawn";
+}
+
 TEST(StyledText, ATextMeasuredInSlicesEndsAsOneMeasuredAtOnce) {
     const QFont font = monospace();
     QStringList quotes;

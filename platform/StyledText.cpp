@@ -324,6 +324,8 @@ struct StyledText::Building {
     qsizetype shift = 0;
     int misses = 0;
     double x = 0;
+    // How many pieces are summed into the marks.
+    size_t marked = 0;
     std::optional<Measurer> measurer;
 };
 
@@ -331,7 +333,7 @@ StyledText::StyledText(const QStringList& segments, const QFont& font, const Sty
                        double budgetSeconds) {
     setUp(font);
     shown.reserve(segments.size());
-    firstPiece.reserve(static_cast<size_t>(segments.size()) + 1);
+    segmentSpans.reserve(static_cast<size_t>(segments.size()));
     if (previous && previous->font != font)
         previous = nullptr;
     if (previous)
@@ -376,7 +378,7 @@ bool StyledText::measureMore(double budgetSeconds) {
         const QString& segment = b.segments.at(b.next);
         const auto index = static_cast<quint32>(shown.size());
         shown.append(asOneLine(segment));
-        firstPiece.push_back(static_cast<quint32>(pieces.size()));
+        segmentSpans.push_back(Segment{b.x, static_cast<quint32>(pieces.size()), 0});
         const QString& current = shown.last();
         const QStringView content(current);
         const StyledText* source = nullptr;
@@ -425,34 +427,39 @@ bool StyledText::measureMore(double budgetSeconds) {
                 }
             }
         }
-        if (source) {
-            // A text still being built has no end mark after its last segment yet.
-            const quint32 first = source->firstPiece[from];
-            const quint32 last = from + 1 < source->firstPiece.size()
-                                     ? source->firstPiece[from + 1]
-                                     : static_cast<quint32>(source->pieces.size());
-            for (quint32 i = first; i < last; ++i) {
-                Piece piece = source->pieces[i];
-                piece.segment = index;
-                pieces.push_back(piece);
-            }
+        Segment& added = segmentSpans.back();
+        if (source == this) {
+            added.firstPiece = segmentSpans[from].firstPiece;
+            added.pieceCount = segmentSpans[from].pieceCount;
+        } else if (source) {
+            const Segment& taken = source->segmentSpans[from];
+            pieces.insert(pieces.end(), source->pieces.begin() + taken.firstPiece,
+                          source->pieces.begin() + taken.firstPiece + taken.pieceCount);
+            added.pieceCount = taken.pieceCount;
         } else {
             if (!b.measurer)
                 b.measurer.emplace(*this);
             measureSegment(index, *b.measurer);
+            added.pieceCount = static_cast<quint32>(pieces.size()) - added.firstPiece;
             ++measuredSegments;
         }
         if (isShort && source != this)
             b.shortSegments.insert(content, index);
 
-        for (quint32 i = firstPiece[index]; i < pieces.size(); ++i) {
-            pieces[i].x = b.x;
-            b.x += pieces[i].width;
+        for (size_t i = b.marked; i < pieces.size(); ++i) {
+            if (i % 64 == 0)
+                pieceMarks.push_back(piecesWidth);
+            piecesWidth += pieces[i].width;
         }
+        b.marked = pieces.size();
+        drawnPieces += added.pieceCount;
+        for (quint32 i = added.firstPiece; i < added.firstPiece + added.pieceCount; ++i)
+            b.x += pieces[i].width;
     }
-    firstPiece.push_back(static_cast<quint32>(pieces.size()));
     totalWidth = b.x;
     building.reset();
+    // Room reserved for a text like the previous one goes back once the text is complete.
+    pieces.shrink_to_fit();
     return true;
 }
 
@@ -473,7 +480,6 @@ void StyledText::measureSegment(quint32 segment, Measurer& measurer) {
     const QString& text = shown.at(segment);
     for (qsizetype start = 0; start < text.size();) {
         Piece piece;
-        piece.segment = segment;
         piece.start = static_cast<quint32>(start);
         piece.emoji = emojiStartsAt(text, start);
         const qsizetype end =
@@ -481,35 +487,76 @@ void StyledText::measureSegment(quint32 segment, Measurer& measurer) {
         piece.length = static_cast<quint32>(end - start);
         const QString part = QString::fromRawData(text.constData() + start, end - start);
         if (piece.emoji)
-            piece.width = measurer.emojiWidth(part);
+            piece.width = static_cast<float>(measurer.emojiWidth(part));
         else if (const auto plain = measurer.plainAdvances.width(part))
-            piece.width = *plain;
+            piece.width = static_cast<float>(*plain);
         else
-            piece.width = measurer.textMetrics.horizontalAdvance(part);
+            piece.width = static_cast<float>(measurer.textMetrics.horizontalAdvance(part));
         pieces.push_back(piece);
         start = end;
     }
 }
 
 void StyledText::draw(QPainter& painter, QPointF origin, double clipLeft, double clipRight) const {
-    // The first piece whose right end reaches into the clip.
-    auto piece = std::partition_point(pieces.begin(), pieces.end(), [&](const Piece& p) {
-        return origin.x() + p.x + p.width <= clipLeft;
-    });
+    // The last segment that begins at or left of the clip (or the first), then its pieces and
+    // those after it up to the clip's right end.
+    auto segment =
+        std::partition_point(segmentSpans.begin(), segmentSpans.end(),
+                             [&](const Segment& s) { return origin.x() + s.x <= clipLeft; });
+    if (segment != segmentSpans.begin())
+        --segment;
     const double baseline = origin.y() + lineAscent;
     painter.setFont(font);
-    for (; piece != pieces.end() && origin.x() + piece->x < clipRight; ++piece) {
-        const double x = origin.x() + piece->x;
-        if (piece->emoji)
-            drawEmoji(painter, partOf(*piece), x, baseline);
-        else
-            drawShaped(painter, static_cast<quint32>(piece - pieces.begin()), x, baseline);
+    for (; segment != segmentSpans.end() && origin.x() + segment->x < clipRight; ++segment) {
+        const auto index = static_cast<quint32>(segment - segmentSpans.begin());
+        const quint32 end = segment->firstPiece + segment->pieceCount;
+        quint32 i = segment->firstPiece;
+        double x = origin.x() + segment->x;
+        if (segment->pieceCount > 64) {
+            // Skip by the marks to within 64 pieces of the clip.
+            const double start = pieceOffset(i);
+            auto mark = static_cast<size_t>(i / 64 + 1);
+            const auto lastMark = static_cast<size_t>((end - 1) / 64);
+            const auto at = [&](size_t m) { return x + (pieceMarks[m] - start); };
+            auto found =
+                std::partition_point(pieceMarks.begin() + static_cast<qsizetype>(mark),
+                                     pieceMarks.begin() + static_cast<qsizetype>(lastMark + 1),
+                                     [&](const double& m) { return x + (m - start) <= clipLeft; });
+            if (found != pieceMarks.begin() + static_cast<qsizetype>(mark)) {
+                mark = static_cast<size_t>(found - pieceMarks.begin()) - 1;
+                x = at(mark);
+                i = static_cast<quint32>(mark * 64);
+            }
+        }
+        for (; i < end; ++i) {
+            const Piece& piece = pieces[i];
+            if (x >= clipRight)
+                return;
+            if (x + piece.width > clipLeft) {
+                if (piece.emoji)
+                    drawEmoji(painter, partOf(index, piece), x, baseline);
+                else
+                    drawShaped(painter, index, i, x, baseline);
+            }
+            x += piece.width;
+        }
     }
+}
+
+double StyledText::pieceOffset(quint32 i) const {
+    const size_t mark = i / 64;
+    if (mark >= pieceMarks.size())
+        return piecesWidth;
+    double offset = pieceMarks[mark];
+    for (auto j = static_cast<quint32>(mark * 64); j < i; ++j)
+        offset += pieces[j].width;
+    return offset;
 }
 
 // Shaping a piece is most of what drawing it costs: the pieces in view keep their glyphs, and
 // a frame only places them. A piece leaves the cache when newer ones need its slot.
-void StyledText::drawShaped(QPainter& painter, quint32 index, double x, double baseline) const {
+void StyledText::drawShaped(QPainter& painter, quint32 segment, quint32 index, double x,
+                            double baseline) const {
     ShapedPiece* slot = nullptr;
     for (ShapedPiece& candidate : shaped) {
         if (candidate.piece == index) {
@@ -520,7 +567,7 @@ void StyledText::drawShaped(QPainter& painter, quint32 index, double x, double b
     if (!slot) {
         slot = &shaped[nextShapedSlot];
         nextShapedSlot = (nextShapedSlot + 1) % shaped.size();
-        const QString part = partOf(pieces[index]).toString();
+        const QString part = partOf(segment, pieces[index]).toString();
         QTextLayout layout(part, font);
         layout.setCacheEnabled(true);
         layout.beginLayout();

@@ -310,7 +310,6 @@ StyledText::StyledText(const QString& text, const QFont& font)
 
 // What a text being built keeps until every segment is measured.
 struct StyledText::Building {
-    QStringList segments;
     qsizetype next = 0;
     const StyledText* previous = nullptr;
     // Short segments (the separators of a ticker, above all) come back again and again: each
@@ -332,14 +331,15 @@ struct StyledText::Building {
 StyledText::StyledText(const QStringList& segments, const QFont& font, const StyledText* previous,
                        double budgetSeconds) {
     setUp(font);
-    shown.reserve(segments.size());
+    // The list itself is shared with the caller's too: only a segment shown otherwise than given
+    // (with a line break in it) is replaced.
+    shown = segments;
     segmentSpans.reserve(static_cast<size_t>(segments.size()));
     if (previous && previous->font != font)
         previous = nullptr;
     if (previous)
         pieces.reserve(previous->pieces.size() + 16);
     building = std::make_unique<Building>();
-    building->segments = segments;
     building->previous = previous;
     measureMore(budgetSeconds);
 }
@@ -370,16 +370,17 @@ bool StyledText::measureMore(double budgetSeconds) {
     // Every call measures some segments, however short its time; the clock is read every few
     // segments only.
     const qsizetype first = b.next;
-    for (; b.next < b.segments.size(); ++b.next) {
+    for (; b.next < shown.size(); ++b.next) {
         if ((b.next & 63) == 0 && b.next > first && Clock::now() >= deadline) {
             totalWidth = b.x;
             return false;
         }
-        const QString& segment = b.segments.at(b.next);
-        const auto index = static_cast<quint32>(shown.size());
-        shown.append(asOneLine(segment));
+        const auto index = static_cast<quint32>(segmentSpans.size());
+        if (QString line = asOneLine(shown.at(b.next));
+            line.constData() != shown.at(b.next).constData())
+            shown[b.next] = std::move(line);
         segmentSpans.push_back(Segment{b.x, static_cast<quint32>(pieces.size()), 0});
-        const QString& current = shown.last();
+        const QString& current = shown.at(b.next);
         const QStringView content(current);
         const StyledText* source = nullptr;
         quint32 from = 0;
@@ -393,7 +394,7 @@ bool StyledText::measureMore(double budgetSeconds) {
         }
         if (!source && b.previous) {
             const auto sameData = [&](qsizetype j) {
-                return j >= 0 && j < b.previous->shown.size() &&
+                return j >= 0 && j < static_cast<qsizetype>(b.previous->segmentSpans.size()) &&
                        b.previous->shown.at(j).constData() == current.constData() &&
                        b.previous->shown.at(j).size() == current.size();
             };
@@ -413,8 +414,9 @@ bool StyledText::measureMore(double budgetSeconds) {
             }
             if (!source && !isShort && ++b.misses > missesBeforeLookup) {
                 if (b.previousByContent.isEmpty()) {
-                    b.previousByContent.reserve(b.previous->shown.size() / 2);
-                    for (qsizetype i = 0; i < b.previous->shown.size(); ++i) {
+                    const auto measured = static_cast<qsizetype>(b.previous->segmentSpans.size());
+                    b.previousByContent.reserve(measured / 2);
+                    for (qsizetype i = 0; i < measured; ++i) {
                         if (b.previous->shown.at(i).size() > shortSegment)
                             b.previousByContent.emplace(QStringView(b.previous->shown.at(i)),
                                                         static_cast<quint32>(i));

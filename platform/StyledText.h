@@ -116,7 +116,7 @@ private:
     void drawPieceImage(QPainter& painter, ShapedPiece& slot, double width, double x,
                         double baseline) const;
 
-    // The segments as shown (one line each); they share their data with the strings given.
+    // The segments as shown (one line each); list and strings are shared with those given.
     QStringList shown;
     // Where each segment begins and which pieces it has.
     std::vector<Segment> segmentSpans;

@@ -159,11 +159,11 @@ struct TextShadow {
 private:
     const QImage& shadowInto(const QImage& layer) const;
 
-    mutable std::vector<float> kernel;
+    mutable std::vector<quint16> weights;
     mutable double kernelSigma = 0;
-    mutable std::vector<float> alpha;
-    mutable std::vector<float> across;
-    mutable std::vector<float> sums;
+    mutable std::vector<quint8> alpha;
+    mutable std::vector<quint16> across;
+    mutable std::vector<quint32> sums;
     mutable std::vector<char> rowDrawn;
     mutable std::array<QRgb, 256> shades{};
     mutable QRgb shadeColour = 0;

@@ -220,3 +220,17 @@ TEST(QuotesDocument, OtherMembersAreReadInOrderAndWrittenBackAroundTheQuotes) {
     EXPECT_TRUE(repeatedQuotes->hasRepeatedNames);
     EXPECT_EQ(repeatedQuotes->quotes, QStringList{u"b"_s});
 }
+
+TEST(QuotesDocument, DecodedQuotesKeepNoSpareRoom) {
+    // UTF-8 of Vietnamese or Chinese takes more bytes than UTF-16 units: a string sized by the
+    // bytes would keep the difference for as long as the list lives.
+    QString longQuote;
+    for (int i = 0; i < 2000; ++i)
+        longQuote += u"千里之行 "_s;
+    const QStringList quotes = {u"Đừng bao giờ từ bỏ ước mơ"_s, u"千里之行，始于足下"_s, longQuote};
+    const auto content = decode(QuotesDocument::encode(quotes));
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->quotes, quotes);
+    for (const QString& quote : content->quotes)
+        EXPECT_EQ(quote.capacity(), quote.size()) << quote.left(20).toStdString();
+}

@@ -146,6 +146,64 @@ TEST(TextShadow, ABlurredOffsetShadowOfWhatWasDrawn) {
 
 namespace {
 
+// The shadow's alpha as a Gaussian blur in floating point would give it, rounded.
+std::vector<int> gaussianShadowAlpha(const QImage& layer, double sigma, double opacity) {
+    const int w = layer.width();
+    const int h = layer.height();
+    const int reach = static_cast<int>(std::ceil(3 * sigma));
+    std::vector<double> kernel;
+    double sum = 0;
+    for (int k = -reach; k <= reach; ++k)
+        sum += kernel.emplace_back(std::exp(-(k * k) / (2 * sigma * sigma)));
+    const auto blur = [&](const std::vector<double>& in, int dx, int dy) {
+        std::vector<double> out(in.size(), 0.0);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int k = -reach; k <= reach; ++k) {
+                    const int fx = x + k * dx;
+                    const int fy = y + k * dy;
+                    if (fx >= 0 && fx < w && fy >= 0 && fy < h)
+                        out[size_t(y * w + x)] +=
+                            kernel[size_t(k + reach)] / sum * in[size_t(fy * w + fx)];
+                }
+        return out;
+    };
+    std::vector<double> alpha;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            alpha.push_back(qAlpha(layer.pixel(x, y)) / 255.0);
+    std::vector<int> result;
+    for (const double a : blur(blur(alpha, 1, 0), 0, 1))
+        result.push_back(static_cast<int>(std::floor(a * opacity * 255 + 0.5)));
+    return result;
+}
+
+} // namespace
+
+TEST(TextShadow, TheShadowOfALineOfTextIsWithinOneLevelOfAnExactGaussianBlur) {
+    const StyledText text(u"Stay foolish; Đừng bao giờ từ bỏ; 千里之行 \U0001F31F"_s, monospace());
+    for (const qreal ratio : {1.0, 2.0}) {
+        QImage layer(QSize(140, 36) * ratio, QImage::Format_ARGB32_Premultiplied);
+        layer.setDevicePixelRatio(ratio);
+        layer.fill(Qt::transparent);
+        QPainter painter(&layer);
+        painter.setPen(Qt::white);
+        text.draw(painter, QPointF(-3.4, 6), 0, 140);
+        painter.end();
+        const TextShadow shadow;
+        const QImage blurred = shadow.shadowOf(layer);
+        const std::vector<int> expected = gaussianShadowAlpha(layer, 0.75 * ratio, 0.6);
+        int worst = 0;
+        for (int y = 0; y < layer.height(); ++y)
+            for (int x = 0; x < layer.width(); ++x)
+                worst = std::max(worst, std::abs(qAlpha(blurred.pixel(x, y)) -
+                                                 expected[size_t(y * layer.width() + x)]));
+        EXPECT_LE(worst, 1) << "at pixel ratio " << ratio;
+    }
+}
+
+namespace {
+
 QStringList segmentsOf(const QStringList& quotes) {
     QStringList segments;
     for (const QString& quote : quotes)
@@ -245,6 +303,28 @@ TEST(StyledText, EmojiRunsAreCutPerClusterAndTheirImagesStayUnderTheCeiling) {
     }
     EXPECT_GT(most, 0);
     EXPECT_LE(most, StyledText::emojiCacheCeiling());
+}
+
+TEST(StyledText, AQuoteOfManyPiecesDrawsAsTheSamePiecesInSegmentsOfTheirOwn) {
+    // One segment of hundreds of pieces is entered by its marks; the same emoji, one segment
+    // each, by a walk over segments that share their pieces. Both must place every piece alike.
+    QStringList single;
+    for (int i = 0; i < 700; ++i) {
+        const char32_t c = 0x1F300 + static_cast<char32_t>(i % 37);
+        single << QString::fromUcs4(&c, 1);
+    }
+    const StyledText whole(QStringList{single.join(QString())}, monospace(), nullptr);
+    const StyledText parts(single, monospace(), nullptr);
+    ASSERT_EQ(whole.pieceCount(), 700);
+    ASSERT_EQ(parts.pieceCount(), 700);
+    EXPECT_EQ(whole.width(), parts.width());
+    int differing = 0;
+    for (double x = 0; x < whole.width(); x += 97.3) {
+        if (draw(whole, -x) != draw(parts, -x))
+            ++differing;
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(colourfulPixels(draw(whole, -whole.width() + 100)), 0) << "the last emoji are drawn";
 }
 
 TEST(StyledText, ATextMeasuredInSlicesEndsAsOneMeasuredAtOnce) {

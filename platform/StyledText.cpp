@@ -310,7 +310,6 @@ StyledText::StyledText(const QString& text, const QFont& font)
 
 // What a text being built keeps until every segment is measured.
 struct StyledText::Building {
-    QStringList segments;
     qsizetype next = 0;
     const StyledText* previous = nullptr;
     // Short segments (the separators of a ticker, above all) come back again and again: each
@@ -324,20 +323,23 @@ struct StyledText::Building {
     qsizetype shift = 0;
     int misses = 0;
     double x = 0;
+    // How many pieces are summed into the marks.
+    size_t marked = 0;
     std::optional<Measurer> measurer;
 };
 
 StyledText::StyledText(const QStringList& segments, const QFont& font, const StyledText* previous,
                        double budgetSeconds) {
     setUp(font);
-    shown.reserve(segments.size());
-    firstPiece.reserve(static_cast<size_t>(segments.size()) + 1);
+    // The list itself is shared with the caller's too: only a segment shown otherwise than given
+    // (with a line break in it) is replaced.
+    shown = segments;
+    segmentSpans.reserve(static_cast<size_t>(segments.size()));
     if (previous && previous->font != font)
         previous = nullptr;
     if (previous)
         pieces.reserve(previous->pieces.size() + 16);
     building = std::make_unique<Building>();
-    building->segments = segments;
     building->previous = previous;
     measureMore(budgetSeconds);
 }
@@ -368,16 +370,17 @@ bool StyledText::measureMore(double budgetSeconds) {
     // Every call measures some segments, however short its time; the clock is read every few
     // segments only.
     const qsizetype first = b.next;
-    for (; b.next < b.segments.size(); ++b.next) {
+    for (; b.next < shown.size(); ++b.next) {
         if ((b.next & 63) == 0 && b.next > first && Clock::now() >= deadline) {
             totalWidth = b.x;
             return false;
         }
-        const QString& segment = b.segments.at(b.next);
-        const auto index = static_cast<quint32>(shown.size());
-        shown.append(asOneLine(segment));
-        firstPiece.push_back(static_cast<quint32>(pieces.size()));
-        const QString& current = shown.last();
+        const auto index = static_cast<quint32>(segmentSpans.size());
+        if (QString line = asOneLine(shown.at(b.next));
+            line.constData() != shown.at(b.next).constData())
+            shown[b.next] = std::move(line);
+        segmentSpans.push_back(Segment{b.x, static_cast<quint32>(pieces.size()), 0});
+        const QString& current = shown.at(b.next);
         const QStringView content(current);
         const StyledText* source = nullptr;
         quint32 from = 0;
@@ -391,7 +394,7 @@ bool StyledText::measureMore(double budgetSeconds) {
         }
         if (!source && b.previous) {
             const auto sameData = [&](qsizetype j) {
-                return j >= 0 && j < b.previous->shown.size() &&
+                return j >= 0 && j < static_cast<qsizetype>(b.previous->segmentSpans.size()) &&
                        b.previous->shown.at(j).constData() == current.constData() &&
                        b.previous->shown.at(j).size() == current.size();
             };
@@ -411,8 +414,9 @@ bool StyledText::measureMore(double budgetSeconds) {
             }
             if (!source && !isShort && ++b.misses > missesBeforeLookup) {
                 if (b.previousByContent.isEmpty()) {
-                    b.previousByContent.reserve(b.previous->shown.size() / 2);
-                    for (qsizetype i = 0; i < b.previous->shown.size(); ++i) {
+                    const auto measured = static_cast<qsizetype>(b.previous->segmentSpans.size());
+                    b.previousByContent.reserve(measured / 2);
+                    for (qsizetype i = 0; i < measured; ++i) {
                         if (b.previous->shown.at(i).size() > shortSegment)
                             b.previousByContent.emplace(QStringView(b.previous->shown.at(i)),
                                                         static_cast<quint32>(i));
@@ -425,34 +429,39 @@ bool StyledText::measureMore(double budgetSeconds) {
                 }
             }
         }
-        if (source) {
-            // A text still being built has no end mark after its last segment yet.
-            const quint32 first = source->firstPiece[from];
-            const quint32 last = from + 1 < source->firstPiece.size()
-                                     ? source->firstPiece[from + 1]
-                                     : static_cast<quint32>(source->pieces.size());
-            for (quint32 i = first; i < last; ++i) {
-                Piece piece = source->pieces[i];
-                piece.segment = index;
-                pieces.push_back(piece);
-            }
+        Segment& added = segmentSpans.back();
+        if (source == this) {
+            added.firstPiece = segmentSpans[from].firstPiece;
+            added.pieceCount = segmentSpans[from].pieceCount;
+        } else if (source) {
+            const Segment& taken = source->segmentSpans[from];
+            pieces.insert(pieces.end(), source->pieces.begin() + taken.firstPiece,
+                          source->pieces.begin() + taken.firstPiece + taken.pieceCount);
+            added.pieceCount = taken.pieceCount;
         } else {
             if (!b.measurer)
                 b.measurer.emplace(*this);
             measureSegment(index, *b.measurer);
+            added.pieceCount = static_cast<quint32>(pieces.size()) - added.firstPiece;
             ++measuredSegments;
         }
         if (isShort && source != this)
             b.shortSegments.insert(content, index);
 
-        for (quint32 i = firstPiece[index]; i < pieces.size(); ++i) {
-            pieces[i].x = b.x;
-            b.x += pieces[i].width;
+        for (size_t i = b.marked; i < pieces.size(); ++i) {
+            if (i % 64 == 0)
+                pieceMarks.push_back(piecesWidth);
+            piecesWidth += pieces[i].width;
         }
+        b.marked = pieces.size();
+        drawnPieces += added.pieceCount;
+        for (quint32 i = added.firstPiece; i < added.firstPiece + added.pieceCount; ++i)
+            b.x += pieces[i].width;
     }
-    firstPiece.push_back(static_cast<quint32>(pieces.size()));
     totalWidth = b.x;
     building.reset();
+    // Room reserved for a text like the previous one goes back once the text is complete.
+    pieces.shrink_to_fit();
     return true;
 }
 
@@ -473,7 +482,6 @@ void StyledText::measureSegment(quint32 segment, Measurer& measurer) {
     const QString& text = shown.at(segment);
     for (qsizetype start = 0; start < text.size();) {
         Piece piece;
-        piece.segment = segment;
         piece.start = static_cast<quint32>(start);
         piece.emoji = emojiStartsAt(text, start);
         const qsizetype end =
@@ -481,35 +489,76 @@ void StyledText::measureSegment(quint32 segment, Measurer& measurer) {
         piece.length = static_cast<quint32>(end - start);
         const QString part = QString::fromRawData(text.constData() + start, end - start);
         if (piece.emoji)
-            piece.width = measurer.emojiWidth(part);
+            piece.width = static_cast<float>(measurer.emojiWidth(part));
         else if (const auto plain = measurer.plainAdvances.width(part))
-            piece.width = *plain;
+            piece.width = static_cast<float>(*plain);
         else
-            piece.width = measurer.textMetrics.horizontalAdvance(part);
+            piece.width = static_cast<float>(measurer.textMetrics.horizontalAdvance(part));
         pieces.push_back(piece);
         start = end;
     }
 }
 
 void StyledText::draw(QPainter& painter, QPointF origin, double clipLeft, double clipRight) const {
-    // The first piece whose right end reaches into the clip.
-    auto piece = std::partition_point(pieces.begin(), pieces.end(), [&](const Piece& p) {
-        return origin.x() + p.x + p.width <= clipLeft;
-    });
+    // The last segment that begins at or left of the clip (or the first), then its pieces and
+    // those after it up to the clip's right end.
+    auto segment =
+        std::partition_point(segmentSpans.begin(), segmentSpans.end(),
+                             [&](const Segment& s) { return origin.x() + s.x <= clipLeft; });
+    if (segment != segmentSpans.begin())
+        --segment;
     const double baseline = origin.y() + lineAscent;
     painter.setFont(font);
-    for (; piece != pieces.end() && origin.x() + piece->x < clipRight; ++piece) {
-        const double x = origin.x() + piece->x;
-        if (piece->emoji)
-            drawEmoji(painter, partOf(*piece), x, baseline);
-        else
-            drawShaped(painter, static_cast<quint32>(piece - pieces.begin()), x, baseline);
+    for (; segment != segmentSpans.end() && origin.x() + segment->x < clipRight; ++segment) {
+        const auto index = static_cast<quint32>(segment - segmentSpans.begin());
+        const quint32 end = segment->firstPiece + segment->pieceCount;
+        quint32 i = segment->firstPiece;
+        double x = origin.x() + segment->x;
+        if (segment->pieceCount > 64) {
+            // Skip by the marks to within 64 pieces of the clip.
+            const double start = pieceOffset(i);
+            auto mark = static_cast<size_t>(i / 64 + 1);
+            const auto lastMark = static_cast<size_t>((end - 1) / 64);
+            const auto at = [&](size_t m) { return x + (pieceMarks[m] - start); };
+            auto found =
+                std::partition_point(pieceMarks.begin() + static_cast<qsizetype>(mark),
+                                     pieceMarks.begin() + static_cast<qsizetype>(lastMark + 1),
+                                     [&](const double& m) { return x + (m - start) <= clipLeft; });
+            if (found != pieceMarks.begin() + static_cast<qsizetype>(mark)) {
+                mark = static_cast<size_t>(found - pieceMarks.begin()) - 1;
+                x = at(mark);
+                i = static_cast<quint32>(mark * 64);
+            }
+        }
+        for (; i < end; ++i) {
+            const Piece& piece = pieces[i];
+            if (x >= clipRight)
+                return;
+            if (x + piece.width > clipLeft) {
+                if (piece.emoji)
+                    drawEmoji(painter, partOf(index, piece), x, baseline);
+                else
+                    drawShaped(painter, index, i, x, baseline);
+            }
+            x += piece.width;
+        }
     }
+}
+
+double StyledText::pieceOffset(quint32 i) const {
+    const size_t mark = i / 64;
+    if (mark >= pieceMarks.size())
+        return piecesWidth;
+    double offset = pieceMarks[mark];
+    for (auto j = static_cast<quint32>(mark * 64); j < i; ++j)
+        offset += pieces[j].width;
+    return offset;
 }
 
 // Shaping a piece is most of what drawing it costs: the pieces in view keep their glyphs, and
 // a frame only places them. A piece leaves the cache when newer ones need its slot.
-void StyledText::drawShaped(QPainter& painter, quint32 index, double x, double baseline) const {
+void StyledText::drawShaped(QPainter& painter, quint32 segment, quint32 index, double x,
+                            double baseline) const {
     ShapedPiece* slot = nullptr;
     for (ShapedPiece& candidate : shaped) {
         if (candidate.piece == index) {
@@ -520,7 +569,7 @@ void StyledText::drawShaped(QPainter& painter, quint32 index, double x, double b
     if (!slot) {
         slot = &shaped[nextShapedSlot];
         nextShapedSlot = (nextShapedSlot + 1) % shaped.size();
-        const QString part = partOf(pieces[index]).toString();
+        const QString part = partOf(segment, pieces[index]).toString();
         QTextLayout layout(part, font);
         layout.setCacheEnabled(true);
         layout.beginLayout();
@@ -702,8 +751,11 @@ QImage TextShadow::shadowOf(const QImage& layer) const {
 }
 
 // The buffers and the image persist from frame to frame: a frame of the same size allocates
-// nothing.
-const QImage& TextShadow::shadowInto(const QImage& layer) const {
+// nothing. The blur runs at every frame, so it works on the 8-bit alpha in integers, with weights
+// in 256ths: within one level of 255 of the same blur in floating point.
+// Where the processor has AVX2, its loops take twice as many pixels at a time.
+__attribute__((target_clones("avx2", "default"))) const QImage&
+TextShadow::shadowInto(const QImage& layer) const {
     const QImage source = layer.format() == QImage::Format_ARGB32_Premultiplied
                               ? layer
                               : layer.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -711,88 +763,104 @@ const QImage& TextShadow::shadowInto(const QImage& layer) const {
     const int height = source.height();
     // A blur radius of r spreads about like a Gaussian with a standard deviation of r / 2.
     const double sigma = std::max(0.01, blurRadius * source.devicePixelRatio() / 2.0);
-    const int reach = static_cast<int>(std::ceil(3 * sigma));
-    if (kernelSigma != sigma || kernel.size() != static_cast<size_t>(2 * reach + 1)) {
-        kernel.assign(static_cast<size_t>(2 * reach + 1), 0.0f);
-        float sum = 0;
+    if (kernelSigma != sigma || weights.empty()) {
+        const int reach = static_cast<int>(std::ceil(3 * sigma));
+        std::vector<double> kernel;
+        double sum = 0;
         for (int k = -reach; k <= reach; ++k) {
-            const auto weight = static_cast<float>(std::exp(-(k * k) / (2 * sigma * sigma)));
-            kernel[static_cast<size_t>(k + reach)] = weight;
-            sum += weight;
+            kernel.push_back(std::exp(-(k * k) / (2 * sigma * sigma)));
+            sum += kernel.back();
         }
-        for (float& weight : kernel)
-            weight /= sum;
+        // Taps that round to nothing are left out; the centre takes what rounding left over, so
+        // that the weights add up to exactly 256.
+        int kept = reach;
+        while (kept > 0 && std::lround(kernel[static_cast<size_t>(reach - kept)] / sum * 256) == 0)
+            --kept;
+        weights.clear();
+        int total = 0;
+        for (int k = -kept; k <= kept; ++k) {
+            weights.push_back(static_cast<quint16>(
+                std::lround(kernel[static_cast<size_t>(k + reach)] / sum * 256)));
+            total += weights.back();
+        }
+        weights[static_cast<size_t>(kept)] =
+            static_cast<quint16>(weights[static_cast<size_t>(kept)] + 256 - total);
         kernelSigma = sigma;
     }
+    const int reach = static_cast<int>(weights.size() / 2);
+    const int taps = static_cast<int>(weights.size());
 
-    const auto at = [width](int x, int y) {
-        return static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
-    };
-    // The alpha of what was drawn; rows without any are skipped from here on (a line of text
-    // leaves most rows of its layer empty).
-    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-    alpha.resize(pixels);
+    // The alpha of what was drawn, each row with `reach` transparent pixels on either side; rows
+    // without any are skipped from here on (a line of text leaves most rows of its layer empty).
+    const auto padded = static_cast<size_t>(width + 2 * reach);
+    alpha.resize(padded * static_cast<size_t>(height));
     rowDrawn.assign(static_cast<size_t>(height), 0);
     for (int y = 0; y < height; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(source.constScanLine(y));
-        float* out = &alpha[at(0, y)];
+        quint8* out = &alpha[padded * static_cast<size_t>(y)];
         // Without a branch in it, the loop runs several pixels at a time.
         QRgb any = 0;
         for (int x = 0; x < width; ++x) {
             const QRgb a = line[x] >> 24;
             any |= a;
-            out[x] = static_cast<float>(a) * (1.0f / 255.0f);
+            out[x + reach] = static_cast<quint8>(a);
         }
         rowDrawn[static_cast<size_t>(y)] = any != 0 ? 1 : 0;
+        if (any) {
+            std::fill(out, out + reach, quint8(0));
+            std::fill(out + reach + width, out + padded, quint8(0));
+        }
     }
     // Two passes of the same one-dimensional kernel; beyond the edges counts as transparent.
-    // Rows without ink are never read again, so only drawn rows are cleared and computed.
-    across.resize(pixels);
+    // Across: at most 255 × 256, which fits 16 bits.
+    const auto rowLength = static_cast<size_t>(width);
+    across.resize(rowLength * static_cast<size_t>(height));
     for (int y = 0; y < height; ++y) {
         if (!rowDrawn[static_cast<size_t>(y)])
             continue;
-        const float* in = &alpha[at(0, y)];
-        float* out = &across[at(0, y)];
-        std::fill(out, out + width, 0.0f);
-        for (int k = -reach; k <= reach; ++k) {
-            const float weight = kernel[static_cast<size_t>(k + reach)];
-            const int first = std::max(0, -k);
-            const int last = std::min(width, width - k);
-            for (int x = first; x < last; ++x)
-                out[x] += weight * in[x + k];
+        const quint8* in = &alpha[padded * static_cast<size_t>(y)];
+        quint16* out = &across[rowLength * static_cast<size_t>(y)];
+        std::fill(out, out + width, quint16(0));
+        for (int k = 0; k < taps; ++k) {
+            const quint16 weight = weights[static_cast<size_t>(k)];
+            const quint8* from = in + k;
+            for (int x = 0; x < width; ++x)
+                out[x] = static_cast<quint16>(out[x] + weight * from[x]);
         }
     }
     if (shadow.size() != source.size())
         shadow = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
     shadow.setDevicePixelRatio(source.devicePixelRatio());
-    const float opacity = static_cast<float>(color.alphaF()) * 255.0f;
     if (shadeColour != color.rgba()) {
         for (int a = 0; a < 256; ++a)
             shades[static_cast<size_t>(a)] =
                 qPremultiply(qRgba(color.red(), color.green(), color.blue(), a));
         shadeColour = color.rgba();
     }
-    sums.resize(static_cast<size_t>(width));
+    // Down: at most 255 × 256 × 256; times the shadow's opacity (at most 255), still 32 bits.
+    const auto opacity = static_cast<quint32>(color.alpha());
+    constexpr quint32 full = 255u * 256u * 256u;
+    sums.resize(rowLength);
     for (int y = 0; y < height; ++y) {
         bool any = false;
-        std::fill(sums.begin(), sums.end(), 0.5f);
+        std::fill(sums.begin(), sums.end(), 0u);
         for (int k = -reach; k <= reach; ++k) {
             const int from = y + k;
             if (from < 0 || from >= height || !rowDrawn[static_cast<size_t>(from)])
                 continue;
             any = true;
-            const float weight = kernel[static_cast<size_t>(k + reach)] * opacity;
-            const float* row = &across[at(0, from)];
-            for (int x = 0; x < width; ++x)
-                sums[static_cast<size_t>(x)] += weight * row[x];
+            const quint32 weight = weights[static_cast<size_t>(k + reach)];
+            const quint16* row = &across[rowLength * static_cast<size_t>(from)];
+            for (size_t x = 0; x < rowLength; ++x)
+                sums[x] += weight * row[x];
         }
         auto* line = reinterpret_cast<QRgb*>(shadow.scanLine(y));
         if (!any) {
             std::fill(line, line + width, QRgb(0));
             continue;
         }
-        for (int x = 0; x < width; ++x)
-            line[x] = shades[static_cast<size_t>(std::min(255.0f, sums[static_cast<size_t>(x)]))];
+        for (size_t x = 0; x < rowLength; ++x)
+            line[x] = shades[(sums[x] * opacity + full / 2) / full];
     }
     return shadow;
 }

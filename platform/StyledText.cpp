@@ -753,9 +753,14 @@ QImage TextShadow::shadowOf(const QImage& layer) const {
 // The buffers and the image persist from frame to frame: a frame of the same size allocates
 // nothing. The blur runs at every frame, so it works on the 8-bit alpha in integers, with weights
 // in 256ths: within one level of 255 of the same blur in floating point.
-// Where the processor has AVX2, its loops take twice as many pixels at a time.
-__attribute__((target_clones("avx2", "default"))) const QImage&
-TextShadow::shadowInto(const QImage& layer) const {
+// Where the processor has AVX2, its loops take twice as many pixels at a time (function clones
+// chosen at load time: x86 with glibc only; elsewhere the one plain version).
+#if defined(__x86_64__) && defined(__GLIBC__)
+#define SAYVANE_WIDE_VERSIONS __attribute__((target_clones("avx2", "default")))
+#else
+#define SAYVANE_WIDE_VERSIONS
+#endif
+SAYVANE_WIDE_VERSIONS const QImage& TextShadow::shadowInto(const QImage& layer) const {
     const QImage source = layer.format() == QImage::Format_ARGB32_Premultiplied
                               ? layer
                               : layer.convertToFormat(QImage::Format_ARGB32_Premultiplied);

@@ -1,4 +1,5 @@
 #include "BarFeed.h"
+#include "SampleQuotes.h"
 
 #include <QStringList>
 
@@ -15,11 +16,7 @@ QStringList barQuotes(int count) {
         u"千里之行，始于足下。"_s,
         u"What we think, we become; what we feel, we attract; what we imagine, we create."_s,
     };
-    QStringList quotes;
-    quotes.reserve(count);
-    for (int i = 0; i < count; ++i)
-        quotes << u"%1 (#%2)"_s.arg(phrases[i % phrases.size()]).arg(i);
-    return quotes;
+    return numberedQuotes(phrases, count);
 }
 
 // One step of a waybar feed, all but the write: move a column, take the window and the quote

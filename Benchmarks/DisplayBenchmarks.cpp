@@ -1,5 +1,6 @@
 #include "DisplayController.h"
 #include "MarqueeView.h"
+#include "SampleQuotes.h"
 #include "StatusItem.h"
 #include "TestSupport.h"
 
@@ -25,11 +26,7 @@ QStringList sampleQuotes(int count) {
         u"千里之行，始于足下。"_s,
         u"What we think, we become; what we feel, we attract; what we imagine, we create."_s,
     };
-    QStringList quotes;
-    quotes.reserve(count);
-    for (int i = 0; i < count; ++i)
-        quotes << u"%1 (#%2)"_s.arg(phrases[i % phrases.size()]).arg(i);
-    return quotes;
+    return numberedQuotes(phrases, count);
 }
 
 struct Ticker {
@@ -91,14 +88,9 @@ void displayText(benchmark::State& state) {
 }
 BENCHMARK(displayText)->Arg(3)->Arg(1000)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
-// One frame as the screen sees it: a tick, then the whole view painted, with the text deep into
-// its cycle so that long texts are drawn from far inside.
-void drawFrame(benchmark::State& state) {
-    Ticker ticker(static_cast<int>(state.range(0)));
+// Frames of the ticker's marquee, each a sixtieth of a second after the last.
+void drawFrames(benchmark::State& state, Ticker& ticker) {
     MarqueeView& marquee = ticker.marquee();
-    const double width = marquee.measuredTextWidth();
-    ticker.manual.clock->advance(width * 0.7 / MarqueeView::scrollSpeed);
-    ticker.manual.link().fire();
     QImage frame(marquee.size(), QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
         ticker.manual.clock->advance(1.0 / 60);
@@ -106,6 +98,16 @@ void drawFrame(benchmark::State& state) {
         marquee.render(&frame);
     }
     runMainQueue();
+}
+
+// One frame as the screen sees it: a tick, then the whole view painted, with the text deep into
+// its cycle so that long texts are drawn from far inside.
+void drawFrame(benchmark::State& state) {
+    Ticker ticker(static_cast<int>(state.range(0)));
+    const double width = ticker.marquee().measuredTextWidth();
+    ticker.manual.clock->advance(width * 0.7 / MarqueeView::scrollSpeed);
+    ticker.manual.link().fire();
+    drawFrames(state, ticker);
 }
 BENCHMARK(drawFrame)->Arg(3)->Arg(1000)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMicrosecond);
 
@@ -187,14 +189,7 @@ void hostileFrame(benchmark::State& state) {
     ticker.controller.quotes = {
         hostileQuote(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)))};
     ticker.controller.resetDisplay();
-    MarqueeView& marquee = ticker.marquee();
-    QImage frame(marquee.size(), QImage::Format_ARGB32_Premultiplied);
-    for (auto _ : state) {
-        ticker.manual.clock->advance(1.0 / 60);
-        ticker.manual.link().fire();
-        marquee.render(&frame);
-    }
-    runMainQueue();
+    drawFrames(state, ticker);
 }
 BENCHMARK(hostileFrame)->Args({0, 20'000})->Args({1, 1'000})->Unit(benchmark::kMicrosecond);
 

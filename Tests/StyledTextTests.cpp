@@ -27,6 +27,18 @@ QImage draw(const StyledText& text, double x = 0, int width = 120) {
     return image;
 }
 
+// The text as Qt's own painter draws it in one go, on the same image as draw() uses.
+QImage drawnByQt(const QString& text, const QFont& font, const StyledText& styled, double x,
+                 int width) {
+    QImage image(width, 24, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPointF(x, 2 + styled.ascent()), text);
+    return image;
+}
+
 // Pixels whose colour is not a shade of grey.
 int colourfulPixels(const QImage& image) {
     int count = 0;
@@ -84,14 +96,8 @@ TEST(StyledText, RightToLeftTextIsLaidOutWhole) {
         ASSERT_GT(text.size(), 150);
         const StyledText styled(text, font);
         const int width = static_cast<int>(std::ceil(styled.width())) + 4;
-        QImage whole(width, 24, QImage::Format_ARGB32);
-        whole.fill(Qt::transparent);
-        QPainter painter(&whole);
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-        painter.drawText(QPointF(0, 2 + styled.ascent()), text);
-        painter.end();
-        EXPECT_EQ(draw(styled, 0, width), whole) << "the words come out in another order";
+        EXPECT_EQ(draw(styled, 0, width), drawnByQt(text, font, styled, 0, width))
+            << "the words come out in another order";
     }
 }
 
@@ -266,13 +272,7 @@ TEST(StyledText, ShapedPiecesDrawAsQtDrawsTheTextAgainAndAgain) {
     const QString text = u"Stay foolish; Đừng bao giờ từ bỏ; 千里之行 a\u0301\u0302 end"_s;
     const StyledText styled(text, font);
     const int width = static_cast<int>(std::ceil(styled.width())) + 4;
-    QImage whole(width, 24, QImage::Format_ARGB32);
-    whole.fill(Qt::transparent);
-    QPainter painter(&whole);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    painter.drawText(QPointF(0.25, 2 + styled.ascent()), text);
-    painter.end();
+    const QImage whole = drawnByQt(text, font, styled, 0.25, width);
     EXPECT_EQ(draw(styled, 0.25, width), whole);
     EXPECT_EQ(draw(styled, 0.25, width), whole) << "a second draw from the kept glyphs differs";
 }

@@ -309,31 +309,11 @@ QByteArray BarFeed::line(BarFormat format, const QString& text, const QString& t
 }
 
 QString BarFeed::markupEscaped(const QString& text) {
-    QString out;
-    out.reserve(text.size() + 16);
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'&':
-            out += u"&amp;"_s;
-            break;
-        case u'<':
-            out += u"&lt;"_s;
-            break;
-        case u'>':
-            out += u"&gt;"_s;
-            break;
-        case u'"':
-            out += u"&quot;"_s;
-            break;
-        case u'\'':
-            out += u"&apos;"_s;
-            break;
-        case u'\n':
-            out += c;
-            break;
-        default:
-            out += c.category() == QChar::Other_Control ? QChar(u' ') : c;
-        }
+    QString out = text;
+    for (QChar& c : out) {
+        if (c != u'\n' && c.category() == QChar::Other_Control)
+            c = u' ';
     }
-    return out;
+    // Qt escapes &, <, > and "; Pango's markup also takes &apos;.
+    return out.toHtmlEscaped().replace(u'\'', u"&apos;"_s);
 }

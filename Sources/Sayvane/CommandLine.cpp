@@ -7,7 +7,6 @@
 #include "MainQueue.h"
 #include "QuoteImport.h"
 #include "QuoteManager.h"
-#include "QuotesDocument.h"
 #include "QuotesView.h"
 #include "SingleInstance.h"
 
@@ -55,25 +54,22 @@ void drainMainQueue() {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
-// The list as the file holds it now; nothing when it cannot be read or decoded. An empty
+// The list as the file holds it, loaded through the store (which prints any failure line and
+// keeps what it needs for the next save); nothing when it cannot be read or decoded. An empty
 // "quotes" array gives an empty list here, not the placeholder the display would show.
-std::optional<QStringList> storedList(const QString& path) {
-    QString error;
-    const auto bytes = Files::read(path, &error);
-    if (!bytes)
-        return std::nullopt;
-    auto content = QuotesDocument::decode(*bytes, &error);
-    if (!content)
-        return std::nullopt;
-    return std::move(content->quotes);
-}
-
-// The stored list, loaded through the store first (which prints any failure line and keeps
-// what it needs for the next save).
 std::optional<QStringList> loadStoredList(QuoteManager& manager) {
     manager.loadQuotes();
     drainMainQueue();
-    return storedList(manager.quotesFileURL);
+    switch (manager.lastLoadOutcome()) {
+    case QuoteManager::LoadOutcome::failed:
+        return std::nullopt;
+    case QuoteManager::LoadOutcome::quotes:
+        return manager.quotes.get();
+    case QuoteManager::LoadOutcome::noQuotesMember:
+    case QuoteManager::LoadOutcome::emptyQuotes:
+        break;
+    }
+    return QStringList{};
 }
 
 // Saves the list through the store; true when the save went through.
@@ -114,8 +110,7 @@ int runPrint(bool daily) {
     manager.loadQuotes();
     drainMainQueue();
     const QStringList& quotes = manager.quotes;
-    if (quotes == QStringList{QuoteManager::loadErrorPlaceholder} &&
-        !storedList(manager.quotesFileURL).has_value())
+    if (manager.lastLoadOutcome() == QuoteManager::LoadOutcome::failed)
         return failed;
     if (quotes.isEmpty()) {
         printOut(LocalizationManager::shared().localizedString(u"NoQuotes"_s));

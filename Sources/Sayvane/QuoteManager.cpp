@@ -75,6 +75,7 @@ void QuoteManager::loadQuotes() {
 
     QString error;
     std::optional<QStringList> list = QStringList{loadErrorPlaceholder};
+    lastLoad = LoadOutcome::failed;
     bool repeatedNames = false;
     Files::Stamp stamp;
     if (const auto bytes = Files::read(quotesFileURL, &error, &stamp)) {
@@ -83,12 +84,16 @@ void QuoteManager::loadQuotes() {
             otherMembers = std::move(content->others);
             quotesPosition = content->hasQuotes ? content->quotesPosition : -1;
             repeatedNames = content->hasRepeatedNames;
-            if (!content->hasQuotes)
+            if (!content->hasQuotes) {
                 list.reset();
-            else if (content->quotes.isEmpty())
+                lastLoad = LoadOutcome::noQuotesMember;
+            } else if (content->quotes.isEmpty()) {
                 list = QStringList{noQuotesPlaceholder};
-            else
+                lastLoad = LoadOutcome::emptyQuotes;
+            } else {
                 list = std::move(content->quotes);
+                lastLoad = LoadOutcome::quotes;
+            }
         } else {
             error =
                 u"%1 cannot be loaded: %2"_s.arg(QDir::toNativeSeparators(quotesFileURL), error);

@@ -50,6 +50,12 @@ public:
     // first kept beside it under a new name, and one line says where.
     void saveQuotes();
 
+    // What the last load found in the file: nothing it could read, a document without "quotes",
+    // an empty "quotes" array (the list then holds the placeholder), or quotes (the list holds
+    // them as stored).
+    enum class LoadOutcome { failed, noQuotesMember, emptyQuotes, quotes };
+    LoadOutcome lastLoadOutcome() const { return lastLoad; }
+
     // Whether the list differs from the one last loaded or saved.
     bool hasUnsavedEdits() const;
     // Saves once if the list holds unsaved edits (at quit).
@@ -86,6 +92,7 @@ private:
     // the save that would replace that file first keeps a copy of it under this stem, so a
     // hand-edited file is never lost to the error placeholder.
     QString keepBeforeSaveStem;
+    LoadOutcome lastLoad = LoadOutcome::failed;
     std::optional<KnownVersion> known;
     QStringList lastLoadedOrSaved;
     QList<QuotesDocument::Member> otherMembers;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// A session bus of the test's own: a dbus-daemon with the system's session configuration,
+// started with the object and stopped with it. Code under test and the stand-ins for the other
+// side (a watcher, a panel) each get a connection of their own to it.
+class PrivateBus {
+public:
+    PrivateBus();
+    ~PrivateBus();
+    PrivateBus(const PrivateBus&) = delete;
+    PrivateBus& operator=(const PrivateBus&) = delete;
+
+    // False when dbus-daemon is missing or did not start; the reason is in error().
+    bool isRunning() const { return !busAddress.isEmpty(); }
+    QString error() const { return problem; }
+    QString address() const { return busAddress; }
+
+    // A new connection to the bus under a name of its own (unique within the test); closed
+    // when the bus stops.
+    QDBusConnection connect(const QString& name);
+    // Sets DBUS_SESSION_BUS_ADDRESS to this bus, for child processes and for
+    // QDBusConnection::sessionBus() when it has not been used yet in this process.
+    void makeSessionBus() const;
+
+private:
+    QProcess daemon;
+    QString busAddress;
+    QString problem;
+    QStringList connectionNames;
+};

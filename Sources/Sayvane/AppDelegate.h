@@ -7,6 +7,7 @@
 #include "QuoteManager.h"
 #include "StatusItem.h"
 
+#include <QDBusConnection>
 #include <QDir>
 #include <QObject>
 
@@ -21,6 +22,9 @@ struct AppEnvironment {
     QString homeFolder = Files::homeFolder();
     std::shared_ptr<LoginItemService> loginItems = XdgAutostartService::forThisProgram();
     MarqueeTiming timing = MarqueeTiming::system();
+    // The session bus the program's D-Bus objects go on; tests give a private one. A bus that
+    // is not connected leaves them out.
+    QDBusConnection bus = QDBusConnection::sessionBus();
 };
 
 // Owns every long-lived part of the program and wires them: the menu-bar item, the quote

@@ -65,23 +65,35 @@ void DisplayController::setupMarquee() {
     view->setTextColors(TextColors::on(button->background()));
     QObject::connect(button, &StatusBarButton::backgroundChanged, view,
                      [view](const QColor& color) { view->setTextColors(TextColors::on(color)); });
+    view->setPaused(paused);
     view->show();
     marqueeView = view;
 }
 
 void DisplayController::resetDisplay() {
     if (quotes.isEmpty()) {
+        shownSegments.clear();
         if (marqueeView) {
             marqueeView->stop();
             marqueeView->setText(LocalizationManager::shared().localizedString(u"NoQuotes"_s));
         }
-        return;
+    } else {
+        shownSegments = displaySegments(quotes);
+        if (marqueeView) {
+            // Quotes the list still has keep their strings, and the view measures only the
+            // others.
+            marqueeView->setSegments(shownSegments);
+            marqueeView->start();
+        }
     }
-    if (marqueeView) {
-        // Quotes the list still has keep their strings, and the view measures only the others.
-        marqueeView->setSegments(displaySegments(quotes));
-        marqueeView->start();
-    }
+    if (onDisplayReset)
+        onDisplayReset();
+}
+
+void DisplayController::setPaused(bool pause) {
+    paused = pause;
+    if (marqueeView)
+        marqueeView->setPaused(pause);
 }
 
 QString DisplayController::displayText(const QStringList& quotes) {

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 
 // Decides what the menu-bar item shows: every quote of its copy of the list, each followed by
 // two spaces, a random emoji and two spaces, scrolling; or, for an empty list, the no-quotes
@@ -32,6 +33,15 @@ public:
     // text. Safe in every state.
     void resetDisplay();
 
+    // The segments shown now (see displaySegments); empty while the list is empty.
+    const QStringList& segments() const { return shownSegments; }
+    // Called after every reset, once the new text (or the still no-quotes text) is in place.
+    std::function<void()> onDisplayReset;
+
+    // A pause the user asked for: the text stands still, also across resets, until resumed.
+    void setPaused(bool paused);
+    bool isPaused() const { return paused; }
+
     // The display text for a list, each emoji drawn afresh and uniformly from the set.
     static QString displayText(const QStringList& quotes);
     // The same text as segments: each quote, then two spaces, its emoji and two spaces. The
@@ -42,5 +52,7 @@ private:
     void setupMarquee();
 
     QPointer<MarqueeView> marqueeView;
+    QStringList shownSegments;
+    bool paused = false;
     MarqueeTiming timing;
 };

@@ -72,7 +72,7 @@ void MarqueeView::stop() {
 void MarqueeView::updateLink() {
     if (!displayLink)
         return;
-    if (started && !pointerInside && seen) {
+    if (started && !pointerInside && !userPaused && seen) {
         if (!displayLink->isRunning()) {
             // Whatever kept the link stopped, the text goes on from where it stood.
             lastTime.store(timing.clock->now());
@@ -81,6 +81,11 @@ void MarqueeView::updateLink() {
     } else {
         displayLink->stop();
     }
+}
+
+void MarqueeView::setPaused(bool paused) {
+    userPaused = paused;
+    updateLink();
 }
 
 void MarqueeView::setPointerInside(bool inside) {

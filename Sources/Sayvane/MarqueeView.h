@@ -67,6 +67,10 @@ public:
     // Whether start() holds: the text moves, or will once nothing pauses it.
     bool isStarted() const { return started; }
     bool isPausedByPointer() const { return pointerInside; }
+    // A pause the user asked for: the text stands still until it is lifted, then goes on from
+    // where it stood.
+    void setPaused(bool paused);
+    bool isPaused() const { return userPaused; }
     bool canBeSeen() const { return seen; }
     double currentOffset() const { return offset.load(); }
     // Infinite while a long text is still being measured.
@@ -118,6 +122,7 @@ private:
     bool redrawsDirectly = false;
     bool started = false;
     bool pointerInside = false;
+    bool userPaused = false;
     bool seen = true;
     std::unique_ptr<VisibilityWatch> visibility;
 };

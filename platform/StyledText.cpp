@@ -499,6 +499,15 @@ void StyledText::measureSegment(quint32 segment, Measurer& measurer) {
     }
 }
 
+qsizetype StyledText::segmentAt(double x) const {
+    if (segmentSpans.empty())
+        return -1;
+    // The last segment that begins at or left of x; an empty one gives way to the next.
+    const auto after = std::partition_point(segmentSpans.begin(), segmentSpans.end(),
+                                            [x](const Segment& s) { return s.x <= x; });
+    return after == segmentSpans.begin() ? 0 : after - segmentSpans.begin() - 1;
+}
+
 void StyledText::draw(QPainter& painter, QPointF origin, double clipLeft, double clipRight) const {
     // The last segment that begins at or left of the clip (or the first), then its pieces and
     // those after it up to the clip's right end.

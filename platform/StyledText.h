@@ -61,6 +61,10 @@ public:
     // How many segments were measured when the text was made, rather than taken over.
     qsizetype measuredSegmentCount() const { return measuredSegments; }
 
+    // The segment under x (from the text's left edge): the last one measured for an x past
+    // the measured part, the first for an x before it; -1 for a text without segments.
+    qsizetype segmentAt(double x) const;
+
     // Draws, with the painter's pen, the pieces that reach into [clipLeft, clipRight) of the
     // painter's x axis, with the top left corner of the text's box at origin.
     void draw(QPainter& painter, QPointF origin, double clipLeft, double clipRight) const;

@@ -5,6 +5,7 @@
 #include "NotificationCenter.h"
 #include "QtTranslations.h"
 #include "QuotesView.h"
+#include "RemoteActions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -68,6 +69,8 @@ AppDelegate::AppDelegate(AppEnvironment environment)
 AppDelegate::~AppDelegate() {
     // The window's menu bar shows the main menu's Edit menu: the window goes first.
     quotesWindow.reset();
+    // Its calls reach the parts below.
+    remoteControl.reset();
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -97,6 +100,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     quoteManager->onQuotesChanged = [weak = QPointer<AppDelegate>(this)] {
         if (!weak)
             return;
+        if (weak->remoteControl && weak->displayController->quotes != weak->quoteManager->quotes)
+            weak->remoteControl->announceQuotesChanged();
         weak->displayController->quotes = weak->quoteManager->quotes;
         weak->displayController->resetDisplay();
     };
@@ -105,6 +110,21 @@ void AppDelegate::applicationDidFinishLaunching() {
     displayController->statusItem = statusItem.get();
     displayController->quotes = quoteManager->quotes;
     displayController->startDisplay();
+    setupRemoteControl();
+}
+
+void AppDelegate::setupRemoteControl() {
+    remoteControl = RemoteControl::publish(environment.bus, remoteActions(*this));
+    if (!remoteControl)
+        return;
+    displayController->onPausedChanged = [control = remoteControl.get()] {
+        control->announcePropertyChanges();
+    };
+    NotificationCenter::defaultCenter().addObserver(
+        LocalizationManager::languageChangedNotification, [weak = QPointer<AppDelegate>(this)] {
+            if (weak && weak->remoteControl)
+                weak->remoteControl->announcePropertyChanges();
+        });
 }
 
 void AppDelegate::setupMainMenu() {

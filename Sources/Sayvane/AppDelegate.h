@@ -16,6 +16,7 @@
 class QAction;
 class QMenu;
 class QtTranslations;
+class RemoteControl;
 
 // What the delegate is given from outside: tests pass their own.
 struct AppEnvironment {
@@ -65,8 +66,11 @@ private:
     // The Edit menu's titles in the current language.
     void retitleMainMenu();
     void addScreenMenu(QMenu* menu);
+    // Puts the program's D-Bus interface on the environment's bus, when it is connected.
+    void setupRemoteControl();
 
     AppEnvironment environment;
     std::unique_ptr<QMenu> mainMenuBar;
     std::unique_ptr<QtTranslations> qtTranslations;
+    std::unique_ptr<RemoteControl> remoteControl;
 };

@@ -60,16 +60,7 @@ void drainMainQueue() {
 std::optional<QStringList> loadStoredList(QuoteManager& manager) {
     manager.loadQuotes();
     drainMainQueue();
-    switch (manager.lastLoadOutcome()) {
-    case QuoteManager::LoadOutcome::failed:
-        return std::nullopt;
-    case QuoteManager::LoadOutcome::quotes:
-        return manager.quotes.get();
-    case QuoteManager::LoadOutcome::noQuotesMember:
-    case QuoteManager::LoadOutcome::emptyQuotes:
-        break;
-    }
-    return QStringList{};
+    return manager.storedQuotes();
 }
 
 // Saves the list through the store; true when the save went through.

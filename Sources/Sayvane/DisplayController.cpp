@@ -91,9 +91,22 @@ void DisplayController::resetDisplay() {
 }
 
 void DisplayController::setPaused(bool pause) {
+    const bool changed = pause != paused;
     paused = pause;
     if (marqueeView)
         marqueeView->setPaused(pause);
+    if (changed && onPausedChanged)
+        onPausedChanged();
+}
+
+QString DisplayController::currentQuote() const {
+    if (shownSegments.isEmpty())
+        return {};
+    const qsizetype segment = marqueeView ? marqueeView->segmentAtMiddle() : 0;
+    if (segment < 0 || segment >= shownSegments.size())
+        return shownSegments.first();
+    // Even segments are quotes, odd ones the separators after them.
+    return shownSegments.at(segment - segment % 2);
 }
 
 QString DisplayController::displayText(const QStringList& quotes) {

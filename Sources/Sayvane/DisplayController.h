@@ -41,6 +41,12 @@ public:
     // A pause the user asked for: the text stands still, also across resets, until resumed.
     void setPaused(bool paused);
     bool isPaused() const { return paused; }
+    // Called after a call of setPaused that changed the pause.
+    std::function<void()> onPausedChanged;
+
+    // The quote whose piece (the quote and the emoji after it) is under the middle of the
+    // strip now; the first quote while there is no strip; empty while the list is empty.
+    QString currentQuote() const;
 
     // The display text for a list, each emoji drawn afresh and uniformly from the set.
     static QString displayText(const QStringList& quotes);

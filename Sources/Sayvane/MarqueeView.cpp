@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <cmath>
 #include <limits>
 
 #ifdef __GLIBC__
@@ -121,6 +122,17 @@ bool MarqueeView::eventFilter(QObject* watched, QEvent* event) {
 
 bool MarqueeView::isTextComplete() const {
     return !attributedText || attributedText->isComplete();
+}
+
+qsizetype MarqueeView::segmentAtMiddle() const {
+    if (!attributedText)
+        return -1;
+    const double span = textWidth.load();
+    double x = width() * 0.5 - offset.load();
+    // Past the end of the first copy, the middle is over the second.
+    if (span > 0 && std::isfinite(span))
+        x = std::fmod(x, span);
+    return attributedText->segmentAt(x);
 }
 
 bool MarqueeView::isRunning() const {

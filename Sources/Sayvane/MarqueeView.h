@@ -76,6 +76,9 @@ public:
     // Infinite while a long text is still being measured.
     double measuredTextWidth() const { return textWidth.load(); }
     bool isTextComplete() const;
+    // The index of the segment under the middle of the view now, the text taken round; -1
+    // before any text.
+    qsizetype segmentAtMiddle() const;
 
     // One tick: the offset after `step` seconds, wrapped by one addition of the text width once
     // it has reached -textWidth.

@@ -136,6 +136,27 @@ bool QuoteManager::changedOutside() const {
     return bytes && hashOf(*bytes) != known->hash;
 }
 
+std::optional<QStringList> QuoteManager::storedQuotes() const {
+    const QStringList& list = quotes;
+    const bool onlyPlaceholder =
+        list.size() == 1 && list.first() == (lastLoad == LoadOutcome::failed ? loadErrorPlaceholder
+                                                                              : noQuotesPlaceholder);
+    switch (lastLoad) {
+    case LoadOutcome::failed:
+        if (onlyPlaceholder)
+            return std::nullopt;
+        break;
+    case LoadOutcome::noQuotesMember:
+    case LoadOutcome::emptyQuotes:
+        if (onlyPlaceholder)
+            return QStringList{};
+        break;
+    case LoadOutcome::quotes:
+        break;
+    }
+    return list;
+}
+
 bool QuoteManager::hasUnsavedEdits() const {
     return quotes.get() != lastLoadedOrSaved;
 }

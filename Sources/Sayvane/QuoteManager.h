@@ -55,6 +55,10 @@ public:
     // them as stored).
     enum class LoadOutcome { failed, noQuotesMember, emptyQuotes, quotes };
     LoadOutcome lastLoadOutcome() const { return lastLoad; }
+    // The list without what a load put in the place of quotes: nothing while it is still the
+    // error placeholder of a failed load (the file is one that could not be read), an empty
+    // list while it is the no-quotes placeholder of a file with no quotes, else the list.
+    std::optional<QStringList> storedQuotes() const;
 
     // Whether the list differs from the one last loaded or saved.
     bool hasUnsavedEdits() const;

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusVirtualObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <variant>
+
+// The running program's own D-Bus interface, for desktops, scripts and keyboard shortcuts:
+// service io.github.sayvane.Sayvane, object "/", interface io.github.sayvane.Sayvane.
+//
+// Methods EditQuotes, Reload, Quit, Pause, Resume, TogglePause, AddQuote(s) -> u and
+// AddQuotes(as) -> u; properties CurrentQuote (s), Language (s, writable) and Paused (b);
+// the signal QuotesChanged and org.freedesktop.DBus.Properties.PropertiesChanged for Language
+// and Paused. What each call does is the actions' business; this class speaks the protocol.
+//
+// It is a virtual object rather than an exported QObject: QtDBus answers a property write that
+// a QObject refuses with "Internal error", and an unknown language deserves plain words.
+class RemoteControl : public QDBusVirtualObject {
+    Q_OBJECT
+
+public:
+    static inline const QString serviceName = QStringLiteral("io.github.sayvane.Sayvane");
+    static inline const QString objectPath = QStringLiteral("/");
+    static inline const QString interfaceName = QStringLiteral("io.github.sayvane.Sayvane");
+    // Answered when the quotes file could not be loaded, so that an addition would replace it.
+    static inline const QString notLoadedError =
+        QStringLiteral("io.github.sayvane.Sayvane.Error.NotLoaded");
+    // Answered when a save the call needed did not go through.
+    static inline const QString failedError =
+        QStringLiteral("io.github.sayvane.Sayvane.Error.Failed");
+
+    // Why a call changed nothing, in words for the person who made it.
+    struct Refusal {
+        enum class Kind { badInput, notLoaded, failed };
+        Kind kind = Kind::failed;
+        QString message;
+    };
+
+    // What the calls do; every one is called on the main thread.
+    struct Actions {
+        std::function<void()> editQuotes;
+        std::function<void()> reload;
+        std::function<void()> quit;
+        std::function<void(bool paused)> setPaused;
+        std::function<bool()> isPaused;
+        std::function<QString()> currentQuote;
+        // The raw value of the interface language ("en", "vi", "zh").
+        std::function<QString()> language;
+        // Sets the language of a raw value; anything else changes nothing and is refused.
+        std::function<std::optional<Refusal>(const QString& language)> setLanguage;
+        // How many of the quotes were added (0 when all were in the list already), or why none
+        // was.
+        std::function<std::variant<uint, Refusal>(const QStringList& quotes)> addQuotes;
+    };
+
+    // Owns the service name on the connection and exports the object; nothing, with one line
+    // on standard error, when the connection is not connected or the name belongs to another
+    // program.
+    static std::unique_ptr<RemoteControl> publish(QDBusConnection connection, Actions actions);
+    ~RemoteControl() override;
+
+    // Emits QuotesChanged.
+    void announceQuotesChanged();
+    // Emits PropertiesChanged for the properties that differ from what was last announced.
+    void announcePropertyChanges();
+
+    QString introspect(const QString& path) const override;
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
+
+private:
+    RemoteControl(QDBusConnection connection, Actions actions);
+
+    struct Announced {
+        QString language;
+        bool paused = false;
+    };
+    Announced current() const;
+    // The property's value, or nothing for an unknown name.
+    std::optional<QVariant> property(const QString& name) const;
+    void handleMethod(const QDBusMessage& message);
+    void handlePropertyCall(const QDBusMessage& message);
+    void addQuotes(const QDBusMessage& message, const QStringList& quotes);
+    void reply(const QDBusMessage& answer);
+
+    QDBusConnection connection;
+    Actions actions;
+    Announced announced;
+};

@@ -191,3 +191,37 @@ TEST(DisplayController, AnItemThatGoesAwayTakesTheMarqueeWithIt) {
     controller.resetDisplay();
     runMainQueue();
 }
+
+TEST(DisplayController, TheCurrentQuoteIsTheOneUnderTheMiddleOfTheStripRoundTheText) {
+    const QStringList quotes = {u"Alpha"_s, u"Two\nlines"_s, u"Gamma ray"_s, u"Delta"_s};
+    Ticker display;
+    display.start(quotes);
+    MarqueeView* marquee = display.marquee();
+    ASSERT_TRUE(marquee);
+    const double width = marquee->measuredTextWidth();
+    ASSERT_GT(width, 250) << "the text is wider than the strip, so its second copy shows";
+
+    // One pixel a step, once round the text and a strip's width more: the quotes pass the
+    // middle in their order (a line break kept as stored), and round again by the second copy.
+    QStringList passed = {display.controller.currentQuote()};
+    for (int step = 0; step < int(width) + 250; ++step) {
+        display.manual.clock->advance(1.0 / MarqueeView::scrollSpeed);
+        display.manual.link().fire();
+        if (const QString quote = display.controller.currentQuote(); quote != passed.last())
+            passed.append(quote);
+    }
+    ASSERT_GE(passed.size(), quotes.size() + 1) << passed.join(u" | "_s).toStdString();
+    const qsizetype first = quotes.indexOf(passed.first());
+    ASSERT_GE(first, 0);
+    for (qsizetype i = 0; i < passed.size(); ++i)
+        EXPECT_EQ(passed[i], quotes[(first + i) % quotes.size()]) << i;
+
+    display.controller.quotes.clear();
+    display.controller.resetDisplay();
+    EXPECT_EQ(display.controller.currentQuote(), QString()) << "the no-quotes text is no quote";
+
+    DisplayController withoutStrip;
+    withoutStrip.quotes = quotes;
+    withoutStrip.resetDisplay();
+    EXPECT_EQ(withoutStrip.currentQuote(), quotes.first());
+}

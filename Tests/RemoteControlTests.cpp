@@ -281,6 +281,18 @@ TEST(RemoteControl, AFileThatCouldNotBeLoadedIsLeftAsItIs) {
         << "no copy kept, since nothing was saved";
 }
 
+TEST(RemoteControl, AnEmptyFileGetsTheQuoteWithoutTheNoQuotesPlaceholder) {
+    RemoteApp app;
+    writeBytes(app.home.quotesFile(), R"({"quotes": []})");
+    app.launch();
+    ASSERT_EQ(app.delegate->quoteManager->quotes.get(),
+              QStringList{QuoteManager::noQuotesPlaceholder});
+    EXPECT_EQ(app.call(u"AddQuote"_s, {u"First"_s}).arguments().value(0), QVariant(1u));
+    runMainQueue();
+    EXPECT_EQ(app.quotesInFile(), QStringList{u"First"_s});
+    EXPECT_EQ(app.delegate->quoteManager->quotes.get(), QStringList{u"First"_s});
+}
+
 TEST(RemoteControl, LanguageIsReadWrittenAndAnnouncedWhateverChangesIt) {
     RemoteApp app;
     app.launch();

@@ -140,7 +140,7 @@ std::optional<QStringList> QuoteManager::storedQuotes() const {
     const QStringList& list = quotes;
     const bool onlyPlaceholder =
         list.size() == 1 && list.first() == (lastLoad == LoadOutcome::failed ? loadErrorPlaceholder
-                                                                              : noQuotesPlaceholder);
+                                                                             : noQuotesPlaceholder);
     switch (lastLoad) {
     case LoadOutcome::failed:
         if (onlyPlaceholder)

@@ -9,6 +9,7 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -343,5 +344,40 @@ TEST(RemoteControl, ANameTakenByAnotherProgramLeavesThisOneWithoutTheInterface) 
     // The program itself goes on.
     EXPECT_TRUE(app.delegate->displayController->segments().size() > 0);
 }
+
+#ifdef SAYVANE_EXECUTABLE
+TEST(RemoteControl, TheProgramAnswersAScriptOnTheSessionBusAndQuitsWhenAsked) {
+    PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString();
+    TempHome home;
+    QProcessEnvironment environment = programEnvironment(home.path(), home.path());
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, bus.address());
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(SAYVANE_EXECUTABLE), {});
+    ASSERT_TRUE(program.waitForStarted());
+
+    // Another process, so a blocking call is what a script makes.
+    QDBusConnection script = bus.connect(u"script"_s);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return script.interface()->isServiceRegistered(service).value(); }, 30000));
+    QDBusInterface remote(service, u"/"_s, interface, script);
+    ASSERT_TRUE(remote.isValid()) << remote.lastError().message().toStdString();
+    const QDBusMessage added = remote.call(u"AddQuote"_s, u"From a script"_s);
+    EXPECT_EQ(added.arguments().value(0), QVariant(1u)) << added.errorMessage().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return readBytes(home.quotesFile()).contains("From a script"); }, 5000));
+
+    const QDBusMessage quit = remote.call(u"Quit"_s);
+    EXPECT_EQ(quit.type(), QDBusMessage::ReplyMessage) << quit.errorMessage().toStdString();
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_FALSE(script.interface()->isServiceRegistered(service).value());
+    const QByteArray errors = program.readAllStandardError();
+    EXPECT_FALSE(errors.contains("D-Bus")) << errors.toStdString();
+}
+#endif
 
 #include "RemoteControlTests.moc"

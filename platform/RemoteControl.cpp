@@ -17,6 +17,7 @@ namespace {
 const QString propertiesInterface = u"org.freedesktop.DBus.Properties"_s;
 const QString invalidArgs = u"org.freedesktop.DBus.Error.InvalidArgs"_s;
 
+// QtDBus adds the standard interfaces (properties, introspection, peer) to this.
 const QString interfaceXml = uR"(  <interface name="io.github.sayvane.Sayvane">
     <method name="EditQuotes"/>
     <method name="Reload"/>
@@ -38,27 +39,6 @@ const QString interfaceXml = uR"(  <interface name="io.github.sayvane.Sayvane">
     </property>
     <property name="Language" type="s" access="readwrite"/>
     <property name="Paused" type="b" access="read"/>
-  </interface>
-  <interface name="org.freedesktop.DBus.Properties">
-    <method name="Get">
-      <arg name="interface_name" type="s" direction="in"/>
-      <arg name="property_name" type="s" direction="in"/>
-      <arg name="value" type="v" direction="out"/>
-    </method>
-    <method name="GetAll">
-      <arg name="interface_name" type="s" direction="in"/>
-      <arg name="properties" type="a{sv}" direction="out"/>
-    </method>
-    <method name="Set">
-      <arg name="interface_name" type="s" direction="in"/>
-      <arg name="property_name" type="s" direction="in"/>
-      <arg name="value" type="v" direction="in"/>
-    </method>
-    <signal name="PropertiesChanged">
-      <arg name="interface_name" type="s"/>
-      <arg name="changed_properties" type="a{sv}"/>
-      <arg name="invalidated_properties" type="as"/>
-    </signal>
   </interface>
 )"_s;
 

@@ -161,6 +161,11 @@ TEST(RemoteControl, MethodsActOnTheRunningProgram) {
                 qdbus_cast<QVariantMap>(message.arguments().at(1)).value(u"Paused"_s).toString());
     }
     EXPECT_EQ(pauses, QStringList({u"true"_s, u"false"_s, u"true"_s, u"false"_s}));
+    // A pause from elsewhere in the program (a click) is announced too.
+    app.signals.messages.clear();
+    app.delegate->displayController->setPaused(true);
+    app.settle();
+    EXPECT_EQ(app.signals.changedProperties(), QVariantMap({{u"Paused"_s, true}}));
 
     // A change made elsewhere, then Reload: the new list everywhere, and one QuotesChanged.
     writeBytes(app.home.quotesFile(), R"({"quotes": ["Reloaded one", "Reloaded two"]})");

@@ -117,8 +117,9 @@ void AppDelegate::setupRemoteControl() {
     remoteControl = RemoteControl::publish(environment.bus, remoteActions(*this));
     if (!remoteControl)
         return;
-    displayController->onPausedChanged = [control = remoteControl.get()] {
-        control->announcePropertyChanges();
+    displayController->onPausedChanged = [weak = QPointer<AppDelegate>(this)] {
+        if (weak && weak->remoteControl)
+            weak->remoteControl->announcePropertyChanges();
     };
     NotificationCenter::defaultCenter().addObserver(
         LocalizationManager::languageChangedNotification, [weak = QPointer<AppDelegate>(this)] {

@@ -2,7 +2,7 @@
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
-#include <QDBusContext>
+#include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QGuiApplication>
@@ -39,13 +39,14 @@ struct DBusMenuItemKeys {
 struct DBusMenuEvent {
     int id = 0;
     QString eventId;
-    QDBusVariant data;
+    // Not empty: Qt works out the signature from a default value, and cannot send an empty
+    // variant.
+    QDBusVariant data{QVariant(0)};
     uint timestamp = 0;
 };
 
-using DBusMenuItemList = QList<DBusMenuItem>;
-using DBusMenuItemKeysList = QList<DBusMenuItemKeys>;
-using DBusMenuEventList = QList<DBusMenuEvent>;
+// QtDBus finds a method's types by the names moc keeps, which are a typedef's own: the methods
+// and signals below spell their types out in full.
 using DBusMenuShortcut = QList<QStringList>;
 
 Q_DECLARE_METATYPE(DBusMenuLayoutItem)
@@ -129,11 +130,11 @@ void registerTypes() {
     static const bool registered = [] {
         qDBusRegisterMetaType<DBusMenuLayoutItem>();
         qDBusRegisterMetaType<DBusMenuItem>();
-        qDBusRegisterMetaType<DBusMenuItemList>();
+        qDBusRegisterMetaType<QList<DBusMenuItem>>();
         qDBusRegisterMetaType<DBusMenuItemKeys>();
-        qDBusRegisterMetaType<DBusMenuItemKeysList>();
+        qDBusRegisterMetaType<QList<DBusMenuItemKeys>>();
         qDBusRegisterMetaType<DBusMenuEvent>();
-        qDBusRegisterMetaType<DBusMenuEventList>();
+        qDBusRegisterMetaType<QList<DBusMenuEvent>>();
         qDBusRegisterMetaType<DBusMenuShortcut>();
         return true;
     }();
@@ -210,7 +211,9 @@ DBusMenuLayoutItem layoutOf(const MenuEntry& entry, int depth, const QStringList
 } // namespace
 
 // The com.canonical.dbusmenu interface of the exporter.
-class DBusMenuAdaptor : public QDBusAbstractAdaptor, protected QDBusContext {
+// Each method is handed the call's message last, to answer it with an error: QDBusContext would
+// have to be a base of the exporter itself, which is the object on the bus.
+class DBusMenuAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
     // clang-format off
@@ -289,17 +292,18 @@ public:
 
 public Q_SLOTS:
     uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
-                   DBusMenuLayoutItem& layout) {
-        const MenuEntry* parent = entry(parentId);
+                   const QDBusMessage& message, DBusMenuLayoutItem& layout) {
+        const MenuEntry* parent = entry(parentId, message);
         if (!parent)
             return 0;
         layout = layoutOf(*parent, recursionDepth, propertyNames);
         return exporter->revision();
     }
 
-    DBusMenuItemList GetGroupProperties(const QList<int>& ids, const QStringList& propertyNames) {
+    QList<DBusMenuItem> GetGroupProperties(const QList<int>& ids,
+                                           const QStringList& propertyNames) {
         // Unknown ids are left out, as hosts ask for whole groups at once.
-        DBusMenuItemList items;
+        QList<DBusMenuItem> items;
         for (const int id : ids) {
             if (const MenuEntry* found = exporter->menu().find(id))
                 items.append({id, filtered(DBusMenuExporter::properties(*found), propertyNames)});
@@ -307,29 +311,30 @@ public Q_SLOTS:
         return items;
     }
 
-    QDBusVariant GetProperty(int id, const QString& name) {
-        const MenuEntry* found = entry(id);
+    QDBusVariant GetProperty(int id, const QString& name, const QDBusMessage& message) {
+        const MenuEntry* found = entry(id, message);
         if (!found)
             return QDBusVariant(QVariant(0));
         const QVariantMap properties = DBusMenuExporter::properties(*found);
         QVariant value = properties.value(name, defaultValue(name));
         if (!value.isValid()) {
-            sendErrorReply(QDBusError::InvalidArgs, u"No property named "_s + name);
+            replyWithError(message, u"No property named "_s + name);
             return QDBusVariant(QVariant(0));
         }
         return QDBusVariant(value);
     }
 
-    void Event(int id, const QString& eventId, const QDBusVariant& data, uint timestamp) {
+    void Event(int id, const QString& eventId, const QDBusVariant& data, uint timestamp,
+               const QDBusMessage& message) {
         Q_UNUSED(data);
         Q_UNUSED(timestamp);
-        if (!entry(id))
+        if (!entry(id, message))
             return;
         if (eventId == u"clicked"_s)
             exporter->click(id);
     }
 
-    QList<int> EventGroup(const DBusMenuEventList& events) {
+    QList<int> EventGroup(const QList<DBusMenuEvent>& events, const QDBusMessage& message) {
         QList<int> idErrors;
         for (const DBusMenuEvent& event : events) {
             if (!exporter->menu().find(event.id))
@@ -338,39 +343,46 @@ public Q_SLOTS:
                 exporter->click(event.id);
         }
         if (!events.isEmpty() && idErrors.size() == events.size())
-            sendErrorReply(QDBusError::InvalidArgs, u"None of the items exists"_s);
+            replyWithError(message, u"None of the items exists"_s);
         return idErrors;
     }
 
-    bool AboutToShow(int id) {
+    bool AboutToShow(int id, const QDBusMessage& message) {
         // The menu is always up to date: nothing to fetch again.
-        entry(id);
+        entry(id, message);
         return false;
     }
 
-    QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
+    QList<int> AboutToShowGroup(const QList<int>& ids, const QDBusMessage& message,
+                                QList<int>& idErrors) {
         for (const int id : ids) {
             if (!exporter->menu().find(id))
                 idErrors.append(id);
         }
         if (!ids.isEmpty() && idErrors.size() == ids.size())
-            sendErrorReply(QDBusError::InvalidArgs, u"None of the items exists"_s);
+            replyWithError(message, u"None of the items exists"_s);
         return {};
     }
 
 Q_SIGNALS:
-    void ItemsPropertiesUpdated(const DBusMenuItemList& updatedProps,
-                                const DBusMenuItemKeysList& removedProps);
+    void ItemsPropertiesUpdated(const QList<DBusMenuItem>& updatedProps,
+                                const QList<DBusMenuItemKeys>& removedProps);
     void LayoutUpdated(uint revision, int parent);
     void ItemActivationRequested(int id, uint timestamp);
 
 private:
     // The entry with this id; for an unknown id, an error is the reply.
-    const MenuEntry* entry(int id) {
+    const MenuEntry* entry(int id, const QDBusMessage& message) {
         const MenuEntry* found = exporter->menu().find(id);
-        if (!found && calledFromDBus())
-            sendErrorReply(QDBusError::InvalidArgs, u"No menu item with id %1"_s.arg(id));
+        if (!found)
+            replyWithError(message, u"No menu item with id %1"_s.arg(id));
         return found;
+    }
+
+    // The reply to the call is this error instead of what the method returns.
+    void replyWithError(const QDBusMessage& message, const QString& text) {
+        message.setDelayedReply(true);
+        exporter->connection.send(message.createErrorReply(QDBusError::InvalidArgs, text));
     }
 
     DBusMenuExporter* exporter;
@@ -420,8 +432,8 @@ bool DBusMenuExporter::updateEntry(const MenuEntry& entry) {
     }
     if (!changed.properties.isEmpty() || !removed.names.isEmpty()) {
         Q_EMIT adaptor->ItemsPropertiesUpdated(
-            changed.properties.isEmpty() ? DBusMenuItemList() : DBusMenuItemList{changed},
-            removed.names.isEmpty() ? DBusMenuItemKeysList() : DBusMenuItemKeysList{removed});
+            changed.properties.isEmpty() ? QList<DBusMenuItem>() : QList<DBusMenuItem>{changed},
+            removed.names.isEmpty() ? QList<DBusMenuItemKeys>() : QList<DBusMenuItemKeys>{removed});
     }
     return true;
 }

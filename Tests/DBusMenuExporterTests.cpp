@@ -13,6 +13,7 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QMenu>
+#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -208,6 +209,25 @@ TEST(DBusMenuExporter, UnknownItemsAndPropertiesAreErrorsNotCrashes) {
     const QDBusMessage reply =
         on.host.call(u"AboutToShowGroup"_s, {QVariant::fromValue(QList<int>{0, 5, 77})});
     EXPECT_EQ(qdbus_cast<QList<int>>(reply.arguments().value(1)), QList<int>{77});
+}
+
+// GLib's own client, as hosts built on libdbusmenu are: it reads the introspection to learn the
+// signature of what it sends.
+TEST(DBusMenuExporter, AGLibClientsEventGroupRunsTheClicksOfTheItemsThatExist) {
+    ExporterOnBus on;
+    ASSERT_TRUE(on.exporter.isExported()) << on.bus.error().toStdString();
+    QProcess gdbus;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, on.bus.address());
+    gdbus.setProcessEnvironment(environment);
+    gdbus.start(u"gdbus"_s, {u"call"_s, u"--session"_s, u"--dest"_s, on.program.baseService(),
+                             u"--object-path"_s, u"/MenuBar"_s, u"--method"_s,
+                             u"com.canonical.dbusmenu.EventGroup"_s,
+                             u"[(1, 'clicked', <0>, uint32 0), (77, 'clicked', <0>, uint32 0)]"_s});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gdbus.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(gdbus.readAllStandardOutput().trimmed(), "([77],)")
+        << gdbus.readAllStandardError().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return *on.clicks == 1; }));
 }
 
 TEST(DBusMenuExporter, AClickRunsItsActionOnceAndHostsHearOfEveryChange) {

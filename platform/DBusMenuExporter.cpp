@@ -45,8 +45,9 @@ struct DBusMenuEvent {
     uint timestamp = 0;
 };
 
-// QtDBus finds a method's types by the names moc keeps, which are a typedef's own: the methods
-// and signals below spell their types out in full.
+// A shortcut's key combinations, aas, only ever inside a property's variant. The methods and
+// signals below spell their types out in full instead of by alias: QtDBus finds them by the names
+// moc keeps, and an alias's name is not registered.
 using DBusMenuShortcut = QList<QStringList>;
 
 Q_DECLARE_METATYPE(DBusMenuLayoutItem)

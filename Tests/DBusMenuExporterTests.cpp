@@ -274,6 +274,8 @@ TEST(DBusMenuExporter, AClickRunsItsActionOnceAndHostsHearOfEveryChange) {
     changed.beginArray();
     changed.beginStructure();
     changed >> id >> properties;
+    changed.endStructure();
+    changed.endArray();
     EXPECT_EQ(id, 3);
     EXPECT_EQ(properties, (QVariantMap{{u"label"_s, u"Switched"_s}, {u"toggle-state"_s, 0}}))
         << "only what changed";

@@ -187,6 +187,11 @@ TEST(DBusMenuExporter, TheLayoutCarriesEveryEntryWithItsPropertiesAsTheProtocolN
     const QDBusMessage enabled = on.host.call(u"GetProperty"_s, {1, u"enabled"_s});
     EXPECT_EQ(enabled.arguments().value(0).value<QDBusVariant>().variant(), QVariant(true))
         << "a default is still an answer";
+    QDBusMessage version = QDBusMessage::createMethodCall(
+        on.host.service, u"/MenuBar"_s, u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
+    version.setArguments({u"com.canonical.dbusmenu"_s, u"Version"_s});
+    version = on.host.connection.call(version, QDBus::BlockWithGui, 5000);
+    EXPECT_EQ(version.arguments().value(0).value<QDBusVariant>().variant(), QVariant(3U));
 }
 
 TEST(DBusMenuExporter, UnknownItemsAndPropertiesAreErrorsNotCrashes) {

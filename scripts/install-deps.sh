@@ -14,6 +14,7 @@ required=(
     desktop-file-utils
     qt6-gtk-platformtheme qt6-translations-l10n
     openbox tint2 xfwm4 xfce4-panel dbus xdotool
+    libglib2.0-bin
     librsvg2-bin dpkg-dev file lintian appstream mandoc groff-base
 )
 # Only needed for the fuzzer and the ThreadSanitizer build; installed where the release has them.

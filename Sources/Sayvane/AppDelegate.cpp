@@ -1,7 +1,9 @@
 #include "AppDelegate.h"
 
 #include "Console.h"
+#include "DBusMenuExporter.h"
 #include "Localization.h"
+#include "MenuView.h"
 #include "NotificationCenter.h"
 #include "QtTranslations.h"
 #include "QuotesView.h"
@@ -36,22 +38,9 @@ void sendToFocusedWidget(const char* slot) {
     }
 }
 
-// A menu item whose action runs with the item as sender. Qt flips the check mark of a checkable
-// item before it reports the choice; the mark is put back so that only the action changes it.
-template <typename Action>
-QAction* addItem(QMenu* menu, const QString& title, const QKeySequence& key, Action action) {
-    QAction* item = menu->addAction(title);
-    item->setShortcut(key);
-    item->setShortcutVisibleInContextMenu(true);
-    QObject::connect(item, &QAction::triggered, item, [item, action] {
-        if (item->isCheckable())
-            item->setChecked(!item->isChecked());
-        action(item);
-    });
-    return item;
-}
-
 const QString screenKey = u"Screen"_s;
+// Where the status menu is on the bus, for status notifier hosts.
+const QString statusMenuPath = u"/MenuBar"_s;
 
 QSettings programSettings() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, u"Sayvane"_s, u"Sayvane"_s);
@@ -81,6 +70,13 @@ void AppDelegate::applicationDidFinishLaunching() {
     connect(statusItem.get(), &StatusItem::screensChanged, this, &AppDelegate::setupMenu);
     if (StatusBarButton* button = statusItem->button())
         button->setTitle(u""_s);
+    if (environment.bus.isConnected()) {
+        exporter = std::make_unique<DBusMenuExporter>(environment.bus, statusMenuPath);
+        if (!exporter->isExported()) {
+            printLine(u"Failed to export the menu on D-Bus: "_s + statusMenuPath + u" is in use"_s);
+            exporter.reset();
+        }
+    }
     setupMainMenu();
     setupMenu();
     NotificationCenter::defaultCenter().addObserver(
@@ -136,9 +132,11 @@ void AppDelegate::setupMainMenu() {
     edit->setObjectName(u"Edit"_s);
     // Each item keeps its string key as its object name, for the titles in every language.
     auto addCommand = [edit](const QString& key, const QKeySequence& shortcut, const char* slot) {
-        addItem(edit, key, shortcut, [slot](QAction*) {
-            sendToFocusedWidget(slot);
-        })->setObjectName(key);
+        QAction* item = edit->addAction(key);
+        item->setObjectName(key);
+        item->setShortcut(shortcut);
+        item->setShortcutVisibleInContextMenu(true);
+        QObject::connect(item, &QAction::triggered, item, [slot] { sendToFocusedWidget(slot); });
     };
     addCommand(u"Undo"_s, QKeySequence(Qt::CTRL | Qt::Key_Z), "undo()");
     addCommand(u"Redo"_s, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), "redo()");
@@ -170,72 +168,92 @@ void AppDelegate::retitleMainMenu() {
 void AppDelegate::setupMenu() {
     if (!statusItem)
         return;
-    const LocalizationManager& loc = LocalizationManager::shared();
-    auto* menu = new QMenu;
-    addItem(menu, loc.localizedString(u"EditQuotes"_s), QKeySequence(Qt::CTRL | Qt::Key_E),
-            [this](QAction*) { openQuotesUI(); });
-    addItem(menu, loc.localizedString(u"ReloadQuotes"_s), QKeySequence(Qt::CTRL | Qt::Key_R),
-            [this](QAction*) { reloadQuotes(); });
-    QAction* launchAtLogin = addItem(menu, loc.localizedString(u"LaunchAtLogin"_s), {},
-                                     [this](QAction* item) { toggleLaunchAtLogin(item); });
-    launchAtLogin->setCheckable(true);
-    launchAtLogin->setChecked(environment.loginItems->status() == LoginItemStatus::enabled);
-    menu->addSeparator();
+    statusMenuDescription = describeStatusMenu();
+    statusItem->setMenu(makeMenu(statusMenuDescription));
+    if (exporter)
+        exporter->setMenu(statusMenuDescription);
+}
 
-    auto* languages = new QMenu(menu);
+MenuDescription AppDelegate::describeStatusMenu() {
+    const LocalizationManager& loc = LocalizationManager::shared();
+    MenuDescription menu;
+    menu.add(MenuEntry::item(
+        loc.localizedString(u"EditQuotes"_s), [this] { openQuotesUI(); },
+        QKeySequence(Qt::CTRL | Qt::Key_E)));
+    menu.add(MenuEntry::item(
+        loc.localizedString(u"ReloadQuotes"_s), [this] { reloadQuotes(); },
+        QKeySequence(Qt::CTRL | Qt::Key_R)));
+    MenuEntry launchAtLogin =
+        MenuEntry::item(loc.localizedString(u"LaunchAtLogin"_s), [this] { toggleLaunchAtLogin(); });
+    launchAtLogin.checkable = true;
+    launchAtLogin.checked = environment.loginItems->status() == LoginItemStatus::enabled;
+    launchAtLoginId = menu.add(std::move(launchAtLogin));
+    menu.add(MenuEntry::separator());
+
+    MenuEntry languages = MenuEntry::submenu(loc.localizedString(u"Language"_s));
     for (const AppLanguage language : AppLanguages::allCases) {
         static const QHash<AppLanguage, QString> names = {
             {AppLanguage::english, u"English"_s},
             {AppLanguage::vietnamese, u"Tiếng Việt"_s},
             {AppLanguage::chinese, u"中文"_s},
         };
-        QAction* item = addItem(languages, names.value(language), {},
-                                [this](QAction* chosen) { changeLanguage(chosen); });
-        item->setData(AppLanguages::rawValue(language));
-        item->setCheckable(true);
-        item->setChecked(language == loc.currentLanguage.get());
+        const QString rawValue = AppLanguages::rawValue(language);
+        MenuEntry item = MenuEntry::item(names.value(language),
+                                         [this, rawValue] { changeLanguage(QVariant(rawValue)); });
+        item.data = rawValue;
+        item.checkable = true;
+        item.exclusive = true;
+        item.checked = language == loc.currentLanguage.get();
+        languages.children.push_back(std::move(item));
     }
-    QAction* languageItem = menu->addMenu(languages);
-    languageItem->setText(loc.localizedString(u"Language"_s));
-    addScreenMenu(menu);
-    menu->addSeparator();
-    addItem(menu, loc.localizedString(u"Quit"_s), QKeySequence(Qt::CTRL | Qt::Key_Q),
-            [](QAction*) { QCoreApplication::exit(0); });
-    statusItem->setMenu(menu);
+    menu.add(std::move(languages));
+    if (std::optional<MenuEntry> screens = describeScreenMenu())
+        menu.add(std::move(*screens));
+    menu.add(MenuEntry::separator());
+    menu.add(MenuEntry::item(
+        loc.localizedString(u"Quit"_s), [] { QCoreApplication::exit(0); },
+        QKeySequence(Qt::CTRL | Qt::Key_Q)));
+    return menu;
 }
 
-void AppDelegate::addScreenMenu(QMenu* menu) {
+std::optional<MenuEntry> AppDelegate::describeScreenMenu() {
     const QList<QScreen*> screens = QGuiApplication::screens();
     if (screens.size() < 2)
-        return;
+        return std::nullopt;
     const LocalizationManager& loc = LocalizationManager::shared();
     // A chosen screen that is not there now counts as the automatic choice.
     QString chosen = statusItem->preferredScreen();
     if (std::none_of(screens.cbegin(), screens.cend(),
                      [&chosen](const QScreen* screen) { return screen->name() == chosen; }))
         chosen.clear();
-    auto* submenu = new QMenu(menu);
-    auto addChoice = [this, submenu, &chosen](const QString& title, const QString& name) {
-        QAction* item =
-            addItem(submenu, title, {}, [this](QAction* sender) { changeScreen(sender); });
-        item->setData(name);
-        item->setCheckable(true);
-        item->setChecked(chosen == name);
+    MenuEntry submenu = MenuEntry::submenu(loc.localizedString(u"Screen"_s));
+    auto addChoice = [this, &submenu, &chosen](const QString& title, const QString& name) {
+        MenuEntry item = MenuEntry::item(title, [this, name] { changeScreen(QVariant(name)); });
+        item.data = name;
+        item.checkable = true;
+        item.exclusive = true;
+        item.checked = chosen == name;
+        submenu.children.push_back(std::move(item));
     };
     addChoice(loc.localizedString(u"ScreenAutomatic"_s), QString());
-    submenu->addSeparator();
+    submenu.children.push_back(MenuEntry::separator());
     for (const QScreen* screen : screens) {
         const QString model = screen->model().trimmed();
         addChoice(model.isEmpty() ? screen->name() : screen->name() + u" (" + model + u')',
                   screen->name());
     }
-    menu->addMenu(submenu)->setText(loc.localizedString(u"Screen"_s));
+    return submenu;
 }
 
 void AppDelegate::changeScreen(QAction* sender) {
-    if (!sender || !statusItem || sender->data().typeId() != QMetaType::QString)
+    if (sender)
+        changeScreen(sender->data());
+}
+
+void AppDelegate::changeScreen(const QVariant& choice) {
+    if (!statusItem || choice.typeId() != QMetaType::QString)
         return;
-    const QString name = sender->data().toString();
+    const QString name = choice.toString();
     QSettings settings = programSettings();
     if (name.isEmpty())
         settings.remove(screenKey);
@@ -284,26 +302,40 @@ void AppDelegate::reloadQuotes() {
 }
 
 void AppDelegate::changeLanguage(QAction* sender) {
-    if (!sender)
+    if (sender)
+        changeLanguage(sender->data());
+}
+
+void AppDelegate::changeLanguage(const QVariant& rawValue) {
+    if (rawValue.typeId() != QMetaType::QString)
         return;
-    const QVariant data = sender->data();
-    if (data.typeId() != QMetaType::QString)
-        return;
-    if (const auto language = AppLanguages::fromRawValue(data.toString()))
+    if (const auto language = AppLanguages::fromRawValue(rawValue.toString()))
         LocalizationManager::shared().currentLanguage = *language;
 }
 
-void AppDelegate::toggleLaunchAtLogin(QAction* sender) {
+void AppDelegate::toggleLaunchAtLogin() {
     LoginItemService& service = *environment.loginItems;
     QString error;
     if (service.status() == LoginItemStatus::enabled) {
         if (service.unregisterApp(&error)) {
-            sender->setChecked(false);
+            showLaunchAtLogin(false);
             return;
         }
     } else if (service.registerApp(&error)) {
-        sender->setChecked(true);
+        showLaunchAtLogin(true);
         return;
     }
     printLine(u"Failed to toggle launch at login: "_s + error);
+}
+
+void AppDelegate::showLaunchAtLogin(bool enabled) {
+    // The one change made in place: the menu is otherwise only ever replaced whole.
+    MenuEntry* entry = statusMenuDescription.find(launchAtLoginId);
+    if (!entry)
+        return;
+    entry->checked = enabled;
+    if (QAction* item = statusItem ? findMenuItem(statusItem->menu(), launchAtLoginId) : nullptr)
+        item->setChecked(enabled);
+    if (exporter)
+        exporter->updateEntry(*entry);
 }

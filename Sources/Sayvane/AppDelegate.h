@@ -4,6 +4,7 @@
 #include "Files.h"
 #include "LoginItemService.h"
 #include "MarqueeView.h"
+#include "MenuDescription.h"
 #include "QuoteManager.h"
 #include "StatusItem.h"
 
@@ -12,7 +13,9 @@
 #include <QObject>
 
 #include <memory>
+#include <optional>
 
+class DBusMenuExporter;
 class QAction;
 class QMenu;
 class QtTranslations;
@@ -40,7 +43,8 @@ public:
     // Start-up, once the event loop runs.
     void applicationDidFinishLaunching();
 
-    // Builds the status menu in the current language and gives it to the status item.
+    // Describes the status menu in the current language and gives it to the status item, as a
+    // QMenu, and to the menu exported over D-Bus.
     void setupMenu();
     // Shows the editor window, making it on first use, above other programs' windows.
     void openQuotesUI();
@@ -49,12 +53,19 @@ public:
     void reloadQuotes();
     // Sets the language whose raw value the item carries; ignores anything else.
     void changeLanguage(QAction* sender);
-    void toggleLaunchAtLogin(QAction* sender);
+    void changeLanguage(const QVariant& rawValue);
+    // Registers or unregisters the login item; the menu's check mark follows what succeeded.
+    void toggleLaunchAtLogin();
     // Puts the strip on the screen whose name the item carries; an empty name lets the strip
     // choose. The choice is kept under "Screen" in the program's settings.
     void changeScreen(QAction* sender);
+    void changeScreen(const QVariant& name);
 
     QMenu* mainMenu() const { return mainMenuBar.get(); }
+    // The status menu as it was last described.
+    const MenuDescription& statusMenu() const { return statusMenuDescription; }
+    // The status menu on D-Bus at "/MenuBar" (com.canonical.dbusmenu); null without a bus.
+    DBusMenuExporter* menuExporter() const { return exporter.get(); }
 
     std::unique_ptr<StatusItem> statusItem;
     const std::unique_ptr<DisplayController> displayController;
@@ -65,12 +76,18 @@ private:
     void setupMainMenu();
     // The Edit menu's titles in the current language.
     void retitleMainMenu();
-    void addScreenMenu(QMenu* menu);
     // Puts the program's D-Bus interface on the environment's bus, when it is connected.
     void setupRemoteControl();
+    MenuDescription describeStatusMenu();
+    std::optional<MenuEntry> describeScreenMenu();
+    // Shows the launch-at-login item checked or not, in every view of the menu.
+    void showLaunchAtLogin(bool enabled);
 
     AppEnvironment environment;
     std::unique_ptr<QMenu> mainMenuBar;
     std::unique_ptr<QtTranslations> qtTranslations;
     std::unique_ptr<RemoteControl> remoteControl;
+    MenuDescription statusMenuDescription;
+    int launchAtLoginId = -1;
+    std::unique_ptr<DBusMenuExporter> exporter;
 };

@@ -73,7 +73,11 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::applicationDidFinishLaunching() {
     qtTranslations = std::make_unique<QtTranslations>();
     qtTranslations->setLanguage(LocalizationManager::shared().currentLanguage);
+    // Before the strip, so that its tray icon never shows beside the item in the panel.
+    setupPanelIndicator();
     statusItem = std::make_unique<StatusItem>(250);
+    if (panelIndicator)
+        statusItem->setTrayIconShown(!panelIndicator->item().isRegistered());
     statusItem->setPreferredScreen(programSettings().value(screenKey).toString());
     connect(statusItem.get(), &StatusItem::screensChanged, this, &AppDelegate::setupMenu);
     if (StatusBarButton* button = statusItem->button())
@@ -105,6 +109,37 @@ void AppDelegate::applicationDidFinishLaunching() {
     displayController->statusItem = statusItem.get();
     displayController->quotes = quoteManager->quotes;
     displayController->startDisplay();
+}
+
+void AppDelegate::setupPanelIndicator() {
+    if (!environment.bus.isConnected())
+        return;
+    panelIndicator =
+        std::make_unique<PanelIndicator>(environment.bus, LabelSettings::read(programSettings()));
+    StatusNotifierItem& item = panelIndicator->item();
+    if (!item.isExported()) {
+        panelIndicator.reset();
+        return;
+    }
+    // The tray icon stands in while no panel shows the item.
+    connect(&item, &StatusNotifierItem::registeredChanged, this, [this](bool registered) {
+        if (statusItem)
+            statusItem->setTrayIconShown(!registered);
+    });
+    auto popUp = [this](QPoint position) {
+        if (statusItem && statusItem->menu())
+            statusItem->menu()->popup(position);
+    };
+    connect(&item, &StatusNotifierItem::activated, this, popUp);
+    connect(&item, &StatusNotifierItem::contextMenuRequested, this, popUp);
+    connect(&item, &StatusNotifierItem::secondaryActivated, this, [this] {
+        displayController->setPaused(!displayController->isPaused());
+        panelIndicator->setPaused(displayController->isPaused());
+    });
+    displayController->onDisplayReset = [this] {
+        panelIndicator->show(displayController->segments(),
+                             LocalizationManager::shared().localizedString(u"NoQuotes"_s));
+    };
 }
 
 void AppDelegate::setupMainMenu() {

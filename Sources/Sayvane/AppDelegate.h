@@ -4,6 +4,7 @@
 #include "Files.h"
 #include "LoginItemService.h"
 #include "MarqueeView.h"
+#include "PanelIndicator.h"
 #include "QuoteManager.h"
 #include "StatusItem.h"
 
@@ -59,12 +60,15 @@ public:
     const std::unique_ptr<DisplayController> displayController;
     const std::unique_ptr<QuoteManager> quoteManager;
     std::unique_ptr<QWidget> quotesWindow;
+    // The item in the desktop panel's indicator area, when the bus is there.
+    std::unique_ptr<PanelIndicator> panelIndicator;
 
 private:
     void setupMainMenu();
     // The Edit menu's titles in the current language.
     void retitleMainMenu();
     void addScreenMenu(QMenu* menu);
+    void setupPanelIndicator();
 
     AppEnvironment environment;
     std::unique_ptr<QMenu> mainMenuBar;

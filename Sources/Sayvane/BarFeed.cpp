@@ -7,6 +7,7 @@
 #include "Localization.h"
 #include "MainQueue.h"
 #include "QuoteManager.h"
+#include "TerminalColumns.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -47,29 +48,50 @@ constexpr qsizetype inputLineLimit = 64 * 1024;
 } // namespace
 
 void BarTicker::setQuotes(const QStringList& list) {
-    quotes = list;
-    const QString text = DisplayController::displayText(quotes);
+    setSegments(DisplayController::displaySegments(list));
+}
+
+void BarTicker::setSegments(const QStringList& segments) {
+    quotes.clear();
     pieceStarts.clear();
-    pieceStarts.reserve(static_cast<size_t>(quotes.size()));
+    pieceColumns.clear();
+    const auto count = static_cast<size_t>((segments.size() + 1) / 2);
+    quotes.reserve(static_cast<qsizetype>(count));
+    pieceStarts.reserve(count);
+    pieceColumns.reserve(count);
     qsizetype at = 0;
-    for (const QString& quote : quotes) {
-        pieceStarts.push_back(at);
-        at += quote.size() + 2;
-        for (const QString& emoji : DisplayController::emojis) {
-            if (QStringView(text).sliced(at).startsWith(emoji)) {
-                at += emoji.size();
-                break;
-            }
+    qsizetype atColumn = 0;
+    for (qsizetype i = 0; i < segments.size(); ++i) {
+        if (i % 2 == 0) {
+            quotes.append(segments[i]);
+            pieceStarts.push_back(at);
+            pieceColumns.push_back(atColumn);
         }
-        at += 2;
+        at += segments[i].size();
+        atColumn += TerminalColumns::width(segments[i]);
     }
-    window.setText(text);
+    window.setText(segments.join(QString()));
     column = 0;
 }
 
 void BarTicker::advance() {
     if (window.totalColumns() > 0)
         column = (column + 1) % window.totalColumns();
+}
+
+void BarTicker::jumpQuotes(int steps) {
+    const qsizetype total = window.totalColumns();
+    if (total == 0 || pieceColumns.empty() || steps == 0)
+        return;
+    // The quote whose start is at or before the left edge.
+    const auto after = std::upper_bound(pieceColumns.begin(), pieceColumns.end(), column);
+    const auto count = static_cast<qsizetype>(pieceColumns.size());
+    qsizetype at = std::max<qsizetype>(after - pieceColumns.begin() - 1, 0);
+    // Back from the middle of a quote goes first to its own start.
+    if (steps < 0 && pieceColumns[static_cast<size_t>(at)] < column)
+        ++steps;
+    at = ((at + steps) % count + count) % count;
+    column = pieceColumns[static_cast<size_t>(at)] % total;
 }
 
 QString BarTicker::text() const {

@@ -110,8 +110,7 @@ public:
     QString title() const { return u"Sayvane"_s; }
     QString status() const { return u"Active"_s; }
     int windowId() const { return 0; }
-    // The name the package installs the icon under in the hicolor theme.
-    QString iconName() const { return u"io.github.sayvane.sayvane"_s; }
+    QString iconName() const { return StatusNotifierItem::iconName(); }
     StatusNotifierPixmaps iconPixmap() const { return item->iconPixmaps(); }
     QString emptyText() const { return {}; }
     StatusNotifierPixmaps noPixmaps() const { return {}; }
@@ -128,6 +127,11 @@ public Q_SLOTS:
     void SecondaryActivate(int x, int y) { item->secondaryActivate(x, y); }
     void ContextMenu(int x, int y) { item->contextMenu(x, y); }
     void Scroll(int delta, const QString& orientation) { item->scroll(delta, orientation); }
+    // The Ayatana hosts' middle click, with the event's time instead of a position.
+    void XAyatanaSecondaryActivate(uint timestamp) {
+        Q_UNUSED(timestamp);
+        item->secondaryActivate(0, 0);
+    }
 
 Q_SIGNALS:
     void NewTitle();
@@ -165,12 +169,14 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection connection, QObject* pare
                                                     QDBusServiceWatcher::WatchForOwnerChange);
     connect(watcher.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString&, const QString& newOwner) {
+                watcherPresent = !newOwner.isEmpty();
                 setRegistered(false);
                 // A watcher that starts, or one that takes over from another.
                 if (!newOwner.isEmpty())
                     registerWithWatcher();
             });
-    if (bus.interface() && bus.interface()->isServiceRegistered(watcherName))
+    watcherPresent = bus.interface() && bus.interface()->isServiceRegistered(watcherName);
+    if (watcherPresent)
         registerWithWatcher();
 }
 
@@ -195,8 +201,6 @@ void StatusNotifierItem::registerWithWatcher() {
 }
 
 void StatusNotifierItem::setRegistered(bool value) {
-    if (registered == value)
-        return;
     registered = value;
     Q_EMIT registeredChanged(registered);
 }
@@ -217,7 +221,13 @@ void StatusNotifierItem::setToolTipText(const QString& text) {
 }
 
 StatusNotifierToolTip StatusNotifierItem::toolTip() const {
-    return {u"io.github.sayvane.sayvane"_s, {}, u"Sayvane"_s, toolTipBody};
+    return {iconName(), {}, u"Sayvane"_s, toolTipBody};
+}
+
+QString StatusNotifierItem::iconName() {
+    // The name the package installs the icon under in the hicolor theme, as the desktop entry's
+    // Icon key has it. Where it is not installed, panels draw IconPixmap instead.
+    return u"sayvane"_s;
 }
 
 QString StatusNotifierItem::menuObjectPath() const {

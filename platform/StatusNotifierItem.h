@@ -61,6 +61,8 @@ public:
     bool isExported() const { return exported; }
     // Whether the panel's watcher took the registration; false while there is no watcher.
     bool isRegistered() const { return registered; }
+    // Whether a watcher is on the bus, registration taken or not (yet).
+    bool isWatcherPresent() const { return watcherPresent; }
 
     void setLabel(const QString& label, const QString& guide);
     QString label() const { return labelText; }
@@ -69,6 +71,7 @@ public:
     QString toolTipText() const { return toolTipBody; }
 
     // What the properties carry.
+    static QString iconName();
     StatusNotifierPixmaps iconPixmaps() const { return pixmaps; }
     StatusNotifierToolTip toolTip() const;
     // The menu's path while a menu is exported there, else "/NO_DBUSMENU".
@@ -81,6 +84,7 @@ public:
     void scroll(int delta, const QString& orientation);
 
 Q_SIGNALS:
+    // After each answer of a watcher, and when the watcher goes.
     void registeredChanged(bool registered);
     void activated(QPoint position);
     void secondaryActivated(QPoint position);
@@ -105,4 +109,5 @@ private:
     QString toolTipBody;
     bool exported = false;
     bool registered = false;
+    bool watcherPresent = false;
 };

@@ -77,7 +77,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     setupPanelIndicator();
     statusItem = std::make_unique<StatusItem>(250);
     if (panelIndicator)
-        statusItem->setTrayIconShown(!panelIndicator->item().isRegistered());
+        // The registration is answered later; a watcher on the bus now is as good as a yes.
+        statusItem->setTrayIconShown(!panelIndicator->item().isWatcherPresent());
     statusItem->setPreferredScreen(programSettings().value(screenKey).toString());
     connect(statusItem.get(), &StatusItem::screensChanged, this, &AppDelegate::setupMenu);
     if (StatusBarButton* button = statusItem->button())

@@ -237,9 +237,10 @@ QString StatusNotifierItem::menuObjectPath() const {
 
 void StatusNotifierItem::scroll(int delta, const QString& orientation) {
     Q_UNUSED(orientation);
-    // Either wheel: away from the user (a positive delta) goes back, towards the user on.
+    // Either wheel, one step a call however far it turned. GTK panels (Ayatana's indicators,
+    // waybar) send a positive delta for down or right, which goes on to the next quote.
     if (delta != 0)
-        Q_EMIT scrolled(delta > 0 ? -1 : 1);
+        Q_EMIT scrolled(delta > 0 ? 1 : -1);
 }
 
 #include "StatusNotifierItem.moc"

@@ -15,6 +15,7 @@ required=(
     qt6-gtk-platformtheme qt6-translations-l10n
     openbox tint2 xfwm4 xfce4-panel dbus xdotool
     librsvg2-bin dpkg-dev file lintian appstream mandoc groff-base
+    xfce4-indicator-plugin ayatana-indicator-application
 )
 # Only needed for the fuzzer and the ThreadSanitizer build; installed where the release has them.
 optional=(clang libclang-rt-14-dev)

@@ -76,9 +76,13 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Before the strip, so that its tray icon never shows beside the item in the panel.
     setupPanelIndicator();
     statusItem = std::make_unique<StatusItem>(250);
+    // Qt's tray icon goes over D-Bus when it finds a watcher as it is made, and then shows
+    // only where the item already shows: the item stands in for it for good. Otherwise it is
+    // an X11 tray icon, for trays without a watcher, shown while no watcher holds the item.
+    if (panelIndicator && panelIndicator->item().isWatcherPresent())
+        trayIconOverDBus = true;
     if (panelIndicator)
-        // The registration is answered later; a watcher on the bus now is as good as a yes.
-        statusItem->setTrayIconShown(!panelIndicator->item().isWatcherPresent());
+        statusItem->setTrayIconShown(!trayIconOverDBus);
     statusItem->setPreferredScreen(programSettings().value(screenKey).toString());
     connect(statusItem.get(), &StatusItem::screensChanged, this, &AppDelegate::setupMenu);
     if (StatusBarButton* button = statusItem->button())
@@ -125,7 +129,7 @@ void AppDelegate::setupPanelIndicator() {
     // The tray icon stands in while no panel shows the item.
     connect(&item, &StatusNotifierItem::registeredChanged, this, [this](bool registered) {
         if (statusItem)
-            statusItem->setTrayIconShown(!registered);
+            statusItem->setTrayIconShown(!registered && !trayIconOverDBus);
     });
     auto popUp = [this](QPoint position) {
         if (statusItem && statusItem->menu())

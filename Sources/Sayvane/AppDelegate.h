@@ -73,4 +73,5 @@ private:
     AppEnvironment environment;
     std::unique_ptr<QMenu> mainMenuBar;
     std::unique_ptr<QtTranslations> qtTranslations;
+    bool trayIconOverDBus = false;
 };

@@ -17,133 +17,86 @@ const QStringList segments = {u"alpha"_s,       u"  \U0001F31F  "_s,
                               u"gamma gamma"_s, u"  \U0001F680  "_s};
 const QString stillText = u"No quotes"_s;
 
-LabelSettings settings(LabelMode mode, int columns = 12) {
-    LabelSettings made;
-    made.mode = mode;
-    made.columns = columns;
+LabelTicker ticker(LabelMode mode, const QStringList& shown = segments) {
+    LabelTicker made(LabelSettings{mode, 12, 250});
+    made.setSegments(shown, stillText);
     return made;
 }
 
 } // namespace
 
 TEST(LabelTicker, ScrollingLabelIsTheColumnWindowOfTheStripsTextRoundWithoutASeam) {
-    LabelTicker ticker(settings(LabelMode::scrolling));
-    ticker.setSegments(segments, stillText);
+    LabelTicker label = ticker(LabelMode::scrolling);
     const ColumnWindow window(segments.join(QString()));
-    ASSERT_TRUE(ticker.moving());
-    const QString first = ticker.label();
     for (qsizetype column = 0; column <= window.totalColumns() + 3; ++column) {
-        ASSERT_EQ(ticker.label(), window.window(column, 12)) << "at column " << column;
-        ASSERT_EQ(TerminalColumns::width(ticker.label()), 12);
-        ticker.step();
+        ASSERT_EQ(label.label(), window.window(column, 12)) << "at column " << column;
+        label.step();
     }
-    // Once round, the label is where it began.
-    LabelTicker again(settings(LabelMode::scrolling));
-    again.setSegments(segments, stillText);
-    for (qsizetype i = 0; i < window.totalColumns(); ++i)
-        again.step();
-    EXPECT_EQ(again.label(), first);
-    // The guide is as wide as every label.
-    EXPECT_EQ(TerminalColumns::width(ticker.guide()), 12);
+    EXPECT_EQ(TerminalColumns::width(label.guide()), 12) << "the guide is as wide as a label";
 }
 
-TEST(LabelTicker, TooltipIsTheQuoteUnderTheMiddle) {
-    LabelTicker ticker(settings(LabelMode::scrolling, 4));
-    ticker.setSegments(segments, stillText);
-    EXPECT_EQ(ticker.tooltip(), u"alpha"_s);
-    for (int i = 0; i < 10; ++i)
-        ticker.step();
-    EXPECT_EQ(ticker.tooltip(), u"béta 中文"_s);
-}
-
-TEST(LabelTicker, ScrollingJumpsToTheNextAndPreviousQuoteRoundTheList) {
-    LabelTicker ticker(settings(LabelMode::scrolling));
-    ticker.setSegments(segments, stillText);
-    ticker.jumpQuotes(1);
-    EXPECT_TRUE(ticker.label().startsWith(u"béta"_s)) << ticker.label().toStdString();
-    ticker.jumpQuotes(1);
-    EXPECT_TRUE(ticker.label().startsWith(u"gamma"_s));
-    ticker.jumpQuotes(1);
-    EXPECT_TRUE(ticker.label().startsWith(u"alpha"_s));
-    ticker.jumpQuotes(-1);
-    EXPECT_TRUE(ticker.label().startsWith(u"gamma"_s));
+TEST(LabelTicker, JumpsToTheNextAndPreviousQuoteRoundTheList) {
+    LabelTicker label = ticker(LabelMode::scrolling);
+    auto startsWith = [&label](const QString& text) { return label.label().startsWith(text); };
+    label.jumpQuotes(1);
+    EXPECT_TRUE(startsWith(u"béta"_s)) << label.label().toStdString();
+    label.jumpQuotes(2);
+    EXPECT_TRUE(startsWith(u"alpha"_s));
+    label.jumpQuotes(-1);
+    EXPECT_TRUE(startsWith(u"gamma"_s));
     // Back from inside a quote goes to its start first, then to the one before.
-    ticker.step();
-    ticker.step();
-    ticker.jumpQuotes(-1);
-    EXPECT_TRUE(ticker.label().startsWith(u"gamma"_s));
-    ticker.jumpQuotes(-1);
-    EXPECT_TRUE(ticker.label().startsWith(u"béta"_s));
-}
+    label.step();
+    label.jumpQuotes(-1);
+    EXPECT_TRUE(startsWith(u"gamma"_s));
+    label.jumpQuotes(-1);
+    EXPECT_TRUE(startsWith(u"béta"_s));
 
-TEST(LabelTicker, QuoteModeShowsEachQuoteWholeWithTheWidestAsGuide) {
-    LabelTicker ticker(settings(LabelMode::quote));
-    ticker.setSegments(segments, stillText);
-    EXPECT_EQ(ticker.label(), u"alpha"_s);
-    EXPECT_EQ(ticker.tooltip(), u"alpha"_s);
-    EXPECT_EQ(ticker.guide(), u"gamma gamma"_s);
-    EXPECT_GE(ticker.interval(), 2000) << "a whole quote needs time to be read";
-    ticker.step();
-    EXPECT_EQ(ticker.label(), u"béta 中文"_s);
-    ticker.jumpQuotes(-2);
-    EXPECT_EQ(ticker.label(), u"gamma gamma"_s);
+    LabelTicker quotes = ticker(LabelMode::quote);
+    EXPECT_EQ(quotes.label(), u"alpha"_s);
+    EXPECT_EQ(quotes.guide(), u"gamma gamma"_s) << "the widest quote";
+    EXPECT_GE(quotes.interval(), 2000) << "a whole quote needs time to be read";
+    quotes.step();
+    EXPECT_EQ(quotes.tooltip(), u"béta 中文"_s);
+    quotes.jumpQuotes(-2);
+    EXPECT_EQ(quotes.label(), u"gamma gamma"_s);
 }
 
 TEST(LabelTicker, EmptyListAndOffModeStandStill) {
-    LabelTicker ticker(settings(LabelMode::scrolling));
-    ticker.setSegments({}, stillText);
-    EXPECT_FALSE(ticker.moving());
-    EXPECT_EQ(ticker.label(), ColumnWindow::fitted(stillText, 12));
-    ticker.step();
-    ticker.jumpQuotes(1);
-    EXPECT_EQ(ticker.label(), ColumnWindow::fitted(stillText, 12));
-    EXPECT_EQ(ticker.tooltip(), stillText);
+    LabelTicker empty = ticker(LabelMode::scrolling, {});
+    EXPECT_FALSE(empty.moving());
+    empty.step();
+    empty.jumpQuotes(1);
+    EXPECT_EQ(empty.label(), ColumnWindow::fitted(stillText, 12));
+    EXPECT_EQ(empty.tooltip(), stillText);
 
     // A list that empties after quotes were shown.
-    LabelTicker quotes(settings(LabelMode::quote));
-    quotes.setSegments(segments, stillText);
+    LabelTicker quotes = ticker(LabelMode::quote);
     quotes.step();
     quotes.setSegments({}, stillText);
-    EXPECT_EQ(quotes.label(), stillText);
     quotes.step();
     EXPECT_EQ(quotes.label(), stillText);
 
-    LabelTicker off(settings(LabelMode::off));
-    off.setSegments(segments, stillText);
+    LabelTicker off = ticker(LabelMode::off);
     EXPECT_FALSE(off.moving());
-    EXPECT_TRUE(off.label().isEmpty());
-    EXPECT_TRUE(off.guide().isEmpty());
+    EXPECT_TRUE(off.label().isEmpty() && off.guide().isEmpty());
 }
 
 TEST(LabelSettings, BadValuesFallBackAndNumbersAreBroughtIntoRange) {
     QTemporaryDir folder;
     QSettings file(folder.filePath(u"Sayvane.conf"_s), QSettings::IniFormat);
-    LabelSettings read = LabelSettings::read(file);
-    EXPECT_EQ(read.mode, LabelMode::scrolling);
-    EXPECT_EQ(read.columns, 30);
-    EXPECT_EQ(read.intervalMilliseconds, 250);
-
     file.setValue(u"Label"_s, u" Quote "_s);
-    file.setValue(u"LabelColumns"_s, u"12"_s);
-    file.setValue(u"LabelInterval"_s, u"400"_s);
-    read = LabelSettings::read(file);
+    file.setValue(u"LabelColumns"_s, u"-3"_s);
+    file.setValue(u"LabelInterval"_s, u"10"_s);
+    LabelSettings read = LabelSettings::read(file);
     EXPECT_EQ(read.mode, LabelMode::quote);
-    EXPECT_EQ(read.columns, 12);
-    EXPECT_EQ(read.intervalMilliseconds, 400);
+    EXPECT_EQ(read.columns, LabelSettings::minimumColumns);
+    EXPECT_EQ(read.intervalMilliseconds, LabelSettings::minimumInterval);
 
     file.setValue(u"Label"_s, u"sideways"_s);
     file.setValue(u"LabelColumns"_s, u"99999999999999999999"_s);
-    file.setValue(u"LabelInterval"_s, u"10"_s);
+    file.setValue(u"LabelInterval"_s, u"soon"_s);
     read = LabelSettings::read(file);
     EXPECT_EQ(read.mode, LabelMode::scrolling);
     EXPECT_EQ(read.columns, 30) << "a number too long to read is no number";
-    EXPECT_EQ(read.intervalMilliseconds, LabelSettings::minimumInterval);
-
-    file.setValue(u"Label"_s, u"off"_s);
-    file.setValue(u"LabelColumns"_s, u"-3"_s);
-    file.setValue(u"LabelInterval"_s, u"soon"_s);
-    read = LabelSettings::read(file);
-    EXPECT_EQ(read.mode, LabelMode::off);
-    EXPECT_EQ(read.columns, LabelSettings::minimumColumns);
     EXPECT_EQ(read.intervalMilliseconds, 250);
 }

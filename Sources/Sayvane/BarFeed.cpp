@@ -7,7 +7,6 @@
 #include "Localization.h"
 #include "MainQueue.h"
 #include "QuoteManager.h"
-#include "TerminalColumns.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -54,21 +53,16 @@ void BarTicker::setQuotes(const QStringList& list) {
 void BarTicker::setSegments(const QStringList& segments) {
     quotes.clear();
     pieceStarts.clear();
-    pieceColumns.clear();
     const auto count = static_cast<size_t>((segments.size() + 1) / 2);
     quotes.reserve(static_cast<qsizetype>(count));
     pieceStarts.reserve(count);
-    pieceColumns.reserve(count);
     qsizetype at = 0;
-    qsizetype atColumn = 0;
     for (qsizetype i = 0; i < segments.size(); ++i) {
         if (i % 2 == 0) {
             quotes.append(segments[i]);
             pieceStarts.push_back(at);
-            pieceColumns.push_back(atColumn);
         }
         at += segments[i].size();
-        atColumn += TerminalColumns::width(segments[i]);
     }
     window.setText(segments.join(QString()));
     column = 0;
@@ -80,18 +74,21 @@ void BarTicker::advance() {
 }
 
 void BarTicker::jumpQuotes(int steps) {
-    const qsizetype total = window.totalColumns();
-    if (total == 0 || pieceColumns.empty() || steps == 0)
+    if (window.totalColumns() == 0 || pieceStarts.empty() || steps == 0)
         return;
-    // The quote whose start is at or before the left edge.
-    const auto after = std::upper_bound(pieceColumns.begin(), pieceColumns.end(), column);
-    const auto count = static_cast<qsizetype>(pieceColumns.size());
-    qsizetype at = std::max<qsizetype>(after - pieceColumns.begin() - 1, 0);
+    // The quote whose piece is under the left edge.
+    const auto after =
+        std::upper_bound(pieceStarts.begin(), pieceStarts.end(), window.indexAtColumn(column));
+    const auto count = static_cast<qsizetype>(pieceStarts.size());
+    qsizetype at = std::max<qsizetype>(after - pieceStarts.begin() - 1, 0);
+    auto startColumn = [this](qsizetype piece) {
+        return window.columnAtIndex(pieceStarts[static_cast<size_t>(piece)]);
+    };
     // Back from the middle of a quote goes first to its own start.
-    if (steps < 0 && pieceColumns[static_cast<size_t>(at)] < column)
+    if (steps < 0 && startColumn(at) != column)
         ++steps;
     at = ((at + steps) % count + count) % count;
-    column = pieceColumns[static_cast<size_t>(at)] % total;
+    column = startColumn(at);
 }
 
 QString BarTicker::text() const {

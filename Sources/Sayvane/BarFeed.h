@@ -57,9 +57,8 @@ private:
     int columns;
     ColumnWindow window;
     QStringList quotes;
-    // Where each quote's piece starts in the display text, in characters and in columns.
+    // Where each quote's piece starts in the display text.
     std::vector<qsizetype> pieceStarts;
-    std::vector<qsizetype> pieceColumns;
     qsizetype column = 0;
 };
 

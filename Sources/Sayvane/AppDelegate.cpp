@@ -79,10 +79,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Qt's tray icon goes over D-Bus when it finds a watcher as it is made, and then shows
     // only where the item already shows: the item stands in for it for good. Otherwise it is
     // an X11 tray icon, for trays without a watcher, shown while no watcher holds the item.
-    if (panelIndicator && panelIndicator->item().isWatcherPresent())
-        trayIconOverDBus = true;
-    if (panelIndicator)
+    if (panelIndicator) {
+        trayIconOverDBus = panelIndicator->item().isWatcherPresent();
         statusItem->setTrayIconShown(!trayIconOverDBus);
+    }
     statusItem->setPreferredScreen(programSettings().value(screenKey).toString());
     connect(statusItem.get(), &StatusItem::screensChanged, this, &AppDelegate::setupMenu);
     if (StatusBarButton* button = statusItem->button())

@@ -82,6 +82,13 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (panelIndicator) {
         trayIconOverDBus = panelIndicator->item().isWatcherPresent();
         statusItem->setTrayIconShown(!trayIconOverDBus);
+        if (const VisibilityWatchFactory watches = x11VisibilityWatches())
+            stripVisibility = watches(statusItem->strip());
+    }
+    if (stripVisibility) {
+        panelIndicator->setOutOfSight(!stripVisibility->canBeSeen());
+        connect(stripVisibility.get(), &VisibilityWatch::canBeSeenChanged, this,
+                [this](bool seen) { panelIndicator->setOutOfSight(!seen); });
     }
     statusItem->setPreferredScreen(programSettings().value(screenKey).toString());
     connect(statusItem.get(), &StatusItem::screensChanged, this, &AppDelegate::setupMenu);

@@ -7,6 +7,7 @@
 #include "PanelIndicator.h"
 #include "QuoteManager.h"
 #include "StatusItem.h"
+#include "VisibilityWatch.h"
 
 #include <QDBusConnection>
 #include <QDir>
@@ -62,6 +63,8 @@ public:
     std::unique_ptr<QWidget> quotesWindow;
     // The item in the desktop panel's indicator area, when the bus is there.
     std::unique_ptr<PanelIndicator> panelIndicator;
+    // Whether the strip can be seen, and so the panel beside it: the label rests when not.
+    std::unique_ptr<VisibilityWatch> stripVisibility;
 
 private:
     void setupMainMenu();

@@ -25,6 +25,11 @@ void PanelIndicator::setPaused(bool pause) {
     updateTimer();
 }
 
+void PanelIndicator::setOutOfSight(bool hidden) {
+    outOfSight = hidden;
+    updateTimer();
+}
+
 void PanelIndicator::jumpQuotes(int steps) {
     labelTicker.jumpQuotes(steps);
     publish();
@@ -38,7 +43,7 @@ void PanelIndicator::publish() {
 }
 
 void PanelIndicator::updateTimer() {
-    if (labelTicker.moving() && !paused)
+    if (labelTicker.moving() && !paused && !outOfSight)
         timer.start();
     else
         timer.stop();

@@ -26,6 +26,9 @@ public:
     void show(const QStringList& segments, const QString& stillText);
     void setPaused(bool paused);
     bool isPaused() const { return paused; }
+    // While nothing of the desktop can be seen (the screen saver on, a fullscreen window over
+    // the top of the screen), the label does no work.
+    void setOutOfSight(bool outOfSight);
     // The next (steps > 0) or an earlier quote, shown at once.
     void jumpQuotes(int steps);
 
@@ -37,4 +40,5 @@ private:
     LabelTicker labelTicker;
     QTimer timer;
     bool paused = false;
+    bool outOfSight = false;
 };

@@ -98,7 +98,9 @@ StatusItem::StatusItem(int length, QObject* parent)
                 if (reason == QSystemTrayIcon::Trigger && statusMenu)
                     statusMenu->popup(QCursor::pos());
             });
-    tray->show();
+    // Shown once the event loop runs, so that an owner that has the desktop's panel show an
+    // item of its own can keep the icon from ever appearing twice.
+    QTimer::singleShot(0, this, [this] { tray->setVisible(trayWanted); });
 
     backgroundTimer.setSingleShot(true);
     backgroundTimer.setInterval(1000);
@@ -136,6 +138,11 @@ void StatusItem::setMenu(QMenu* menu) {
     }
     statusMenu = menu;
     tray->setContextMenu(menu);
+}
+
+void StatusItem::setTrayIconShown(bool shown) {
+    trayWanted = shown;
+    tray->setVisible(shown);
 }
 
 void StatusItem::popUpMenu() {

@@ -79,6 +79,9 @@ public:
     // The screen the strip is on now.
     QScreen* screen() const { return currentScreen; }
     QSystemTrayIcon* trayIcon() const { return tray; }
+    // Whether the tray icon shows; it does unless the owner says otherwise (when the panel shows
+    // an item of the program's own instead).
+    void setTrayIconShown(bool shown);
 
 Q_SIGNALS:
     // Screens came or went: a menu that lists them is out of date.
@@ -101,4 +104,5 @@ private:
     QTimer backgroundTimer;
     bool placementScheduled = false;
     bool translucent = false;
+    bool trayWanted = true;
 };

@@ -16,6 +16,7 @@ required=(
     openbox tint2 xfwm4 xfce4-panel dbus xdotool
     libglib2.0-bin
     librsvg2-bin dpkg-dev file lintian appstream mandoc groff-base
+    xfce4-indicator-plugin ayatana-indicator-application
 )
 # Only needed for the fuzzer and the ThreadSanitizer build; installed where the release has them.
 optional=(clang libclang-rt-14-dev)

@@ -65,18 +65,17 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::applicationDidFinishLaunching() {
     qtTranslations = std::make_unique<QtTranslations>();
     qtTranslations->setLanguage(LocalizationManager::shared().currentLanguage);
+    // The menu is on the bus before the panel item names it: hosts read the item's menu once,
+    // when it registers.
+    exportMenu();
+    // Before the strip, so that its tray icon never shows beside the item in the panel.
+    setupPanelIndicator();
     statusItem = std::make_unique<StatusItem>(250);
+    showTrayIconBesidePanelIndicator();
     statusItem->setPreferredScreen(programSettings().value(screenKey).toString());
     connect(statusItem.get(), &StatusItem::screensChanged, this, &AppDelegate::setupMenu);
     if (StatusBarButton* button = statusItem->button())
         button->setTitle(u""_s);
-    if (environment.bus.isConnected()) {
-        exporter = std::make_unique<DBusMenuExporter>(environment.bus, statusMenuPath);
-        if (!exporter->isExported()) {
-            printLine(u"Failed to export the menu on D-Bus: "_s + statusMenuPath + u" is in use"_s);
-            exporter.reset();
-        }
-    }
     setupMainMenu();
     setupMenu();
     NotificationCenter::defaultCenter().addObserver(
@@ -101,6 +100,13 @@ void AppDelegate::applicationDidFinishLaunching() {
         weak->displayController->quotes = weak->quoteManager->quotes;
         weak->displayController->resetDisplay();
     };
+    // A pause from the menu, the panel or a script holds the strip and the label alike.
+    displayController->onPausedChanged = [weak = QPointer<AppDelegate>(this)] {
+        if (weak && weak->panelIndicator)
+            weak->panelIndicator->setPaused(weak->displayController->isPaused());
+        if (weak && weak->remoteControl)
+            weak->remoteControl->announcePropertyChanges();
+    };
     quoteManager->loadQuotes();
     quoteManager->startWatching();
     displayController->statusItem = statusItem.get();
@@ -113,15 +119,68 @@ void AppDelegate::setupRemoteControl() {
     remoteControl = RemoteControl::publish(environment.bus, remoteActions(*this));
     if (!remoteControl)
         return;
-    displayController->onPausedChanged = [weak = QPointer<AppDelegate>(this)] {
-        if (weak && weak->remoteControl)
-            weak->remoteControl->announcePropertyChanges();
-    };
     NotificationCenter::defaultCenter().addObserver(
         LocalizationManager::languageChangedNotification, [weak = QPointer<AppDelegate>(this)] {
             if (weak && weak->remoteControl)
                 weak->remoteControl->announcePropertyChanges();
         });
+}
+
+void AppDelegate::exportMenu() {
+    if (!environment.bus.isConnected())
+        return;
+    exporter = std::make_unique<DBusMenuExporter>(environment.bus, statusMenuPath);
+    if (!exporter->isExported()) {
+        printLine(u"Failed to export the menu on D-Bus: "_s + statusMenuPath + u" is in use"_s);
+        exporter.reset();
+    }
+}
+
+void AppDelegate::showTrayIconBesidePanelIndicator() {
+    if (!panelIndicator)
+        return;
+    // Qt's tray icon goes over D-Bus when it finds a watcher as it is made, and then shows
+    // only where the item already shows: the item stands in for it for good. Otherwise it is
+    // an X11 tray icon, for trays without a watcher, shown while no watcher holds the item.
+    trayIconOverDBus = panelIndicator->item().isWatcherPresent();
+    statusItem->setTrayIconShown(!trayIconOverDBus);
+    // The label rests while the strip cannot be seen (a screen saver, a covering window).
+    if (const VisibilityWatchFactory watches = x11VisibilityWatches())
+        stripVisibility = watches(statusItem->strip());
+    if (stripVisibility) {
+        panelIndicator->setOutOfSight(!stripVisibility->canBeSeen());
+        connect(stripVisibility.get(), &VisibilityWatch::canBeSeenChanged, this,
+                [this](bool seen) { panelIndicator->setOutOfSight(!seen); });
+    }
+}
+
+void AppDelegate::setupPanelIndicator() {
+    if (!environment.bus.isConnected())
+        return;
+    panelIndicator =
+        std::make_unique<PanelIndicator>(environment.bus, LabelSettings::read(programSettings()));
+    StatusNotifierItem& item = panelIndicator->item();
+    if (!item.isExported()) {
+        panelIndicator.reset();
+        return;
+    }
+    // The tray icon stands in while no panel shows the item.
+    connect(&item, &StatusNotifierItem::registeredChanged, this, [this](bool registered) {
+        if (statusItem)
+            statusItem->setTrayIconShown(!registered && !trayIconOverDBus);
+    });
+    auto popUp = [this](QPoint position) {
+        if (statusItem && statusItem->menu())
+            statusItem->menu()->popup(position);
+    };
+    connect(&item, &StatusNotifierItem::activated, this, popUp);
+    connect(&item, &StatusNotifierItem::contextMenuRequested, this, popUp);
+    connect(&item, &StatusNotifierItem::secondaryActivated, this,
+            [this] { displayController->setPaused(!displayController->isPaused()); });
+    displayController->onDisplayReset = [this] {
+        panelIndicator->show(displayController->segments(),
+                             LocalizationManager::shared().localizedString(u"NoQuotes"_s));
+    };
 }
 
 void AppDelegate::setupMainMenu() {

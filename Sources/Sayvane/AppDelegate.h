@@ -5,8 +5,10 @@
 #include "LoginItemService.h"
 #include "MarqueeView.h"
 #include "MenuDescription.h"
+#include "PanelIndicator.h"
 #include "QuoteManager.h"
 #include "StatusItem.h"
+#include "VisibilityWatch.h"
 
 #include <QDBusConnection>
 #include <QDir>
@@ -71,6 +73,10 @@ public:
     const std::unique_ptr<DisplayController> displayController;
     const std::unique_ptr<QuoteManager> quoteManager;
     std::unique_ptr<QWidget> quotesWindow;
+    // The item in the desktop panel's indicator area, when the bus is there.
+    std::unique_ptr<PanelIndicator> panelIndicator;
+    // Whether the strip can be seen, and so the panel beside it: the label rests when not.
+    std::unique_ptr<VisibilityWatch> stripVisibility;
 
 private:
     void setupMainMenu();
@@ -82,6 +88,10 @@ private:
     std::optional<MenuEntry> describeScreenMenu();
     // Shows the launch-at-login item checked or not, in every view of the menu.
     void showLaunchAtLogin(bool enabled);
+    // The status menu on the environment's bus at its path, when the bus is connected.
+    void exportMenu();
+    void setupPanelIndicator();
+    void showTrayIconBesidePanelIndicator();
 
     AppEnvironment environment;
     std::unique_ptr<QMenu> mainMenuBar;
@@ -90,4 +100,5 @@ private:
     MenuDescription statusMenuDescription;
     int launchAtLoginId = -1;
     std::unique_ptr<DBusMenuExporter> exporter;
+    bool trayIconOverDBus = false;
 };

@@ -47,29 +47,48 @@ constexpr qsizetype inputLineLimit = 64 * 1024;
 } // namespace
 
 void BarTicker::setQuotes(const QStringList& list) {
-    quotes = list;
-    const QString text = DisplayController::displayText(quotes);
+    setSegments(DisplayController::displaySegments(list));
+}
+
+void BarTicker::setSegments(const QStringList& segments) {
+    quotes.clear();
     pieceStarts.clear();
-    pieceStarts.reserve(static_cast<size_t>(quotes.size()));
+    const auto count = static_cast<size_t>((segments.size() + 1) / 2);
+    quotes.reserve(static_cast<qsizetype>(count));
+    pieceStarts.reserve(count);
     qsizetype at = 0;
-    for (const QString& quote : quotes) {
-        pieceStarts.push_back(at);
-        at += quote.size() + 2;
-        for (const QString& emoji : DisplayController::emojis) {
-            if (QStringView(text).sliced(at).startsWith(emoji)) {
-                at += emoji.size();
-                break;
-            }
+    for (qsizetype i = 0; i < segments.size(); ++i) {
+        if (i % 2 == 0) {
+            quotes.append(segments[i]);
+            pieceStarts.push_back(at);
         }
-        at += 2;
+        at += segments[i].size();
     }
-    window.setText(text);
+    window.setText(segments.join(QString()));
     column = 0;
 }
 
 void BarTicker::advance() {
     if (window.totalColumns() > 0)
         column = (column + 1) % window.totalColumns();
+}
+
+void BarTicker::jumpQuotes(int steps) {
+    if (window.totalColumns() == 0 || pieceStarts.empty() || steps == 0)
+        return;
+    // The quote whose piece is under the left edge.
+    const auto after =
+        std::upper_bound(pieceStarts.begin(), pieceStarts.end(), window.indexAtColumn(column));
+    const auto count = static_cast<qsizetype>(pieceStarts.size());
+    qsizetype at = std::max<qsizetype>(after - pieceStarts.begin() - 1, 0);
+    auto startColumn = [this](qsizetype piece) {
+        return window.columnAtIndex(pieceStarts[static_cast<size_t>(piece)]);
+    };
+    // Back from the middle of a quote goes first to its own start.
+    if (steps < 0 && startColumn(at) != column)
+        ++steps;
+    at = ((at + steps) % count + count) % count;
+    column = startColumn(at);
 }
 
 QString BarTicker::text() const {

@@ -33,12 +33,25 @@ public:
 
     // Builds the display text of a non-empty list and puts the window at its start.
     void setQuotes(const QStringList& quotes);
+    // The same for a display text already made, as segments: each quote followed by its
+    // separator (DisplayController::displaySegments), so that the emojis are the ones shown
+    // elsewhere.
+    void setSegments(const QStringList& segments);
     // One column on, round the text without a seam.
     void advance();
+    // Puts the window's left edge at the start of the next quote (steps > 0) or of an earlier
+    // one (steps < 0), round the list.
+    void jumpQuotes(int steps);
     // The window's text, exactly the columns wide.
     QString text() const;
     // The whole quote whose piece is under the middle of the window.
     QString tooltip() const;
+
+    int width() const { return columns; }
+    void setWidth(int width) { columns = width; }
+    qsizetype position() const { return column; }
+    const QStringList& shownQuotes() const { return quotes; }
+    const ColumnWindow& columnWindow() const { return window; }
 
 private:
     int columns;

@@ -77,6 +77,20 @@ qsizetype ColumnWindow::indexAtColumn(qsizetype column) const {
     return total == 0 ? -1 : cellCovering(column).index;
 }
 
+qsizetype ColumnWindow::columnAtIndex(qsizetype index) const {
+    if (marks.empty())
+        return 0;
+    auto after = std::upper_bound(marks.begin(), marks.end(), index,
+                                  [](qsizetype i, const Mark& mark) { return i < mark.index; });
+    Mark at = *(after - 1);
+    for (;;) {
+        const TerminalColumns::Cell cell = TerminalColumns::cellAt(source, at.index);
+        if (index < cell.end || cell.end >= source.size())
+            return at.column;
+        at = {cell.end, at.column + cell.width};
+    }
+}
+
 QString ColumnWindow::window(qsizetype start, int columns) const {
     QString out;
     if (total == 0 || columns <= 0) {

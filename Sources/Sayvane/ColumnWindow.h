@@ -26,6 +26,8 @@ public:
     // The index in the text of the cell that covers the column (taken round the text); -1 for
     // an empty text.
     qsizetype indexAtColumn(qsizetype column) const;
+    // The first column of the cell that covers the index in the text (the other way round).
+    qsizetype columnAtIndex(qsizetype index) const;
 
     // The text from its start, cut or padded to exactly the columns, not repeated.
     static QString fitted(QStringView text, int columns);

@@ -1,0 +1,123 @@
+#include "LabelTicker.h"
+
+#include "ColumnWindow.h"
+#include "TerminalColumns.h"
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+int boundedNumber(const QVariant& value, int fallback, int minimum, int maximum) {
+    bool ok = false;
+    const qlonglong number = value.toString().trimmed().toLongLong(&ok);
+    if (!ok)
+        return fallback;
+    return static_cast<int>(std::clamp<qlonglong>(number, minimum, maximum));
+}
+
+} // namespace
+
+LabelSettings LabelSettings::read(const QSettings& settings) {
+    LabelSettings read;
+    const QString mode = settings.value(u"Label"_s).toString().trimmed().toLower();
+    if (mode == u"quote"_s)
+        read.mode = LabelMode::quote;
+    else if (mode == u"off"_s)
+        read.mode = LabelMode::off;
+    read.columns = boundedNumber(settings.value(u"LabelColumns"_s), defaultColumns, minimumColumns,
+                                 maximumColumns);
+    read.intervalMilliseconds = boundedNumber(settings.value(u"LabelInterval"_s), defaultInterval,
+                                              minimumInterval, maximumInterval);
+    return read;
+}
+
+LabelTicker::LabelTicker(LabelSettings settings)
+    : config(settings)
+    , ticker(settings.columns) {}
+
+void LabelTicker::setSegments(const QStringList& segments, const QString& stillText) {
+    still = stillText;
+    empty = segments.isEmpty();
+    quoteIndex = 0;
+    widestQuote.clear();
+    if (config.mode == LabelMode::off)
+        return;
+    ticker.setSegments(segments);
+    if (config.mode == LabelMode::quote) {
+        qsizetype widest = -1;
+        for (const QString& quote : ticker.shownQuotes()) {
+            const qsizetype width = TerminalColumns::width(quote);
+            if (width > widest) {
+                widest = width;
+                widestQuote = quote;
+            }
+        }
+    }
+}
+
+void LabelTicker::step() {
+    if (!moving())
+        return;
+    if (config.mode == LabelMode::quote)
+        jumpQuotes(1);
+    else
+        ticker.advance();
+}
+
+void LabelTicker::jumpQuotes(int steps) {
+    if (!moving())
+        return;
+    if (config.mode == LabelMode::quote) {
+        const qsizetype count = ticker.shownQuotes().size();
+        quoteIndex = ((quoteIndex + steps) % count + count) % count;
+    } else {
+        ticker.jumpQuotes(steps);
+    }
+}
+
+bool LabelTicker::moving() const {
+    return !empty && config.mode != LabelMode::off;
+}
+
+int LabelTicker::interval() const {
+    return config.mode == LabelMode::quote ? LabelSettings::quoteInterval
+                                           : config.intervalMilliseconds;
+}
+
+QString LabelTicker::label() const {
+    switch (config.mode) {
+    case LabelMode::off:
+        return {};
+    case LabelMode::quote:
+        return empty ? still : ticker.shownQuotes().at(quoteIndex);
+    case LabelMode::scrolling:
+        return empty ? ColumnWindow::fitted(still, config.columns) : ticker.text();
+    }
+    return {};
+}
+
+QString LabelTicker::guide() const {
+    switch (config.mode) {
+    case LabelMode::off:
+        return {};
+    case LabelMode::quote:
+        return empty ? still : widestQuote;
+    case LabelMode::scrolling:
+        // Every label is the same number of columns; a wide letter in each stands for the
+        // widest that one of them can be.
+        return QString(config.columns, u'M');
+    }
+    return {};
+}
+
+QString LabelTicker::tooltip() const {
+    if (empty)
+        return still;
+    if (config.mode == LabelMode::quote)
+        return ticker.shownQuotes().at(quoteIndex);
+    if (config.mode == LabelMode::off)
+        return {};
+    return ticker.tooltip();
+}

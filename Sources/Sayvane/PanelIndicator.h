@@ -1,0 +1,44 @@
+#pragma once
+
+#include "LabelTicker.h"
+#include "StatusNotifierItem.h"
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+// The program in a desktop panel's indicator area: the status notifier item with its label,
+// stepped by a timer through the display text the strip shows. The timer runs only while the
+// label moves and the ticker is not paused.
+class PanelIndicator : public QObject {
+    Q_OBJECT
+
+public:
+    PanelIndicator(QDBusConnection bus, LabelSettings settings, QObject* parent = nullptr);
+    ~PanelIndicator() override;
+
+    StatusNotifierItem& item() { return *notifierItem; }
+    const LabelTicker& ticker() const { return labelTicker; }
+
+    // What the strip shows now: its segments, or for an empty list the still text.
+    void show(const QStringList& segments, const QString& stillText);
+    void setPaused(bool paused);
+    bool isPaused() const { return paused; }
+    // While nothing of the desktop can be seen (the screen saver on, a fullscreen window over
+    // the top of the screen), the label does no work.
+    void setOutOfSight(bool outOfSight);
+    // The next (steps > 0) or an earlier quote, shown at once.
+    void jumpQuotes(int steps);
+
+private:
+    void publish();
+    void updateTimer();
+
+    std::unique_ptr<StatusNotifierItem> notifierItem;
+    LabelTicker labelTicker;
+    QTimer timer;
+    bool paused = false;
+    bool outOfSight = false;
+};

@@ -1,0 +1,227 @@
+#include "AppDelegate.h"
+#include "ColumnWindow.h"
+#include "Localization.h"
+#include "PanelIndicator.h"
+#include "PrivateBus.h"
+#include "StatusNotifierItem.h"
+#include "TestSupport.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusReply>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString watcherName = u"org.kde.StatusNotifierWatcher"_s;
+const QString itemInterface = u"org.kde.StatusNotifierItem"_s;
+
+// The panel's side, on a connection of its own: a watcher that records who registers, and a
+// host that reads the item and hears its labels.
+class PanelStandIn : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+
+public:
+    explicit PanelStandIn(QDBusConnection connection)
+        : bus(std::move(connection)) {
+        bus.registerObject(u"/StatusNotifierWatcher"_s, this, QDBusConnection::ExportAllSlots);
+    }
+
+    bool start() { return bus.registerService(watcherName); }
+    bool stop() { return bus.unregisterService(watcherName); }
+
+    QVariantMap properties(const QString& service) {
+        const QDBusMessage reply =
+            call(QDBusMessage::createMethodCall(service, u"/StatusNotifierItem"_s,
+                                                u"org.freedesktop.DBus.Properties"_s, u"GetAll"_s)
+                 << itemInterface);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return {};
+        return qdbus_cast<QVariantMap>(reply.arguments().at(0));
+    }
+    QDBusMessage callItem(const QString& service, const QString& method,
+                          const QVariantList& arguments) {
+        QDBusMessage call = QDBusMessage::createMethodCall(service, u"/StatusNotifierItem"_s,
+                                                           itemInterface, method);
+        call.setArguments(arguments);
+        return this->call(call);
+    }
+    // The item answers in this thread's event loop, which a blocking call would stop.
+    QDBusMessage call(const QDBusMessage& message) {
+        QDBusPendingCall pending = bus.asyncCall(message);
+        if (!QTest::qWaitFor([&] { return pending.isFinished(); }, 5000))
+            return {};
+        return pending.reply();
+    }
+    void listen(const QString& service) {
+        bus.connect(service, u"/StatusNotifierItem"_s, itemInterface, u"XAyatanaNewLabel"_s, this,
+                    SLOT(onLabel(QString, QString)));
+    }
+
+    QStringList registered;
+    QStringList labels;
+
+public Q_SLOTS:
+    void RegisterStatusNotifierItem(const QString& service) { registered.append(service); }
+    void onLabel(const QString& label, const QString&) { labels.append(label); }
+
+private:
+    QDBusConnection bus;
+};
+
+template <typename Condition> bool eventually(Condition condition, int milliseconds = 5000) {
+    return QTest::qWaitFor(condition, milliseconds);
+}
+
+struct PanelItem : ::testing::Test {
+    void SetUp() override {
+        if (!bus.isRunning())
+            GTEST_SKIP() << "no private session bus: " << bus.error().toStdString();
+        panel = std::make_unique<PanelStandIn>(bus.connect(u"panel"_s));
+    }
+
+    PrivateBus bus;
+    std::unique_ptr<PanelStandIn> panel;
+};
+
+} // namespace
+
+TEST_F(PanelItem, ItemRegistersAndAnswersEveryProperty) {
+    ASSERT_TRUE(panel->start());
+    StatusNotifierItem item(bus.connect(u"item"_s));
+    ASSERT_TRUE(item.isExported());
+    EXPECT_TRUE(item.serviceName().startsWith(u"org.kde.StatusNotifierItem-"_s));
+    ASSERT_TRUE(eventually([&] { return item.isRegistered(); }));
+    EXPECT_EQ(panel->registered, QStringList{item.serviceName()});
+
+    item.setLabel(u"a label"_s, u"a guide"_s);
+    item.setToolTipText(u"the quote"_s);
+    const QVariantMap properties = panel->properties(item.serviceName());
+    const QVariantMap expected = {
+        {u"Category"_s, u"ApplicationStatus"_s},
+        {u"Id"_s, u"sayvane"_s},
+        {u"Title"_s, u"Sayvane"_s},
+        {u"Status"_s, u"Active"_s},
+        {u"IconName"_s, u"sayvane"_s},
+        {u"XAyatanaLabel"_s, u"a label"_s},
+        {u"XAyatanaLabelGuide"_s, u"a guide"_s},
+        {u"WindowId"_s, 0},
+        // No menu is exported on this connection: the panel asks the item on a click.
+        {u"ItemIsMenu"_s, false}};
+    for (auto [name, value] : expected.asKeyValueRange())
+        EXPECT_EQ(properties.value(name), value) << name.toStdString();
+    EXPECT_EQ(qdbus_cast<QDBusObjectPath>(properties.value(u"Menu"_s)).path(), u"/NO_DBUSMENU"_s);
+
+    const auto pixmaps = qdbus_cast<StatusNotifierPixmaps>(properties.value(u"IconPixmap"_s));
+    ASSERT_EQ(pixmaps.size(), 5);
+    EXPECT_EQ(pixmaps.front().width, 16);
+    EXPECT_EQ(pixmaps.back().height, 48);
+    for (const StatusNotifierPixmap& pixmap : pixmaps) {
+        ASSERT_EQ(pixmap.bytes.size(), pixmap.width * pixmap.height * 4);
+        // Network byte order puts alpha first: the icon's middle is opaque.
+        const qsizetype middle = (qsizetype(pixmap.height / 2) * pixmap.width + pixmap.width / 2);
+        EXPECT_EQ(static_cast<uchar>(pixmap.bytes[middle * 4]), 0xFF) << pixmap.width;
+    }
+    const auto toolTip = qdbus_cast<StatusNotifierToolTip>(properties.value(u"ToolTip"_s));
+    EXPECT_EQ(toolTip.title, u"Sayvane"_s);
+    EXPECT_EQ(toolTip.text, u"the quote"_s);
+}
+
+TEST_F(PanelItem, ItemRegistersAgainWhenTheWatcherRestarts) {
+    StatusNotifierItem item(bus.connect(u"item"_s));
+    ASSERT_TRUE(item.isExported());
+    QTest::qWait(100);
+    EXPECT_FALSE(item.isRegistered() || item.isWatcherPresent()) << "no watcher yet";
+
+    ASSERT_TRUE(panel->start());
+    ASSERT_TRUE(eventually([&] { return item.isRegistered(); }));
+    ASSERT_TRUE(panel->stop());
+    ASSERT_TRUE(eventually([&] { return !item.isRegistered(); }));
+    ASSERT_TRUE(panel->start());
+    ASSERT_TRUE(eventually([&] { return item.isRegistered(); }));
+    EXPECT_EQ(panel->registered, QStringList({item.serviceName(), item.serviceName()}));
+}
+
+TEST_F(PanelItem, LabelSignalsFollowTheColumnWindowOfTheSameText) {
+    LabelSettings settings;
+    settings.columns = 10;
+    settings.intervalMilliseconds = LabelSettings::minimumInterval;
+    PanelIndicator indicator(bus.connect(u"item"_s), settings);
+    panel->listen(indicator.item().serviceName());
+    const QStringList segments = {u"first quote"_s, u"  \U0001F525  "_s, u"second"_s,
+                                  u"  \U0001F308  "_s};
+    indicator.show(segments, u"No quotes"_s);
+    ASSERT_TRUE(eventually([&] { return panel->labels.size() >= 4; }));
+
+    const ColumnWindow window(segments.join(QString()));
+    const QStringList heard = panel->labels;
+    // Each signal is one column on from the one before, wherever the first one was heard.
+    qsizetype start = -1;
+    for (qsizetype column = 0; column < window.totalColumns(); ++column) {
+        if (window.window(column, 10) == heard.front())
+            start = column;
+    }
+    ASSERT_GE(start, 0) << heard.front().toStdString();
+    for (qsizetype i = 0; i < heard.size(); ++i)
+        EXPECT_EQ(heard[i], window.window(start + i, 10)) << i;
+
+    // Paused, or out of sight, the label stands; a signal already on its way may still come.
+    for (const bool pause : {true, false}) {
+        indicator.setPaused(pause);
+        indicator.setOutOfSight(!pause);
+        const qsizetype count = panel->labels.size();
+        QTest::qWait(450);
+        EXPECT_LE(panel->labels.size(), count + 1) << (pause ? "paused" : "out of sight");
+    }
+    indicator.setOutOfSight(false);
+    const qsizetype count = panel->labels.size();
+    EXPECT_TRUE(eventually([&] { return panel->labels.size() > count + 1; })) << "moving again";
+}
+
+TEST_F(PanelItem, TrayIconStandsInUntilAWatcherAndClicksOpenTheMenuAndPause) {
+    TempHome home;
+    LocalizationManager::shared().currentLanguage = AppLanguage::english;
+    AppDelegate delegate(AppEnvironment{home.path(), XdgAutostartService::forThisProgram(),
+                                        MarqueeTiming::system(), bus.connect(u"item"_s)});
+    delegate.applicationDidFinishLaunching();
+    runMainQueue();
+    ASSERT_TRUE(delegate.panelIndicator);
+    StatusNotifierItem& item = delegate.panelIndicator->item();
+    QTest::qWait(50);
+    EXPECT_TRUE(delegate.statusItem->trayIcon()->isVisible()) << "no watcher: the tray icon";
+    ASSERT_TRUE(panel->start());
+    ASSERT_TRUE(eventually([&] { return item.isRegistered(); }));
+    EXPECT_FALSE(delegate.statusItem->trayIcon()->isVisible()) << "one icon in the panel";
+    // The default quotes reached the label.
+    ASSERT_TRUE(eventually([&] { return !delegate.displayController->segments().isEmpty(); }));
+    EXPECT_EQ(item.toolTipText(), delegate.displayController->segments().front());
+
+    panel->callItem(item.serviceName(), u"Activate"_s, {10, 10});
+    ASSERT_TRUE(eventually([&] { return delegate.statusItem->menu()->isVisible(); }));
+    delegate.statusItem->menu()->hide();
+
+    panel->callItem(item.serviceName(), u"SecondaryActivate"_s, {10, 10});
+    EXPECT_TRUE(eventually([&] { return delegate.displayController->isPaused(); }));
+    EXPECT_TRUE(delegate.panelIndicator->isPaused());
+    // Ayatana's hosts send their own middle click.
+    panel->callItem(item.serviceName(), u"XAyatanaSecondaryActivate"_s, {0u});
+    EXPECT_TRUE(eventually([&] { return !delegate.displayController->isPaused(); }));
+
+    // The wheel steps to the next quote.
+    const QString before = item.toolTipText();
+    panel->callItem(item.serviceName(), u"Scroll"_s, {-120, u"vertical"_s});
+    EXPECT_TRUE(eventually([&] { return item.toolTipText() != before; }));
+}
+
+#include "StatusNotifierItemTests.moc"

@@ -1,0 +1,246 @@
+#include "StatusNotifierItem.h"
+
+#include <QCoreApplication>
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QIcon>
+#include <QImage>
+#include <QtEndian>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString watcherPath = u"/StatusNotifierWatcher"_s;
+const QString watcherInterface = u"org.kde.StatusNotifierWatcher"_s;
+
+StatusNotifierPixmaps iconPictures() {
+    StatusNotifierPixmaps made;
+    const QIcon icon(u":/icons/sayvane.svg"_s);
+    for (const int size : {16, 22, 24, 32, 48}) {
+        const QImage image =
+            icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
+        if (image.isNull())
+            continue;
+        StatusNotifierPixmap pixmap{image.width(), image.height(), {}};
+        pixmap.bytes.resize(qsizetype(image.width()) * image.height() * 4);
+        auto* out = reinterpret_cast<uchar*>(pixmap.bytes.data());
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* line = reinterpret_cast<const quint32*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x, out += 4)
+                qToBigEndian(line[x], out);
+        }
+        made.append(pixmap);
+    }
+    return made;
+}
+
+} // namespace
+
+QDBusArgument& operator<<(QDBusArgument& argument, const StatusNotifierPixmap& pixmap) {
+    argument.beginStructure();
+    argument << pixmap.width << pixmap.height << pixmap.bytes;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, StatusNotifierPixmap& pixmap) {
+    argument.beginStructure();
+    argument >> pixmap.width >> pixmap.height >> pixmap.bytes;
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const StatusNotifierToolTip& toolTip) {
+    argument.beginStructure();
+    argument << toolTip.iconName << toolTip.pixmaps << toolTip.title << toolTip.text;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, StatusNotifierToolTip& toolTip) {
+    argument.beginStructure();
+    argument >> toolTip.iconName >> toolTip.pixmaps >> toolTip.title >> toolTip.text;
+    argument.endStructure();
+    return argument;
+}
+
+// The item's face on the bus: org.kde.StatusNotifierItem with the Ayatana label.
+class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
+    Q_PROPERTY(QString Category READ category)
+    Q_PROPERTY(QString Id READ id)
+    Q_PROPERTY(QString Title READ title)
+    Q_PROPERTY(QString Status READ status)
+    Q_PROPERTY(int WindowId READ windowId)
+    Q_PROPERTY(QString IconName READ iconName)
+    Q_PROPERTY(StatusNotifierPixmaps IconPixmap READ iconPixmap)
+    Q_PROPERTY(QString OverlayIconName READ emptyText)
+    Q_PROPERTY(StatusNotifierPixmaps OverlayIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionIconName READ emptyText)
+    Q_PROPERTY(StatusNotifierPixmaps AttentionIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionMovieName READ emptyText)
+    Q_PROPERTY(QString IconThemePath READ emptyText)
+    Q_PROPERTY(StatusNotifierToolTip ToolTip READ toolTip)
+    Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
+    Q_PROPERTY(QDBusObjectPath Menu READ menu)
+    Q_PROPERTY(QString XAyatanaLabel READ label)
+    Q_PROPERTY(QString XAyatanaLabelGuide READ labelGuide)
+    Q_PROPERTY(uint XAyatanaOrderingIndex READ orderingIndex)
+
+public:
+    explicit StatusNotifierItemAdaptor(StatusNotifierItem* item)
+        : QDBusAbstractAdaptor(item)
+        , item(item) {
+        connect(item, &StatusNotifierItem::newLabel, this,
+                &StatusNotifierItemAdaptor::XAyatanaNewLabel);
+        connect(item, &StatusNotifierItem::newToolTip, this,
+                &StatusNotifierItemAdaptor::NewToolTip);
+    }
+
+    QString category() const { return u"ApplicationStatus"_s; }
+    QString id() const { return u"sayvane"_s; }
+    QString title() const { return u"Sayvane"_s; }
+    QString status() const { return u"Active"_s; }
+    int windowId() const { return 0; }
+    QString iconName() const { return StatusNotifierItem::iconName(); }
+    StatusNotifierPixmaps iconPixmap() const { return item->iconPixmaps(); }
+    QString emptyText() const { return {}; }
+    StatusNotifierPixmaps noPixmaps() const { return {}; }
+    StatusNotifierToolTip toolTip() const { return item->toolTip(); }
+    // A panel shows an exported menu itself on a click; without one it asks the item.
+    bool itemIsMenu() const { return item->menuObjectPath() == QLatin1StringView(item->menuPath); }
+    QDBusObjectPath menu() const { return QDBusObjectPath(item->menuObjectPath()); }
+    QString label() const { return item->label(); }
+    QString labelGuide() const { return item->labelGuide(); }
+    uint orderingIndex() const { return 0; }
+
+public Q_SLOTS:
+    void Activate(int x, int y) { item->activate(x, y); }
+    void SecondaryActivate(int x, int y) { item->secondaryActivate(x, y); }
+    void ContextMenu(int x, int y) { item->contextMenu(x, y); }
+    void Scroll(int delta, const QString& orientation) { item->scroll(delta, orientation); }
+    // The Ayatana hosts' middle click, with the event's time instead of a position.
+    void XAyatanaSecondaryActivate(uint timestamp) {
+        Q_UNUSED(timestamp);
+        item->secondaryActivate(0, 0);
+    }
+
+Q_SIGNALS:
+    void NewTitle();
+    void NewIcon();
+    void NewAttentionIcon();
+    void NewOverlayIcon();
+    void NewToolTip();
+    void NewStatus(const QString& status);
+    void XAyatanaNewLabel(const QString& label, const QString& guide);
+
+private:
+    StatusNotifierItem* item;
+};
+
+StatusNotifierItem::StatusNotifierItem(QDBusConnection connection, QObject* parent)
+    : QObject(parent)
+    , bus(std::move(connection))
+    , service(u"org.kde.StatusNotifierItem-%1-1"_s.arg(QCoreApplication::applicationPid()))
+    , pixmaps(iconPictures()) {
+    qDBusRegisterMetaType<StatusNotifierPixmap>();
+    qDBusRegisterMetaType<StatusNotifierPixmaps>();
+    qDBusRegisterMetaType<StatusNotifierToolTip>();
+    if (!bus.isConnected())
+        return;
+    new StatusNotifierItemAdaptor(this);
+    if (!bus.registerObject(QString::fromLatin1(objectPath), this, QDBusConnection::ExportAdaptors))
+        return;
+    if (!bus.registerService(service)) {
+        bus.unregisterObject(QString::fromLatin1(objectPath));
+        return;
+    }
+    exported = true;
+    const QString watcherName = QString::fromLatin1(watcherService);
+    watcher = std::make_unique<QDBusServiceWatcher>(watcherName, bus,
+                                                    QDBusServiceWatcher::WatchForOwnerChange);
+    connect(watcher.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                watcherPresent = !newOwner.isEmpty();
+                setRegistered(false);
+                // A watcher that starts, or one that takes over from another.
+                if (!newOwner.isEmpty())
+                    registerWithWatcher();
+            });
+    watcherPresent = bus.interface() && bus.interface()->isServiceRegistered(watcherName);
+    if (watcherPresent)
+        registerWithWatcher();
+}
+
+StatusNotifierItem::~StatusNotifierItem() {
+    if (exported) {
+        bus.unregisterService(service);
+        bus.unregisterObject(QString::fromLatin1(objectPath));
+    }
+}
+
+void StatusNotifierItem::registerWithWatcher() {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(watcherService), watcherPath,
+                                       watcherInterface, u"RegisterStatusNotifierItem"_s);
+    call << service;
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this,
+            [this](QDBusPendingCallWatcher* finished) {
+                finished->deleteLater();
+                setRegistered(!finished->isError());
+            });
+}
+
+void StatusNotifierItem::setRegistered(bool value) {
+    registered = value;
+    Q_EMIT registeredChanged(registered);
+}
+
+void StatusNotifierItem::setLabel(const QString& label, const QString& guide) {
+    if (label == labelText && guide == guideText)
+        return;
+    labelText = label;
+    guideText = guide;
+    Q_EMIT newLabel(labelText, guideText);
+}
+
+void StatusNotifierItem::setToolTipText(const QString& text) {
+    if (text == toolTipBody)
+        return;
+    toolTipBody = text;
+    Q_EMIT newToolTip();
+}
+
+StatusNotifierToolTip StatusNotifierItem::toolTip() const {
+    return {iconName(), {}, u"Sayvane"_s, toolTipBody};
+}
+
+QString StatusNotifierItem::iconName() {
+    // The name the package installs the icon under in the hicolor theme, as the desktop entry's
+    // Icon key has it. Where it is not installed, panels draw IconPixmap instead.
+    return u"sayvane"_s;
+}
+
+QString StatusNotifierItem::menuObjectPath() const {
+    const QString path = QString::fromLatin1(menuPath);
+    return bus.isConnected() && bus.objectRegisteredAt(path) ? path : u"/NO_DBUSMENU"_s;
+}
+
+void StatusNotifierItem::scroll(int delta, const QString& orientation) {
+    Q_UNUSED(orientation);
+    // Either wheel, one step a call however far it turned. GTK panels (Ayatana's indicators,
+    // waybar) send a positive delta for down or right, which goes on to the next quote.
+    if (delta != 0)
+        Q_EMIT scrolled(delta > 0 ? 1 : -1);
+}
+
+#include "StatusNotifierItem.moc"

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QList>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+#include <memory>
+
+class QDBusServiceWatcher;
+
+// One picture of an icon as the status notifier protocol carries it: ARGB32, each pixel in
+// network byte order.
+struct StatusNotifierPixmap {
+    int width = 0;
+    int height = 0;
+    QByteArray bytes;
+};
+using StatusNotifierPixmaps = QList<StatusNotifierPixmap>;
+
+// The item's tooltip: an icon (by name or pictures), a title and a text.
+struct StatusNotifierToolTip {
+    QString iconName;
+    StatusNotifierPixmaps pixmaps;
+    QString title;
+    QString text;
+};
+
+QDBusArgument& operator<<(QDBusArgument& argument, const StatusNotifierPixmap& pixmap);
+const QDBusArgument& operator>>(const QDBusArgument& argument, StatusNotifierPixmap& pixmap);
+QDBusArgument& operator<<(QDBusArgument& argument, const StatusNotifierToolTip& toolTip);
+const QDBusArgument& operator>>(const QDBusArgument& argument, StatusNotifierToolTip& toolTip);
+
+Q_DECLARE_METATYPE(StatusNotifierPixmap)
+Q_DECLARE_METATYPE(StatusNotifierToolTip)
+
+// The program's item in a desktop panel, over D-Bus (org.kde.StatusNotifierItem, with the
+// Ayatana label that panels show as text beside the icon). It goes on the connection it is given
+// as "org.kde.StatusNotifierItem-<pid>-1" at /StatusNotifierItem and registers with the
+// panel's watcher (org.kde.StatusNotifierWatcher) when there is one, and again whenever one
+// appears. Clicks and scrolls in the panel come out as signals.
+//
+// Written with QtDBus by hand because Qt's own tray icon, which may export such an item, has no
+// label.
+class StatusNotifierItem : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr auto watcherService = "org.kde.StatusNotifierWatcher";
+    static constexpr auto objectPath = "/StatusNotifierItem";
+    // Where the menu is exported on the same connection (com.canonical.dbusmenu).
+    static constexpr auto menuPath = "/MenuBar";
+
+    explicit StatusNotifierItem(QDBusConnection bus, QObject* parent = nullptr);
+    ~StatusNotifierItem() override;
+
+    QString serviceName() const { return service; }
+    // Whether the item is on the bus under its name.
+    bool isExported() const { return exported; }
+    // Whether the panel's watcher took the registration; false while there is no watcher.
+    bool isRegistered() const { return registered; }
+    // Whether a watcher is on the bus, registration taken or not (yet).
+    bool isWatcherPresent() const { return watcherPresent; }
+
+    void setLabel(const QString& label, const QString& guide);
+    QString label() const { return labelText; }
+    QString labelGuide() const { return guideText; }
+    void setToolTipText(const QString& text);
+    QString toolTipText() const { return toolTipBody; }
+
+    // What the properties carry.
+    static QString iconName();
+    StatusNotifierPixmaps iconPixmaps() const { return pixmaps; }
+    StatusNotifierToolTip toolTip() const;
+    // The menu's path while a menu is exported there, else "/NO_DBUSMENU".
+    QString menuObjectPath() const;
+
+    // What the panel asked for: the item's own actions, with the point on the screen.
+    void activate(int x, int y) { Q_EMIT activated(QPoint(x, y)); }
+    void secondaryActivate(int x, int y) { Q_EMIT secondaryActivated(QPoint(x, y)); }
+    void contextMenu(int x, int y) { Q_EMIT contextMenuRequested(QPoint(x, y)); }
+    void scroll(int delta, const QString& orientation);
+
+Q_SIGNALS:
+    // After each answer of a watcher, and when the watcher goes.
+    void registeredChanged(bool registered);
+    void activated(QPoint position);
+    void secondaryActivated(QPoint position);
+    void contextMenuRequested(QPoint position);
+    // One notch of the wheel: +1 towards the next quote, -1 back.
+    void scrolled(int steps);
+
+    // The protocol's change signals, relayed on the bus.
+    void newLabel(const QString& label, const QString& guide);
+    void newToolTip();
+
+private:
+    void registerWithWatcher();
+    void setRegistered(bool value);
+
+    QDBusConnection bus;
+    QString service;
+    std::unique_ptr<QDBusServiceWatcher> watcher;
+    StatusNotifierPixmaps pixmaps;
+    QString labelText;
+    QString guideText;
+    QString toolTipBody;
+    bool exported = false;
+    bool registered = false;
+    bool watcherPresent = false;
+};

@@ -217,6 +217,16 @@ TEST_F(PanelItem, TrayIconStandsInUntilAWatcherAndClicksOpenTheMenuAndPause) {
     // Ayatana's hosts send their own middle click.
     panel->callItem(item.serviceName(), u"XAyatanaSecondaryActivate"_s, {0u});
     EXPECT_TRUE(eventually([&] { return !delegate.displayController->isPaused(); }));
+    EXPECT_FALSE(delegate.panelIndicator->isPaused());
+    // A script's pause holds the label as well as the strip.
+    auto callProgram = [&](const QString& method) {
+        return panel->call(QDBusMessage::createMethodCall(u"io.github.sayvane.Sayvane"_s, u"/"_s,
+                                                          u"io.github.sayvane.Sayvane"_s, method));
+    };
+    EXPECT_EQ(callProgram(u"Pause"_s).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(delegate.panelIndicator->isPaused());
+    EXPECT_EQ(callProgram(u"Resume"_s).type(), QDBusMessage::ReplyMessage);
+    EXPECT_FALSE(delegate.panelIndicator->isPaused());
 
     // The wheel steps to the next quote.
     const QString before = item.toolTipText();

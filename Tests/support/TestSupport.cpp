@@ -75,6 +75,11 @@ void isolateTestProcess(const QTemporaryDir& home) {
     qputenv("HOME", QFile::encodeName(home.path()));
     qunsetenv("XDG_CONFIG_HOME");
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path()));
+    // No session bus of the caller's: a test that wants one starts a private bus. An address
+    // where nothing listens fails at once, where an unset one would have libdbus try to start a
+    // bus for the display.
+    qputenv("DBUS_SESSION_BUS_ADDRESS",
+            QFile::encodeName(u"unix:path="_s + home.path() + u"/no-bus"_s));
 }
 
 void runMainQueue() {

@@ -13,6 +13,7 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QDBusReply>
+#include <QImage>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -133,6 +134,11 @@ TEST_F(PanelItem, ItemRegistersAndAnswersEveryProperty) {
         const qsizetype middle = (qsizetype(pixmap.height / 2) * pixmap.width + pixmap.width / 2);
         EXPECT_EQ(static_cast<uchar>(pixmap.bytes[middle * 4]), 0xFF) << pixmap.width;
     }
+    // Not installed here: the named icon is in the theme path the item gives.
+    const QString themePath = properties.value(u"IconThemePath"_s).toString();
+    ASSERT_FALSE(themePath.isEmpty());
+    EXPECT_EQ(QImage(themePath + u"/hicolor/48x48/apps/sayvane.png"_s).size(), QSize(48, 48));
+    EXPECT_EQ(QImage(themePath + u"/sayvane.png"_s).size(), QSize(48, 48));
     const auto toolTip = qdbus_cast<StatusNotifierToolTip>(properties.value(u"ToolTip"_s));
     EXPECT_EQ(toolTip.title, u"Sayvane"_s);
     EXPECT_EQ(toolTip.text, u"the quote"_s);

@@ -1,5 +1,7 @@
 #include "StatusNotifierItem.h"
 
+#include "SingleInstance.h"
+
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnectionInterface>
@@ -9,8 +11,10 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QDir>
 #include <QIcon>
 #include <QImage>
+#include <QStandardPaths>
 #include <QtEndian>
 
 using namespace Qt::StringLiterals;
@@ -42,6 +46,25 @@ StatusNotifierPixmaps iconPictures() {
 }
 
 } // namespace
+
+QString StatusNotifierItem::themePathFor(const QString& folder) {
+    // Installed, the icon is found by its name in the hicolor theme.
+    if (!QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                u"icons/hicolor/scalable/apps/"_s + iconName() + u".svg"_s)
+             .isEmpty())
+        return {};
+    // Not installed (run from the build tree): Ayatana's hosts draw only a named icon, looked up
+    // in the item's theme path as well, so the icon goes there, at the top (where GTK finds
+    // icons of no theme) and in a hicolor folder.
+    const QImage image = QIcon(u":/icons/sayvane.svg"_s).pixmap(48, 48).toImage();
+    const QString themed = folder + u"/hicolor/48x48/apps"_s;
+    if (image.isNull() || !QDir().mkpath(themed))
+        return {};
+    const QString file = iconName() + u".png"_s;
+    if (!image.save(folder + u'/' + file) || !image.save(themed + u'/' + file))
+        return {};
+    return folder;
+}
 
 QDBusArgument& operator<<(QDBusArgument& argument, const StatusNotifierPixmap& pixmap) {
     argument.beginStructure();
@@ -87,7 +110,7 @@ class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(QString AttentionIconName READ emptyText)
     Q_PROPERTY(StatusNotifierPixmaps AttentionIconPixmap READ noPixmaps)
     Q_PROPERTY(QString AttentionMovieName READ emptyText)
-    Q_PROPERTY(QString IconThemePath READ emptyText)
+    Q_PROPERTY(QString IconThemePath READ iconThemePath)
     Q_PROPERTY(StatusNotifierToolTip ToolTip READ toolTip)
     Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
     Q_PROPERTY(QDBusObjectPath Menu READ menu)
@@ -112,6 +135,7 @@ public:
     int windowId() const { return 0; }
     QString iconName() const { return StatusNotifierItem::iconName(); }
     StatusNotifierPixmaps iconPixmap() const { return item->iconPixmaps(); }
+    QString iconThemePath() const { return item->iconThemePath(); }
     QString emptyText() const { return {}; }
     StatusNotifierPixmaps noPixmaps() const { return {}; }
     StatusNotifierToolTip toolTip() const { return item->toolTip(); }
@@ -150,7 +174,8 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection connection, QObject* pare
     : QObject(parent)
     , bus(std::move(connection))
     , service(u"org.kde.StatusNotifierItem-%1-1"_s.arg(QCoreApplication::applicationPid()))
-    , pixmaps(iconPictures()) {
+    , pixmaps(iconPictures())
+    , themePath(themePathFor(SingleInstance::userFolder() + u"/sayvane-icons"_s)) {
     qDBusRegisterMetaType<StatusNotifierPixmap>();
     qDBusRegisterMetaType<StatusNotifierPixmaps>();
     qDBusRegisterMetaType<StatusNotifierToolTip>();

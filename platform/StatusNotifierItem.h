@@ -73,6 +73,11 @@ public:
     // What the properties carry.
     static QString iconName();
     StatusNotifierPixmaps iconPixmaps() const { return pixmaps; }
+    // Where panels look for the named icon besides the icon theme: empty when the icon is
+    // installed in the theme, else a folder of the user's runtime folder holding it.
+    QString iconThemePath() const { return themePath; }
+    // Empty when the icon is installed; else the folder, with the icon written into it.
+    static QString themePathFor(const QString& folder);
     StatusNotifierToolTip toolTip() const;
     // The menu's path while a menu is exported there, else "/NO_DBUSMENU".
     QString menuObjectPath() const;
@@ -104,6 +109,7 @@ private:
     QString service;
     std::unique_ptr<QDBusServiceWatcher> watcher;
     StatusNotifierPixmaps pixmaps;
+    QString themePath;
     QString labelText;
     QString guideText;
     QString toolTipBody;

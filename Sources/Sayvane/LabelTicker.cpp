@@ -105,9 +105,10 @@ QString LabelTicker::guide() const {
     case LabelMode::quote:
         return empty ? still : widestQuote;
     case LabelMode::scrolling:
-        // Every label is the same number of columns; a wide letter in each stands for the
-        // widest that one of them can be.
-        return QString(config.columns, u'M');
+        // Every label is the same number of columns. A host centres the label in the guide's
+        // width, so the guide is a typical line, not the widest one: a digit per column is about
+        // as wide as running Latin text, and as wide as a Chinese character per two columns.
+        return QString(config.columns, u'0');
     }
     return {};
 }

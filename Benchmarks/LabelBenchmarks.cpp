@@ -1,5 +1,6 @@
 #include "DisplayController.h"
 #include "LabelTicker.h"
+#include "PanelIndicator.h"
 #include "SampleQuotes.h"
 
 #include <QStringList>
@@ -55,5 +56,14 @@ void labelSetSegments(benchmark::State& state) {
         ticker.setSegments(segments, u"No quotes"_s);
 }
 BENCHMARK(labelSetSegments)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+// What a reset holds the main thread for: a long list's walk goes to the indicator's worker.
+void panelIndicatorShow(benchmark::State& state) {
+    const QStringList segments = labelSegments(static_cast<int>(state.range(0)));
+    PanelIndicator indicator(QDBusConnection(u"no bus"_s), LabelSettings{});
+    for (auto _ : state)
+        indicator.show(segments, u"No quotes"_s);
+}
+BENCHMARK(panelIndicatorShow)->Arg(1000)->Arg(100'000)->Unit(benchmark::kMicrosecond);
 
 } // namespace

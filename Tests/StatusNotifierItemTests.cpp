@@ -195,6 +195,32 @@ TEST_F(PanelItem, LabelSignalsFollowTheColumnWindowOfTheSameText) {
     EXPECT_TRUE(eventually([&] { return panel->labels.size() > count + 1; })) << "moving again";
 }
 
+TEST_F(PanelItem, ALongListIsPreparedAsideAndTheListGivenLastWins) {
+    PanelIndicator indicator(bus.connect(u"item"_s), LabelSettings{});
+    indicator.setPaused(true);
+    auto list = [](const QString& name, qsizetype quotes) {
+        QStringList segments;
+        for (qsizetype i = 0; i < quotes; ++i)
+            segments << name + QString::number(i) << u"  \U0001F525  "_s;
+        return segments;
+    };
+    auto labelOf = [](const QStringList& segments) {
+        return ColumnWindow(segments.join(QString())).window(0, LabelSettings::defaultColumns);
+    };
+    const QStringList longList = list(u"long "_s, PanelIndicator::largeList);
+    const QString before = indicator.ticker().label();
+    indicator.show(longList, u"No quotes"_s);
+    EXPECT_EQ(indicator.ticker().label(), before) << "not in the call: on a worker";
+    EXPECT_TRUE(eventually([&] { return indicator.ticker().label() == labelOf(longList); }));
+
+    const QStringList shortList = list(u"short "_s, 3);
+    indicator.show(list(u"other "_s, PanelIndicator::largeList), u"No quotes"_s);
+    indicator.show(shortList, u"No quotes"_s);
+    EXPECT_EQ(indicator.ticker().label(), labelOf(shortList));
+    QTest::qWait(500);
+    EXPECT_EQ(indicator.ticker().label(), labelOf(shortList)) << "overtaken by the short list";
+}
+
 TEST_F(PanelItem, TrayIconStandsInUntilAWatcherAndClicksOpenTheMenuAndPause) {
     TempHome home;
     LocalizationManager::shared().currentLanguage = AppLanguage::english;

@@ -4,6 +4,7 @@ PanelIndicator::PanelIndicator(QDBusConnection bus, LabelSettings settings, QObj
     : QObject(parent)
     , notifierItem(std::make_unique<StatusNotifierItem>(std::move(bus)))
     , labelTicker(settings) {
+    worker.setMaxThreadCount(1);
     timer.setInterval(labelTicker.interval());
     connect(&timer, &QTimer::timeout, this, [this] {
         labelTicker.step();
@@ -15,7 +16,31 @@ PanelIndicator::PanelIndicator(QDBusConnection bus, LabelSettings settings, QObj
 PanelIndicator::~PanelIndicator() = default;
 
 void PanelIndicator::show(const QStringList& segments, const QString& stillText) {
-    labelTicker.setSegments(segments, stillText);
+    const quint64 generation = ++shownGeneration;
+    if (segments.size() <= largeList) {
+        LabelTicker ready(labelTicker.settings());
+        ready.setSegments(segments, stillText);
+        adopt(std::move(ready));
+        return;
+    }
+    // Lists not started yet are overtaken by this one.
+    worker.clear();
+    worker.start([this, settings = labelTicker.settings(), segments, stillText, generation] {
+        auto ready = std::make_shared<LabelTicker>(settings);
+        ready->setSegments(segments, stillText);
+        // The pool's owner outlives the work: its destructor waits for it.
+        QMetaObject::invokeMethod(
+            this,
+            [this, ready, generation] {
+                if (generation == shownGeneration)
+                    adopt(std::move(*ready));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void PanelIndicator::adopt(LabelTicker&& ready) {
+    labelTicker = std::move(ready);
     publish();
     updateTimer();
 }

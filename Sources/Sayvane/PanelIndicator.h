@@ -5,6 +5,7 @@
 
 #include <QDBusConnection>
 #include <QObject>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <memory>
@@ -22,7 +23,13 @@ public:
     StatusNotifierItem& item() { return *notifierItem; }
     const LabelTicker& ticker() const { return labelTicker; }
 
-    // What the strip shows now: its segments, or for an empty list the still text.
+    // Lists up to this many segments are taken at once; the text of a longer one is walked on
+    // a worker thread (about 150 ms at 100,000 quotes), while the label goes on with the text
+    // before, so that a save or a reload never waits for the label.
+    static constexpr qsizetype largeList = 4000;
+
+    // What the strip shows now: its segments, or for an empty list the still text. The label
+    // shows the latest list given, once it is ready.
     void show(const QStringList& segments, const QString& stillText);
     void setPaused(bool paused);
     bool isPaused() const { return paused; }
@@ -33,6 +40,7 @@ public:
     void jumpQuotes(int steps);
 
 private:
+    void adopt(LabelTicker&& ready);
     void publish();
     void updateTimer();
 
@@ -41,4 +49,8 @@ private:
     QTimer timer;
     bool paused = false;
     bool outOfSight = false;
+    // Tells the list shown last from lists whose preparation it overtook.
+    quint64 shownGeneration = 0;
+    // Declared last, so that it waits for its work before the rest goes.
+    QThreadPool worker;
 };

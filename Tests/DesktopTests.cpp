@@ -203,8 +203,14 @@ TEST_P(Desktop, NeverTheActiveWindowAndItsTrayIconDocksInALateTray) {
         editor.activateWindow();
         ASSERT_TRUE(eventually(
             [&] { return rootNumbers(u"_NET_ACTIVE_WINDOW"_s).value(0) == editor.winId(); }));
-        output(u"xdotool"_s, {u"key"_s, u"alt+F4"_s});
-        ASSERT_TRUE(eventually([&] { return !editor.isVisible(); }));
+        // On a loaded machine a key press now and then comes while the menu's keyboard grab is
+        // still being let go, and never reaches the window manager: it is pressed again then.
+        bool closed = false;
+        for (int press = 0; press < 3 && !closed; ++press) {
+            output(u"xdotool"_s, {u"key"_s, u"alt+F4"_s});
+            closed = QTest::qWaitFor([&] { return !editor.isVisible(); }, 4000);
+        }
+        ASSERT_TRUE(closed) << "Alt+F4 did not close a window opened from the strip's menu";
         QTest::qWait(400);
         EXPECT_NE(rootNumbers(u"_NET_ACTIVE_WINDOW"_s).value(0), stripId());
     }

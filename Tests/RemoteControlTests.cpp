@@ -156,9 +156,24 @@ TEST(RemoteControl, MethodsAndPropertiesActOnTheRunningProgram) {
     EXPECT_EQ(app.get(u"CurrentQuote"_s), QVariant(u"Reloaded"_s));
 }
 
-TEST(RemoteControl, AddQuoteReachesTheEditorTheStripAndTheFile) {
+TEST(RemoteControl, AddQuoteReachesTheEditorTheStripAndTheFileAndBadInputChangesNothing) {
     RemoteApp app;
     app.launch();
+    const QByteArray untouched = readBytes(app.home.quotesFile());
+    const QDBusMessage blank = app.call(u"AddQuote"_s, {u" \t\n "_s});
+    EXPECT_TRUE(isError(blank, invalidArgs) && blank.errorMessage().contains(u"blank"_s));
+    EXPECT_TRUE(isError(app.call(u"AddQuotes"_s, {QStringList{u"Fine"_s, u""_s}}), invalidArgs));
+    const QDBusMessage french = app.set(u"Language"_s, u"fr"_s);
+    EXPECT_TRUE(isError(french, invalidArgs) && french.errorMessage().contains(u"\"fr\""_s) &&
+                french.errorMessage().contains(u"\"vi\""_s))
+        << french.errorMessage().toStdString();
+    EXPECT_TRUE(
+        isError(app.set(u"Paused"_s, true), u"org.freedesktop.DBus.Error.PropertyReadOnly"_s));
+
+    EXPECT_EQ(LocalizationManager::shared().currentLanguage.get(), AppLanguage::english);
+    EXPECT_EQ(app.delegate->quoteManager->quotes.get(), QuoteManager::defaultQuotes);
+    EXPECT_EQ(readBytes(app.home.quotesFile()), untouched);
+
     const QDBusMessage added = app.call(u"AddQuote"_s, {u"  Slow and steady \n"_s});
     EXPECT_EQ(added.arguments().value(0), QVariant(1u)) << added.errorMessage().toStdString();
     const QStringList expected = QuoteManager::defaultQuotes + QStringList{u"Slow and steady"_s};
@@ -176,11 +191,7 @@ TEST(RemoteControl, AddQuoteReachesTheEditorTheStripAndTheFile) {
                  {QStringList{u"Two"_s, u"One"_s, u"Two"_s, QuoteManager::defaultQuotes[0]}});
     EXPECT_EQ(batch.arguments().value(0), QVariant(2u));
     EXPECT_EQ(app.saved(), expected + QStringList({u"Two"_s, u"One"_s}));
-}
 
-TEST(RemoteControl, AReloadFollowedAtOnceByAnAdditionKeepsBoth) {
-    RemoteApp app;
-    app.launch();
     writeBytes(app.home.quotesFile(), R"({"quotes": ["From elsewhere"]})");
     // Both calls are in before the program runs its queue: the quote goes to the reloaded list,
     // not to the one the reload replaces.
@@ -192,25 +203,6 @@ TEST(RemoteControl, AReloadFollowedAtOnceByAnAdditionKeepsBoth) {
     runMainQueue();
     EXPECT_EQ(app.saved(), QStringList({u"From elsewhere"_s, u"Added"_s}));
     EXPECT_EQ(app.delegate->quoteManager->quotes.get(), app.saved());
-}
-
-TEST(RemoteControl, BadInputIsRefusedInPlainWordsAndChangesNothing) {
-    RemoteApp app;
-    app.launch();
-    const QByteArray before = readBytes(app.home.quotesFile());
-    const QDBusMessage blank = app.call(u"AddQuote"_s, {u" \t\n "_s});
-    EXPECT_TRUE(isError(blank, invalidArgs) && blank.errorMessage().contains(u"blank"_s));
-    EXPECT_TRUE(isError(app.call(u"AddQuotes"_s, {QStringList{u"Fine"_s, u""_s}}), invalidArgs));
-    const QDBusMessage french = app.set(u"Language"_s, u"fr"_s);
-    EXPECT_TRUE(isError(french, invalidArgs) && french.errorMessage().contains(u"\"fr\""_s) &&
-                french.errorMessage().contains(u"\"vi\""_s))
-        << french.errorMessage().toStdString();
-    EXPECT_TRUE(
-        isError(app.set(u"Paused"_s, true), u"org.freedesktop.DBus.Error.PropertyReadOnly"_s));
-
-    EXPECT_EQ(LocalizationManager::shared().currentLanguage.get(), AppLanguage::english);
-    EXPECT_EQ(app.delegate->quoteManager->quotes.get(), QuoteManager::defaultQuotes);
-    EXPECT_EQ(readBytes(app.home.quotesFile()), before);
 }
 
 TEST(RemoteControl, AnAdditionGoesByWhatTheLoadFound) {

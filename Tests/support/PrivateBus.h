@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -33,3 +34,13 @@ private:
     QString problem;
     QStringList connectionNames;
 };
+
+// Calls a method and waits with this thread's event loop running, since the code under test
+// answers on this thread; an empty message when no answer came within five seconds.
+QDBusMessage callAndWait(const QDBusConnection& connection, const QDBusMessage& message);
+QDBusMessage callAndWait(const QDBusConnection& connection, const QString& service,
+                         const QString& path, const QString& interface, const QString& method,
+                         const QVariantList& arguments = {});
+// One property through org.freedesktop.DBus.Properties.Get; invalid when there is no answer.
+QVariant propertyOf(const QDBusConnection& connection, const QString& service, const QString& path,
+                    const QString& interface, const QString& name);

@@ -58,37 +58,13 @@ int idOfLabel(const LayoutNode& node, const QString& label) {
     return -1;
 }
 
-} // namespace
-
-// Records the menu's signals as they arrive.
-class SignalRecorder : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QDBusMessage> received;
-    QList<QDBusMessage> named(const QString& name) const {
-        QList<QDBusMessage> found;
-        for (const QDBusMessage& message : received) {
-            if (message.member() == name)
-                found.append(message);
-        }
-        return found;
-    }
-
-public Q_SLOTS:
-    void record(const QDBusMessage& message) { received.append(message); }
-};
-
-namespace {
-
 // A host on a connection of its own, reading the menu at "/MenuBar" of the program's connection.
 struct Host {
     Host(PrivateBus& bus, const QDBusConnection& program)
         : connection(bus.connect(u"host"_s))
         , service(program.baseService()) {
         for (const QString& name : {u"LayoutUpdated"_s, u"ItemsPropertiesUpdated"_s})
-            connection.connect(service, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, name, &recorder,
-                               SLOT(record(QDBusMessage)));
+            recorder.listen(connection, service, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, name);
     }
 
     QDBusMessage call(const QString& method, const QVariantList& arguments) {
@@ -111,7 +87,7 @@ struct Host {
 
     QDBusConnection connection;
     QString service;
-    SignalRecorder recorder;
+    BusSignals recorder;
 };
 
 // One entry of every kind; `clicks` counts the first item's runs.
@@ -346,5 +322,3 @@ TEST(DBusMenuExporter, AHostSeesTheStatusMenuAndItsClicksActInTheProgram) {
     EXPECT_EQ(idOfLabel(vietnamese, u"Tải lại"_s), idOfLabel(english, u"Reload Quotes"_s));
     EXPECT_EQ(host.layout(idOfLabel(vietnamese, u"Tiếng Việt"_s)).properties[u"toggle-state"_s], 1);
 }
-
-#include "DBusMenuExporterTests.moc"

@@ -73,3 +73,19 @@ QVariant propertyOf(const QDBusConnection& connection, const QString& service, c
                     QStringLiteral("Get"), {interface, name});
     return reply.arguments().value(0).value<QDBusVariant>().variant();
 }
+
+QList<QDBusMessage> BusSignals::named(const QString& member) const {
+    QList<QDBusMessage> found;
+    for (const QDBusMessage& message : received) {
+        if (message.member() == member)
+            found.append(message);
+    }
+    return found;
+}
+
+QStringList BusSignals::members() const {
+    QStringList names;
+    for (const QDBusMessage& message : received)
+        names.append(message.member());
+    return names;
+}

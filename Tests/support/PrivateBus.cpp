@@ -51,19 +51,15 @@ void PrivateBus::makeSessionBus() const {
     qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress.toUtf8());
 }
 
-QDBusMessage callAndWait(const QDBusConnection& connection, const QDBusMessage& message) {
-    QDBusPendingCall pending = connection.asyncCall(message);
-    if (!QTest::qWaitFor([&] { return pending.isFinished(); }, 5000))
-        return {};
-    return pending.reply();
-}
-
 QDBusMessage callAndWait(const QDBusConnection& connection, const QString& service,
                          const QString& path, const QString& interface, const QString& method,
                          const QVariantList& arguments) {
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
     message.setArguments(arguments);
-    return callAndWait(connection, message);
+    QDBusPendingCall pending = connection.asyncCall(message);
+    if (!QTest::qWaitFor([&] { return pending.isFinished(); }, 5000))
+        return {};
+    return pending.reply();
 }
 
 QVariant propertyOf(const QDBusConnection& connection, const QString& service, const QString& path,

@@ -38,7 +38,6 @@ private:
 
 // Calls a method and waits with this thread's event loop running, since the code under test
 // answers on this thread; an empty message when no answer came within five seconds.
-QDBusMessage callAndWait(const QDBusConnection& connection, const QDBusMessage& message);
 QDBusMessage callAndWait(const QDBusConnection& connection, const QString& service,
                          const QString& path, const QString& interface, const QString& method,
                          const QVariantList& arguments = {});

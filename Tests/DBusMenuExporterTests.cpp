@@ -58,45 +58,18 @@ int idOfLabel(const LayoutNode& node, const QString& label) {
     return -1;
 }
 
-} // namespace
-
-// Records the menu's signals as they arrive.
-class SignalRecorder : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QDBusMessage> received;
-    QList<QDBusMessage> named(const QString& name) const {
-        QList<QDBusMessage> found;
-        for (const QDBusMessage& message : received) {
-            if (message.member() == name)
-                found.append(message);
-        }
-        return found;
-    }
-
-public Q_SLOTS:
-    void record(const QDBusMessage& message) { received.append(message); }
-};
-
-namespace {
-
 // A host on a connection of its own, reading the menu at "/MenuBar" of the program's connection.
 struct Host {
     Host(PrivateBus& bus, const QDBusConnection& program)
         : connection(bus.connect(u"host"_s))
         , service(program.baseService()) {
         for (const QString& name : {u"LayoutUpdated"_s, u"ItemsPropertiesUpdated"_s})
-            connection.connect(service, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, name, &recorder,
-                               SLOT(record(QDBusMessage)));
+            recorder.listen(connection, service, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, name);
     }
 
     QDBusMessage call(const QString& method, const QVariantList& arguments) {
-        QDBusMessage message = QDBusMessage::createMethodCall(service, u"/MenuBar"_s,
-                                                              u"com.canonical.dbusmenu"_s, method);
-        message.setArguments(arguments);
-        // The menu answers on this thread: wait with the event loop running.
-        return connection.call(message, QDBus::BlockWithGui, 5000);
+        return callAndWait(connection, service, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, method,
+                           arguments);
     }
     LayoutNode layout(int parent = 0, int depth = -1, const QStringList& names = {},
                       uint* revision = nullptr) {
@@ -114,7 +87,7 @@ struct Host {
 
     QDBusConnection connection;
     QString service;
-    SignalRecorder recorder;
+    BusSignals recorder;
 };
 
 // One entry of every kind; `clicks` counts the first item's runs.
@@ -148,7 +121,7 @@ struct ExporterOnBus {
 
 } // namespace
 
-TEST(DBusMenuExporter, TheLayoutCarriesEveryEntryWithItsPropertiesAsTheProtocolNamesThem) {
+TEST(DBusMenuExporter, TheLayoutCarriesEveryEntryAsTheProtocolNamesItAndUnknownIdsAreErrors) {
     ExporterOnBus on;
     ASSERT_TRUE(on.exporter.isExported()) << on.bus.error().toStdString();
     uint revision = 0;
@@ -187,16 +160,11 @@ TEST(DBusMenuExporter, TheLayoutCarriesEveryEntryWithItsPropertiesAsTheProtocolN
     const QDBusMessage enabled = on.host.call(u"GetProperty"_s, {1, u"enabled"_s});
     EXPECT_EQ(enabled.arguments().value(0).value<QDBusVariant>().variant(), QVariant(true))
         << "a default is still an answer";
-    QDBusMessage version = QDBusMessage::createMethodCall(
-        on.host.service, u"/MenuBar"_s, u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
-    version.setArguments({u"com.canonical.dbusmenu"_s, u"Version"_s});
-    version = on.host.connection.call(version, QDBus::BlockWithGui, 5000);
-    EXPECT_EQ(version.arguments().value(0).value<QDBusVariant>().variant(), QVariant(3U));
-}
+    EXPECT_EQ(propertyOf(on.host.connection, on.host.service, u"/MenuBar"_s,
+                         u"com.canonical.dbusmenu"_s, u"Version"_s),
+              QVariant(3U));
 
-TEST(DBusMenuExporter, UnknownItemsAndPropertiesAreErrorsNotCrashes) {
-    ExporterOnBus on;
-    ASSERT_TRUE(on.exporter.isExported()) << on.bus.error().toStdString();
+    // Unknown items and properties are errors, not crashes.
     const QList<QPair<QString, QVariantList>> calls = {
         {u"GetLayout"_s, {99, -1, QStringList()}},
         {u"GetProperty"_s, {99, u"label"_s}},
@@ -354,5 +322,3 @@ TEST(DBusMenuExporter, AHostSeesTheStatusMenuAndItsClicksActInTheProgram) {
     EXPECT_EQ(idOfLabel(vietnamese, u"Tải lại"_s), idOfLabel(english, u"Reload Quotes"_s));
     EXPECT_EQ(host.layout(idOfLabel(vietnamese, u"Tiếng Việt"_s)).properties[u"toggle-state"_s], 1);
 }
-
-#include "DBusMenuExporterTests.moc"

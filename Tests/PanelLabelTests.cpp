@@ -10,7 +10,6 @@
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusPendingCall>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -109,17 +108,11 @@ protected:
 
     void startProgram() { program.start(QString::fromUtf8(SAYVANE_EXECUTABLE)); }
 
-    QDBusMessage call(const QDBusMessage& message) {
-        QDBusPendingCall pending = client.asyncCall(message);
-        if (!QTest::qWaitFor([&] { return pending.isFinished(); }, 5000))
-            return {};
-        return pending.reply();
-    }
-
     QList<HostedItem> hostedItems() {
-        const QDBusMessage reply = call(QDBusMessage::createMethodCall(
-            u"org.ayatana.indicator.application"_s, u"/org/ayatana/indicator/application/service"_s,
-            u"org.ayatana.indicator.application.service"_s, u"GetApplications"_s));
+        const QDBusMessage reply =
+            callAndWait(client, u"org.ayatana.indicator.application"_s,
+                        u"/org/ayatana/indicator/application/service"_s,
+                        u"org.ayatana.indicator.application.service"_s, u"GetApplications"_s);
         QList<HostedItem> items;
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
             return items;
@@ -140,14 +133,9 @@ protected:
     }
 
     QStringList registeredItems() {
-        const QDBusMessage reply =
-            call(QDBusMessage::createMethodCall(u"org.kde.StatusNotifierWatcher"_s,
-                                                u"/StatusNotifierWatcher"_s,
-                                                u"org.freedesktop.DBus.Properties"_s, u"Get"_s)
-                 << u"org.kde.StatusNotifierWatcher"_s << u"RegisteredStatusNotifierItems"_s);
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            return {};
-        return reply.arguments().at(0).value<QDBusVariant>().variant().toStringList();
+        return propertyOf(client, u"org.kde.StatusNotifierWatcher"_s, u"/StatusNotifierWatcher"_s,
+                          u"org.kde.StatusNotifierWatcher"_s, u"RegisteredStatusNotifierItems"_s)
+            .toStringList();
     }
 
     QTemporaryDir home;
@@ -184,10 +172,8 @@ TEST_F(Panel, IndicatorPluginShowsTheLabelSteppingThroughTheQuotes) {
         return screen->grabWindow(0, 0, 0, screen->geometry().width(), 26).toImage();
     };
     auto middleClick = [&] {
-        return call(QDBusMessage::createMethodCall(items.front().service, u"/StatusNotifierItem"_s,
-                                                   u"org.kde.StatusNotifierItem"_s,
-                                                   u"SecondaryActivate"_s)
-                    << 0 << 0)
+        return callAndWait(client, items.front().service, u"/StatusNotifierItem"_s,
+                           u"org.kde.StatusNotifierItem"_s, u"SecondaryActivate"_s, {0, 0})
                    .type() == QDBusMessage::ReplyMessage;
     };
     QTest::qWait(1000);

@@ -25,22 +25,6 @@ const QString interface = RemoteControl::interfaceName;
 const QString properties = u"org.freedesktop.DBus.Properties"_s;
 const QString invalidArgs = u"org.freedesktop.DBus.Error.InvalidArgs"_s;
 
-// The program's signals as a listener sees them: their names, and the properties announced.
-class SignalRecorder : public QObject {
-    Q_OBJECT
-
-public:
-    QStringList names;
-    QVariantMap changed;
-
-public Q_SLOTS:
-    void record(const QDBusMessage& message) {
-        names.append(message.member());
-        if (message.member() == u"PropertiesChanged")
-            changed.insert(qdbus_cast<QVariantMap>(message.arguments().at(1)));
-    }
-};
-
 // Runs the body on a thread of its own, as a script beside the program would, while this thread
 // goes on with its events: the program under test answers on it.
 template <typename Body> auto fromOutside(Body body) {
@@ -62,7 +46,7 @@ struct RemoteApp {
     ManualTiming manual;
     std::unique_ptr<AppDelegate> delegate;
     QDBusConnection client = bus.connect(u"client"_s);
-    SignalRecorder signals;
+    BusSignals signals;
 
     void launch() {
         ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString();
@@ -73,8 +57,7 @@ struct RemoteApp {
         runMainQueue();
         for (const auto& [on, name] : {std::pair(interface, u"QuotesChanged"_s),
                                        std::pair(properties, u"PropertiesChanged"_s)})
-            ASSERT_TRUE(
-                client.connect(service, u"/"_s, on, name, &signals, SLOT(record(QDBusMessage))));
+            ASSERT_TRUE(signals.listen(client, service, u"/"_s, on, name));
     }
     // Through QDBusInterface, which reads the object's introspection first.
     QDBusMessage call(const QString& method, const QVariantList& arguments = {},
@@ -102,6 +85,13 @@ struct RemoteApp {
     void settle() {
         get(u"Paused"_s);
         QTest::qWait(20);
+    }
+    // The properties announced so far, each at its latest value.
+    QVariantMap changed() const {
+        QVariantMap all;
+        for (const QDBusMessage& message : signals.named(u"PropertiesChanged"_s))
+            all.insert(qdbus_cast<QVariantMap>(message.arguments().at(1)));
+        return all;
     }
     QStringList saved() const {
         QString error;
@@ -131,14 +121,14 @@ TEST(RemoteControl, MethodsAndPropertiesActOnTheRunningProgram) {
         EXPECT_EQ(app.delegate->displayController->isPaused(), paused) << method.toStdString();
         EXPECT_EQ(app.get(u"Paused"_s), QVariant(paused));
         app.settle();
-        EXPECT_EQ(app.signals.changed.value(u"Paused"_s), QVariant(paused));
+        EXPECT_EQ(app.changed().value(u"Paused"_s), QVariant(paused));
     }
     // Changes made elsewhere in the program (a click, the language menu) are announced too.
     app.delegate->displayController->setPaused(true);
     LocalizationManager::shared().currentLanguage = AppLanguage::chinese;
     runMainQueue();
     app.settle();
-    EXPECT_EQ(app.signals.changed, QVariantMap({{u"Paused"_s, true}, {u"Language"_s, u"zh"_s}}));
+    EXPECT_EQ(app.changed(), QVariantMap({{u"Paused"_s, true}, {u"Language"_s, u"zh"_s}}));
 
     EXPECT_EQ(app.set(u"Language"_s, u"vi"_s).type(), QDBusMessage::ReplyMessage);
     EXPECT_EQ(LocalizationManager::shared().currentLanguage.get(), AppLanguage::vietnamese);
@@ -147,57 +137,19 @@ TEST(RemoteControl, MethodsAndPropertiesActOnTheRunningProgram) {
     // A reload that finds a new list announces it once; one that finds the same, not at all.
     writeBytes(app.home.quotesFile(), R"({"quotes": ["Reloaded"]})");
     app.settle();
-    app.signals.names.clear();
+    app.signals.received.clear();
     app.call(u"Reload"_s);
     app.call(u"Reload"_s);
     app.settle();
     EXPECT_EQ(app.delegate->displayController->quotes, QStringList{u"Reloaded"_s});
-    EXPECT_EQ(app.signals.names, QStringList{u"QuotesChanged"_s});
+    EXPECT_EQ(app.signals.members(), QStringList{u"QuotesChanged"_s});
     EXPECT_EQ(app.get(u"CurrentQuote"_s), QVariant(u"Reloaded"_s));
 }
 
-TEST(RemoteControl, AddQuoteReachesTheEditorTheStripAndTheFile) {
+TEST(RemoteControl, AddQuoteReachesTheEditorTheStripAndTheFileAndBadInputChangesNothing) {
     RemoteApp app;
     app.launch();
-    const QDBusMessage added = app.call(u"AddQuote"_s, {u"  Slow and steady \n"_s});
-    EXPECT_EQ(added.arguments().value(0), QVariant(1u)) << added.errorMessage().toStdString();
-    const QStringList expected = QuoteManager::defaultQuotes + QStringList{u"Slow and steady"_s};
-    EXPECT_EQ(app.saved(), expected);
-    EXPECT_EQ(app.delegate->quoteManager->quotes.get(), expected);
-    EXPECT_EQ(app.delegate->displayController->quotes, expected);
-    app.settle();
-    EXPECT_EQ(app.signals.names, QStringList{u"QuotesChanged"_s});
-
-    const QByteArray before = readBytes(app.home.quotesFile());
-    EXPECT_EQ(app.call(u"AddQuote"_s, {u"Slow and steady"_s}).arguments().value(0), QVariant(0u));
-    EXPECT_EQ(readBytes(app.home.quotesFile()), before) << "nothing new, nothing written";
-    const QDBusMessage batch =
-        app.call(u"AddQuotes"_s,
-                 {QStringList{u"Two"_s, u"One"_s, u"Two"_s, QuoteManager::defaultQuotes[0]}});
-    EXPECT_EQ(batch.arguments().value(0), QVariant(2u));
-    EXPECT_EQ(app.saved(), expected + QStringList({u"Two"_s, u"One"_s}));
-}
-
-TEST(RemoteControl, AReloadFollowedAtOnceByAnAdditionKeepsBoth) {
-    RemoteApp app;
-    app.launch();
-    writeBytes(app.home.quotesFile(), R"({"quotes": ["From elsewhere"]})");
-    // Both calls are in before the program runs its queue: the quote goes to the reloaded list,
-    // not to the one the reload replaces.
-    fromOutside([&] {
-        QDBusInterface remote(service, u"/"_s, interface, app.client);
-        remote.call(QDBus::NoBlock, u"Reload"_s);
-        return remote.call(u"AddQuote"_s, u"Added"_s);
-    });
-    runMainQueue();
-    EXPECT_EQ(app.saved(), QStringList({u"From elsewhere"_s, u"Added"_s}));
-    EXPECT_EQ(app.delegate->quoteManager->quotes.get(), app.saved());
-}
-
-TEST(RemoteControl, BadInputIsRefusedInPlainWordsAndChangesNothing) {
-    RemoteApp app;
-    app.launch();
-    const QByteArray before = readBytes(app.home.quotesFile());
+    const QByteArray untouched = readBytes(app.home.quotesFile());
     const QDBusMessage blank = app.call(u"AddQuote"_s, {u" \t\n "_s});
     EXPECT_TRUE(isError(blank, invalidArgs) && blank.errorMessage().contains(u"blank"_s));
     EXPECT_TRUE(isError(app.call(u"AddQuotes"_s, {QStringList{u"Fine"_s, u""_s}}), invalidArgs));
@@ -210,7 +162,37 @@ TEST(RemoteControl, BadInputIsRefusedInPlainWordsAndChangesNothing) {
 
     EXPECT_EQ(LocalizationManager::shared().currentLanguage.get(), AppLanguage::english);
     EXPECT_EQ(app.delegate->quoteManager->quotes.get(), QuoteManager::defaultQuotes);
-    EXPECT_EQ(readBytes(app.home.quotesFile()), before);
+    EXPECT_EQ(readBytes(app.home.quotesFile()), untouched);
+
+    const QDBusMessage added = app.call(u"AddQuote"_s, {u"  Slow and steady \n"_s});
+    EXPECT_EQ(added.arguments().value(0), QVariant(1u)) << added.errorMessage().toStdString();
+    const QStringList expected = QuoteManager::defaultQuotes + QStringList{u"Slow and steady"_s};
+    EXPECT_EQ(app.saved(), expected);
+    EXPECT_EQ(app.delegate->quoteManager->quotes.get(), expected);
+    EXPECT_EQ(app.delegate->displayController->quotes, expected);
+    app.settle();
+    EXPECT_EQ(app.signals.members(), QStringList{u"QuotesChanged"_s});
+
+    const QByteArray before = readBytes(app.home.quotesFile());
+    EXPECT_EQ(app.call(u"AddQuote"_s, {u"Slow and steady"_s}).arguments().value(0), QVariant(0u));
+    EXPECT_EQ(readBytes(app.home.quotesFile()), before) << "nothing new, nothing written";
+    const QDBusMessage batch =
+        app.call(u"AddQuotes"_s,
+                 {QStringList{u"Two"_s, u"One"_s, u"Two"_s, QuoteManager::defaultQuotes[0]}});
+    EXPECT_EQ(batch.arguments().value(0), QVariant(2u));
+    EXPECT_EQ(app.saved(), expected + QStringList({u"Two"_s, u"One"_s}));
+
+    writeBytes(app.home.quotesFile(), R"({"quotes": ["From elsewhere"]})");
+    // Both calls are in before the program runs its queue: the quote goes to the reloaded list,
+    // not to the one the reload replaces.
+    fromOutside([&] {
+        QDBusInterface remote(service, u"/"_s, interface, app.client);
+        remote.call(QDBus::NoBlock, u"Reload"_s);
+        return remote.call(u"AddQuote"_s, u"Added"_s);
+    });
+    runMainQueue();
+    EXPECT_EQ(app.saved(), QStringList({u"From elsewhere"_s, u"Added"_s}));
+    EXPECT_EQ(app.delegate->quoteManager->quotes.get(), app.saved());
 }
 
 TEST(RemoteControl, AnAdditionGoesByWhatTheLoadFound) {
@@ -244,5 +226,3 @@ TEST(RemoteControl, ANameTakenByAnotherProgramLeavesThisOneWithoutTheInterface) 
     EXPECT_EQ(app.client.interface()->serviceOwner(service).value(), other.baseService());
     EXPECT_FALSE(app.delegate->displayController->segments().isEmpty()) << "the program goes on";
 }
-
-#include "RemoteControlTests.moc"

@@ -1,6 +1,9 @@
 #include "PrivateBus.h"
 
+#include <QDBusPendingCall>
+#include <QDBusVariant>
 #include <QDeadlineTimer>
+#include <QTest>
 
 PrivateBus::PrivateBus() {
     daemon.setProgram(QStringLiteral("dbus-daemon"));
@@ -46,4 +49,39 @@ QDBusConnection PrivateBus::connect(const QString& name) {
 
 void PrivateBus::makeSessionBus() const {
     qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress.toUtf8());
+}
+
+QDBusMessage callAndWait(const QDBusConnection& connection, const QString& service,
+                         const QString& path, const QString& interface, const QString& method,
+                         const QVariantList& arguments) {
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+    message.setArguments(arguments);
+    QDBusPendingCall pending = connection.asyncCall(message);
+    if (!QTest::qWaitFor([&] { return pending.isFinished(); }, 5000))
+        return {};
+    return pending.reply();
+}
+
+QVariant propertyOf(const QDBusConnection& connection, const QString& service, const QString& path,
+                    const QString& interface, const QString& name) {
+    const QDBusMessage reply =
+        callAndWait(connection, service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                    QStringLiteral("Get"), {interface, name});
+    return reply.arguments().value(0).value<QDBusVariant>().variant();
+}
+
+QList<QDBusMessage> BusSignals::named(const QString& member) const {
+    QList<QDBusMessage> found;
+    for (const QDBusMessage& message : received) {
+        if (message.member() == member)
+            found.append(message);
+    }
+    return found;
+}
+
+QStringList BusSignals::members() const {
+    QStringList names;
+    for (const QDBusMessage& message : received)
+        names.append(message.member());
+    return names;
 }

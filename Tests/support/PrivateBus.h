@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QObject>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -32,4 +34,31 @@ private:
     QString busAddress;
     QString problem;
     QStringList connectionNames;
+};
+
+// Calls a method and waits with this thread's event loop running, since the code under test
+// answers on this thread; an empty message when no answer came within five seconds.
+QDBusMessage callAndWait(const QDBusConnection& connection, const QString& service,
+                         const QString& path, const QString& interface, const QString& method,
+                         const QVariantList& arguments = {});
+// One property through org.freedesktop.DBus.Properties.Get; invalid when there is no answer.
+QVariant propertyOf(const QDBusConnection& connection, const QString& service, const QString& path,
+                    const QString& interface, const QString& name);
+
+// The signals a connection hears, in the order they arrive.
+class BusSignals : public QObject {
+    Q_OBJECT
+
+public:
+    bool listen(QDBusConnection connection, const QString& service, const QString& path,
+                const QString& interface, const QString& name) {
+        return connection.connect(service, path, interface, name, this, SLOT(record(QDBusMessage)));
+    }
+    QList<QDBusMessage> named(const QString& member) const;
+    QStringList members() const;
+
+    QList<QDBusMessage> received;
+
+public Q_SLOTS:
+    void record(const QDBusMessage& message) { received.append(message); }
 };

@@ -198,6 +198,10 @@ TEST(BarFeed, FollowsTheFileAndShowsStillTexts) {
     // No list at all: the no-quotes text of the interface language, once.
     EXPECT_EQ(feed.next(), u"没有引语  "_s);
     EXPECT_FALSE(feed.next(500).has_value());
+    // The language chosen in the running program's menu reaches the feed.
+    ASSERT_TRUE(
+        replaceByRename(home.quotesFolder() + u"/Sayvane.conf"_s, "[General]\nAppLanguage=vi\n"));
+    EXPECT_EQ(feed.next(), u"Không có t"_s);
 
     EXPECT_EQ(run(home, {u"--add"_s, u"Added from a shell"_s}).status, 0);
     EXPECT_TRUE(feed.until([](const QString& l) { return l == u"Added fro"_s + u'm'; }, 2000));

@@ -12,6 +12,7 @@
 #include <QCryptographicHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSettings>
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -145,7 +146,25 @@ void BarFeed::start() {
     reload();
 }
 
+void BarFeed::followLanguage() {
+    // The desktop program keeps the interface language in the settings file beside the quotes
+    // file, whose changes the watcher reports too; a settings object made now reads it afresh.
+    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, u"Sayvane"_s,
+                             u"Sayvane"_s);
+    const AppLanguage stored =
+        AppLanguages::fromRawValue(
+            settings.value(LocalizationManager::storedLanguageKey, u"en"_s).toString())
+            .value_or(AppLanguage::english);
+    LocalizationManager& localization = LocalizationManager::shared();
+    if (stored == localization.currentLanguage.get())
+        return;
+    localization.currentLanguage = stored;
+    if (shownOnce && !scrolling && !lastLoadFailed)
+        showStill(localization.localizedString(u"NoQuotes"_s));
+}
+
 void BarFeed::reload() {
+    followLanguage();
     const QString& path = manager->quotesFileURL;
     if (shownOnce) {
         // The watcher also speaks for other files of the folder (a save's temporary file), and

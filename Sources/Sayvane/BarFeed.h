@@ -109,6 +109,8 @@ Q_SIGNALS:
 
 private:
     void reload();
+    // Shows the still no-quotes text anew when the interface language changed meanwhile.
+    void followLanguage();
     void show(const QStringList& quotes);
     void showStill(const QString& text);
     void step();

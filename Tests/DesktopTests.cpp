@@ -231,25 +231,5 @@ INSTANTIATE_TEST_SUITE_P(WindowManagers, Desktop,
                          [](const auto& info) { return std::string(info.param.name); });
 
 int main(int argc, char* argv[]) {
-    ::testing::InitGoogleTest(&argc, argv);
-    QTemporaryDir home;
-    isolateTestProcess(home);
-    qunsetenv("XDG_CURRENT_DESKTOP");
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Listing the tests needs no display.
-    QProcess xServer;
-    if (!::testing::GTEST_FLAG(list_tests)) {
-        if (const QString display = startXvfb(xServer, u"1280x800x24"_s); !display.isEmpty()) {
-            qputenv("DISPLAY", display.toUtf8());
-            qputenv("QT_QPA_PLATFORM", "xcb");
-        }
-    }
-    int status = 0;
-    {
-        QApplication application(argc, argv);
-        status = RUN_ALL_TESTS();
-    }
-    xServer.terminate();
-    xServer.waitForFinished(3000);
-    return status;
+    return runTestsUnderXvfb(argc, argv, u"1280x800x24"_s);
 }

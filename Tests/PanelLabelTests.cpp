@@ -227,24 +227,5 @@ TEST_F(Panel, StatusTrayHoldsTheProgramOnceAndAgainAfterTheTrayRestarts) {
 }
 
 int main(int argc, char* argv[]) {
-    ::testing::InitGoogleTest(&argc, argv);
-    QTemporaryDir home;
-    isolateTestProcess(home);
-    qunsetenv("XDG_CURRENT_DESKTOP");
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QProcess xServer;
-    if (!::testing::GTEST_FLAG(list_tests)) {
-        if (const QString display = startXvfb(xServer, u"1024x600x24"_s); !display.isEmpty()) {
-            qputenv("DISPLAY", display.toUtf8());
-            qputenv("QT_QPA_PLATFORM", "xcb");
-        }
-    }
-    int status = 0;
-    {
-        QApplication application(argc, argv);
-        status = RUN_ALL_TESTS();
-    }
-    xServer.terminate();
-    xServer.waitForFinished(3000);
-    return status;
+    return runTestsUnderXvfb(argc, argv, u"1024x600x24"_s);
 }

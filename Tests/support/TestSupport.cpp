@@ -2,6 +2,7 @@
 
 #include "MainQueue.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTest>
+
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fcntl.h>
@@ -172,4 +175,28 @@ MarqueeTiming ManualTiming::timing() const {
                 *slot = link.get();
                 return link;
             }};
+}
+
+int runTestsUnderXvfb(int argc, char* argv[], const QString& size) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QTemporaryDir home;
+    isolateTestProcess(home);
+    qunsetenv("XDG_CURRENT_DESKTOP");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Listing the tests needs no display.
+    QProcess xServer;
+    if (!::testing::GTEST_FLAG(list_tests)) {
+        if (const QString display = startXvfb(xServer, size); !display.isEmpty()) {
+            qputenv("DISPLAY", display.toUtf8());
+            qputenv("QT_QPA_PLATFORM", "xcb");
+        }
+    }
+    int status = 0;
+    {
+        QApplication application(argc, argv);
+        status = RUN_ALL_TESTS();
+    }
+    xServer.terminate();
+    xServer.waitForFinished(3000);
+    return status;
 }

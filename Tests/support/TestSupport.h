@@ -72,6 +72,11 @@ QProcessEnvironment programEnvironment(const QString& home, const QString& runti
 // the display (":N"), or nothing when Xvfb is missing or did not start.
 QString startXvfb(QProcess& server, const QString& size);
 
+// The main function of a test program that runs its cases on an X server of its own: Xvfb at
+// the given size (offscreen when Xvfb is missing, and for listing the tests), a QApplication
+// on it, an isolated home, no desktop of the caller's.
+int runTestsUnderXvfb(int argc, char* argv[], const QString& size);
+
 #include "DisplayLink.h"
 #include "MarqueeView.h"
 #include "MediaClock.h"

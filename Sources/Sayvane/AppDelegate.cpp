@@ -145,7 +145,7 @@ void AppDelegate::showTrayIconBesidePanelIndicator() {
     trayIconOverDBus = panelIndicator->item().isWatcherPresent();
     statusItem->setTrayIconShown(!trayIconOverDBus);
     // The label rests while the strip cannot be seen (a screen saver, a covering window).
-    if (const VisibilityWatchFactory watches = x11VisibilityWatches())
+    if (const VisibilityWatchFactory& watches = environment.timing.watchVisibility)
         stripVisibility = watches(statusItem->strip());
     if (stripVisibility) {
         panelIndicator->setOutOfSight(!stripVisibility->canBeSeen());

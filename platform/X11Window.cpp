@@ -216,6 +216,30 @@ QRect x11WorkArea() {
     return {};
 }
 
+QString x11WindowManagerName() {
+#ifdef SAYVANE_HAVE_XCB
+    xcb_connection_t* connection = x11Connection();
+    if (!connection)
+        return {};
+    const std::vector<uint32_t> check =
+        property32(connection, rootWindow(connection),
+                   internAtom(connection, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW);
+    if (check.empty())
+        return {};
+    const auto cookie =
+        xcb_get_property(connection, 0, check.front(), internAtom(connection, "_NET_WM_NAME"),
+                         internAtom(connection, "UTF8_STRING"), 0, 256);
+    const ReplyPtr<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(connection, cookie, nullptr));
+    if (!reply || reply->format != 8)
+        return {};
+    return QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                             xcb_get_property_value_length(reply.get()));
+#else
+    return {};
+#endif
+}
+
 QSize x11RootSize() {
 #ifdef SAYVANE_HAVE_XCB
     if (xcb_connection_t* connection = x11Connection()) {

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QRect>
 #include <QSize>
+#include <QString>
 
 class QWidget;
 
@@ -30,6 +31,10 @@ QList<Strut> otherX11Struts(const QWidget* except);
 // The work area the window manager publishes for the current desktop (_NET_WORKAREA), in root
 // pixels; empty when it publishes none, and off X11.
 QRect x11WorkArea();
+
+// The name the window manager gives itself (_NET_WM_NAME of its _NET_SUPPORTING_WM_CHECK
+// window); empty without one, and off X11.
+QString x11WindowManagerName();
 
 // The size of the root window in pixels; empty off X11.
 QSize x11RootSize();

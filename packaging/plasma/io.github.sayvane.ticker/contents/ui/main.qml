@@ -80,36 +80,52 @@ Item {
         run("setsid sayvane >/dev/null 2>&1 &");
     }
 
-    function addAction(name, title, entry) {
-        Plasmoid.setAction(name, title);
-        const action = Plasmoid.action(name);
-        if (entry && entry.checked !== undefined) {
-            action.checkable = true;
-            action.checked = entry.checked;
-        }
+    // What each action of the context menu stands for, by the action's name, and the menu it
+    // was made from.
+    property var entryOfAction: ({})
+    property string menuShown: ""
+
+    // Plasma calls this for every action of the context menu that has no function of its own.
+    function actionTriggered(name) {
+        const entry = entryOfAction[name];
         if (entry)
-            action.triggered.connect(function() { root.click(entry.id); });
+            click(entry.id);
         else
-            action.triggered.connect(root.start);
+            start();
     }
 
-    function addEntries(entries) {
+    function addEntries(entries, into) {
         for (const entry of entries) {
-            if (entry.kind === "separator")
+            if (entry.kind === "separator") {
                 Plasmoid.setActionSeparator("separator" + entry.id);
-            else if (entry.kind === "submenu")
-                addEntries(entry.children);
-            else
-                addAction("item" + entry.id, entry.title, entry);
+            } else if (entry.kind === "submenu") {
+                addEntries(entry.children, into);
+            } else {
+                const name = "item" + entry.id;
+                Plasmoid.setAction(name, entry.title);
+                if (entry.checked !== undefined) {
+                    Plasmoid.action(name).checkable = true;
+                    Plasmoid.action(name).checked = entry.checked;
+                }
+                into[name] = entry;
+            }
         }
+        return into;
     }
 
+    // Made anew whenever the program's menu changes: a new language, a check mark moved.
     function rebuildMenu() {
+        const wanted = running ? JSON.stringify(display.menu) : "";
+        if (wanted === menuShown && Object.keys(entryOfAction).length > 0)
+            return;
         Plasmoid.clearActions();
-        if (running)
-            addEntries(display.menu);
-        else
-            addAction("start", i18n("Start Sayvane"), null);
+        if (running) {
+            entryOfAction = addEntries(display.menu, {});
+        } else {
+            Plasmoid.setAction("start", i18n("Start Sayvane"));
+            entryOfAction = {};
+        }
+        menuShown = wanted;
     }
 
     Plasmoid.compactRepresentation: Item {

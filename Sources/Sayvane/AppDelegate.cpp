@@ -111,8 +111,16 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::setupRemoteControl() {
     remoteControl = RemoteControl::publish(
-        environment.bus, remoteActions({*quoteManager, *displayController,
-                                        [this] { openQuotesUI(); }, [this] { reloadQuotes(); }}));
+        environment.bus,
+        remoteActions({*quoteManager, *displayController, [this] { openQuotesUI(); },
+                       [this] { reloadQuotes(); },
+                       // With the strip away, the label is the ticker the user sees: its quote
+                       // is the current one, and the wheel over it moves it.
+                       [this] {
+                           return panelIndicator && statusItem && !statusItem->isStripShown()
+                                      ? panelIndicator->ticker().tooltip()
+                                      : QString();
+                       }}));
     if (!remoteControl)
         return;
     // The program's panel widget shows the ticker: the strip stays away as for the label.

@@ -63,8 +63,10 @@ QString DisplayFeed::displayText() const {
 
 QByteArray DisplayFeed::json() const {
     const QJsonObject object{
-        {u"revision"_s, qint64(current)},   {u"segments"_s, QJsonArray::fromStringList(segments)},
-        {u"still"_s, still},                {u"paused"_s, paused},
+        {u"revision"_s, qint64(current)},
+        {u"segments"_s, QJsonArray::fromStringList(segments)},
+        {u"still"_s, still},
+        {u"paused"_s, paused},
         {u"menu"_s, menu},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact);

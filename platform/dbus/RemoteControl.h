@@ -19,7 +19,8 @@
 // AddQuotes(as) -> u and WatchDisplay(u) -> s (the display as JSON, for views in other
 // processes: DisplayFeed); properties CurrentQuote (s), DisplayText (s), Language (s, writable)
 // and Paused (b); the signals QuotesChanged and DisplayChanged, and
-// org.freedesktop.DBus.Properties.PropertiesChanged for Language and Paused. What each call does is the actions' business; this class speaks the protocol.
+// org.freedesktop.DBus.Properties.PropertiesChanged for Language and Paused. What each call does is
+// the actions' business; this class speaks the protocol.
 //
 // It is a virtual object rather than an exported QObject: QtDBus answers a property write that
 // a QObject refuses with "Internal error", and an unknown language deserves plain words.

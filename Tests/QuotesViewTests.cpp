@@ -318,3 +318,23 @@ TEST(QuotesView, AKeystrokeSignalsItsOwnRowOnlyAndAChangeElsewhereEveryRow) {
     EXPECT_EQ(signalled, (std::vector<std::pair<int, int>>{{0, 2}}));
     EXPECT_EQ(editor.field(0)->text(), u"Uno"_s);
 }
+
+TEST(QuotesView, TheTrashButtonsStayPutFromTheFirstChangeOn) {
+    // A second quick click on a trash button must not land in a field.
+    Editor editor({u"One"_s, u"Two"_s, u"Three"_s, u"Four"_s});
+    auto column = [&editor](int row) {
+        QToolButton* button = editor.removeButton(row);
+        return button ? button->mapTo(editor.view.get(), QPoint()).x() : -1;
+    };
+    const int x = column(0);
+    ASSERT_GT(x, 0);
+
+    QTest::mouseClick(editor.removeButton(0), Qt::LeftButton);
+    editor.settle();
+    EXPECT_EQ(column(0), x);
+    EXPECT_EQ(column(2), x);
+    editor.view->newQuoteField()->setText(u"Five"_s);
+    QTest::mouseClick(editor.view->addButton(), Qt::LeftButton);
+    editor.settle();
+    EXPECT_EQ(column(3), x);
+}

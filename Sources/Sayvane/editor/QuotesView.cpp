@@ -34,6 +34,12 @@ class QuoteListView : public QListView {
 public:
     using QListView::QListView;
 
+    // The rows' editors fitted to the viewport as it is now. The list fits them when it lays
+    // its items out, but not when the viewport alone changes width: the scroll bars of the
+    // first layout, made before the window had its size, left the trash buttons 14 pixels off
+    // their place until the first change of the rows.
+    void fitEditors() { updateEditorGeometries(); }
+
 protected:
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                      const QList<int>& roles) override {
@@ -125,8 +131,12 @@ QWidget* QuotesView::rowWidget(int row) const {
 }
 
 bool QuotesView::eventFilter(QObject* object, QEvent* event) {
-    if (object == list->viewport() && event->type() == QEvent::Resize)
+    // A viewport resized while hidden gets no resize event of its own when it is shown.
+    if (object == list->viewport() &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
         syncRowWidgets();
+        static_cast<QuoteListView*>(list)->fitEditors();
+    }
     return QWidget::eventFilter(object, event);
 }
 

@@ -330,12 +330,12 @@ TEST(AppDelegate, TheEditMenuActsOnTheFocusedField) {
     QMenu* edit = main[1]->menu();
     ASSERT_TRUE(edit);
     const QList<QAction*> commands = edit->actions();
-    ASSERT_EQ(commands.size(), 7);
-    const QStringList titles = {u"Undo"_s, u"Redo"_s,  u""_s,          u"Cut"_s,
-                                u"Copy"_s, u"Paste"_s, u"Select All"_s};
-    const QStringList keys = {u"Ctrl+Z"_s, u"Ctrl+Shift+Z"_s, u""_s,      u"Ctrl+X"_s,
-                              u"Ctrl+C"_s, u"Ctrl+V"_s,       u"Ctrl+A"_s};
-    for (int i = 0; i < 7; ++i) {
+    ASSERT_EQ(commands.size(), 9);
+    const QStringList titles = {u"Undo"_s,  u"Redo"_s,       u""_s, u"Cut"_s,    u"Copy"_s,
+                                u"Paste"_s, u"Select All"_s, u""_s, u"Find..."_s};
+    const QStringList keys = {u"Ctrl+Z"_s, u"Ctrl+Shift+Z"_s, u""_s, u"Ctrl+X"_s, u"Ctrl+C"_s,
+                              u"Ctrl+V"_s, u"Ctrl+A"_s,       u""_s, u"Ctrl+F"_s};
+    for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(commands[i]->text(), titles[i]);
         EXPECT_EQ(commands[i]->shortcut(), QKeySequence(keys[i]));
     }
@@ -357,6 +357,8 @@ TEST(AppDelegate, TheEditMenuActsOnTheFocusedField) {
     commands[5]->trigger();
     commands[5]->trigger();
     EXPECT_EQ(field->text(), u"abcabc"_s) << "paste";
+    QTest::keyClick(field, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), app.editor()->findField()) << "find";
 }
 
 TEST(AppDelegate, LaunchAtLoginFollowsTheServiceAndTheCallsSuccess) {

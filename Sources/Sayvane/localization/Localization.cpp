@@ -67,6 +67,9 @@ const Table& table(AppLanguage language) {
         {u"ImportedOneQuote"_s, u"Imported %1 quote from %2"_s},
         {u"ImportedNoQuotes"_s, u"No new quotes in %1"_s},
         {u"ImportFailed"_s, u"Could not import quotes: %1"_s},
+        {u"Find"_s, u"Find..."_s},
+        {u"FindQuotes"_s, u"Find quotes"_s},
+        {u"NoMatches"_s, u"No quote contains “%1”"_s},
     };
     static const Table vietnamese = {
         {u"Loading"_s, u"Đang tải..."_s},
@@ -96,6 +99,9 @@ const Table& table(AppLanguage language) {
         {u"ImportedOneQuote"_s, u"Đã nhập %1 trích dẫn từ %2"_s},
         {u"ImportedNoQuotes"_s, u"Không có trích dẫn mới trong %1"_s},
         {u"ImportFailed"_s, u"Không nhập được trích dẫn: %1"_s},
+        {u"Find"_s, u"Tìm..."_s},
+        {u"FindQuotes"_s, u"Tìm trích dẫn"_s},
+        {u"NoMatches"_s, u"Không có trích dẫn nào chứa “%1”"_s},
     };
     static const Table chinese = {
         {u"Loading"_s, u"加载中..."_s},
@@ -125,6 +131,9 @@ const Table& table(AppLanguage language) {
         {u"ImportedOneQuote"_s, u"已从 %2 导入 %1 条引语"_s},
         {u"ImportedNoQuotes"_s, u"%1 中没有新的引语"_s},
         {u"ImportFailed"_s, u"无法导入引语：%1"_s},
+        {u"Find"_s, u"查找..."_s},
+        {u"FindQuotes"_s, u"查找引语"_s},
+        {u"NoMatches"_s, u"没有包含“%1”的引语"_s},
     };
     switch (language) {
     case AppLanguage::english:

@@ -1,6 +1,7 @@
 #include "QuotesView.h"
 
 #include "Localization.h"
+#include "QtTranslations.h"
 #include "QuoteFilter.h"
 #include "QuoteListModel.h"
 #include "QuoteManager.h"
@@ -210,6 +211,10 @@ void QuotesView::chooseFileToImport() {
         lastImportPath.isEmpty() ? installedQuotesFolder() : QFileInfo(lastImportPath).path();
     auto* dialog = new QFileDialog(this, loc.localizedString(u"ImportQuotesTitle"_s), folder);
     dialog->setObjectName(u"importDialog"_s);
+    // The desktop's own dialog speaks the session's language; where that is not the program's,
+    // Qt's dialog speaks the program's (with the program's own texts for Tiếng Việt).
+    dialog->setOption(QFileDialog::DontUseNativeDialog,
+                      !QtTranslations::desktopSpeaks(loc.currentLanguage.get()));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, &QuotesView::importQuotes);

@@ -20,6 +20,8 @@ QLabel* addLabel(QVBoxLayout* layout, const QString& name) {
     label->setObjectName(name);
     label->setAlignment(Qt::AlignHCenter);
     label->setWordWrap(true);
+    // Wide enough for a line of text without wrapping every few words.
+    label->setMinimumWidth(360);
     layout->addWidget(label);
     return label;
 }

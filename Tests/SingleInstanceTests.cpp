@@ -213,11 +213,12 @@ TEST(SingleInstance, SigtermSavesAnEditTypedButNotSubmitted) {
             return !window.isEmpty();
         },
         30000));
-    // Into the first row's field, to its end, and type without Return; each step is given time
+    // Into the first row's field (below the menu bar and the search field), to its end, and type
+    // without Return; each step is given time
     // to arrive, since a loaded machine (a sanitizer build, tests in parallel) is slow to draw.
     QTest::qWait(1000);
     xdo({u"windowfocus"_s, u"--sync"_s, window});
-    xdo({u"mousemove"_s, u"--window"_s, window, u"100"_s, u"34"_s, u"click"_s, u"1"_s});
+    xdo({u"mousemove"_s, u"--window"_s, window, u"100"_s, u"72"_s, u"click"_s, u"1"_s});
     QTest::qWait(300);
     xdo({u"key"_s, u"End"_s});
     xdo({u"type"_s, u"--delay"_s, u"30"_s, u" (unsaved)"_s});

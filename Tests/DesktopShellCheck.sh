@@ -78,11 +78,21 @@ plasma.WidgetScrollsTheQuotesAndItsMenuActs)
     gdbus call --session --dest io.github.sayvane.Sayvane --object-path / \
         --method io.github.sayvane.Sayvane.WatchDisplay 0 | grep -q "Stay foolish" ||
         fail "the display the widget reads lacks the quotes"
-    # Its context menu is the program's menu: the fifth entry is Tiếng Việt.
+    # Its context menu is the program's menu, flattened: the keys go down to Tiếng Việt.
+    position=$(qdbus io.github.sayvane.Sayvane / io.github.sayvane.Sayvane.WatchDisplay 0 |
+        python3 -c 'import json, sys
+def items(entries):
+    for entry in entries:
+        if entry["kind"] == "submenu":
+            yield from items(entry["children"])
+        elif entry["kind"] == "action":
+            yield entry["title"]
+print(list(items(json.load(sys.stdin)["menu"])).index("Tiếng Việt") + 1)')
     before=$(visible_windows)
     xdotool mousemove $((x + width / 2)) $((top + height / 2)) click 3
     wait_for 10 test "$(visible_windows)" -gt "$before" || fail "no context menu"
-    xdotool key Down Down Down Down Down Return
+    for _ in $(seq 1 "$position"); do xdotool key Down; done
+    xdotool key Return
     wait_for 10 language_is vi || fail "the menu's Tiếng Việt did not reach the program"
     ;;
 *)

@@ -322,3 +322,30 @@ TEST(CommandLine, EditAndReloadReachTheRunningProgram) {
     running.terminate();
     running.waitForFinished();
 }
+
+TEST(CommandLine, AddsRunAtOnceEachKeepTheirQuote) {
+    TempHome home;
+    writeQuotes(home, {u"first"_s});
+    std::vector<std::unique_ptr<QProcess>> adds;
+    QStringList expected{u"first"_s};
+    for (int i = 0; i < 16; ++i) {
+        expected.append(u"parallel quote %1"_s.arg(i));
+        adds.push_back(std::make_unique<QProcess>());
+        prepare(*adds.back(), home);
+        adds.back()->setArguments({u"--add"_s, expected.last()});
+    }
+    for (auto& add : adds)
+        add->start();
+    int succeeded = 0;
+    for (auto& add : adds) {
+        add->waitForFinished(30000);
+        succeeded += add->exitStatus() == QProcess::NormalExit && add->exitCode() == 0;
+    }
+    EXPECT_EQ(succeeded, 16);
+    const auto saved = QuotesDocument::decode(readBytes(home.quotesFile()), nullptr);
+    ASSERT_TRUE(saved.has_value());
+    QStringList sorted = saved->quotes;
+    sorted.sort();
+    expected.sort();
+    EXPECT_EQ(sorted, expected);
+}

@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 #include "Localization.h"
 #include "PrivateBus.h"
+#include "QuotesDocument.h"
 #include "RemoteControl.h"
 #include "TestSupport.h"
 
@@ -225,4 +226,16 @@ TEST(RemoteControl, ANameTakenByAnotherProgramLeavesThisOneWithoutTheInterface) 
     app.launch();
     EXPECT_EQ(app.client.interface()->serviceOwner(service).value(), other.baseService());
     EXPECT_FALSE(app.delegate->displayController->segments().isEmpty()) << "the program goes on";
+}
+
+// `sayvane --add A` and at once AddQuote B: B goes on the end of the file as it is, with A.
+TEST(RemoteControl, AnAdditionGoesOnTheFileAsItIsNow) {
+    RemoteApp app;
+    app.launch();
+    const QStringList withA = QuoteManager::defaultQuotes + QStringList{u"A"_s};
+    writeBytes(app.home.quotesFile(), QuotesDocument::encode(withA));
+    EXPECT_EQ(app.call(u"AddQuote"_s, {u"B"_s}).arguments().value(0), QVariant(1u));
+    EXPECT_EQ(app.saved(), withA + QStringList{u"B"_s});
+    EXPECT_EQ(QDir(app.home.quotesFolder()).entryList({u"quotes.json.*"_s}, QDir::Files),
+              QStringList{});
 }

@@ -1,6 +1,5 @@
 #include "QuoteAddition.h"
 
-#include "QuoteImport.h"
 #include "QuoteManager.h"
 #include "QuotesView.h"
 
@@ -12,19 +11,14 @@ QuoteAddition addQuotes(QuoteManager& manager, const QStringList& quotes) {
         if (trimmed.last().isEmpty())
             return {QuoteAddition::Outcome::blank, 0};
     }
-    auto list = manager.storedQuotes();
-    if (!list)
+    const QuoteManager::Addition addition = manager.addQuotes(trimmed);
+    switch (addition.outcome) {
+    case QuoteManager::Addition::Outcome::added:
+        break;
+    case QuoteManager::Addition::Outcome::notLoaded:
         return {QuoteAddition::Outcome::notLoaded, 0};
-    const qsizetype added = QuoteImport::merge(*list, trimmed);
-    if (added == 0)
-        return {QuoteAddition::Outcome::added, 0};
-    const QStringList before = manager.quotes;
-    manager.quotes = std::move(*list);
-    manager.saveQuotes();
-    // A save that went through has made the list the saved one.
-    if (manager.hasUnsavedEdits()) {
-        manager.quotes = before;
+    case QuoteManager::Addition::Outcome::failed:
         return {QuoteAddition::Outcome::notSaved, 0};
     }
-    return {QuoteAddition::Outcome::added, added};
+    return {QuoteAddition::Outcome::added, addition.added};
 }

@@ -249,7 +249,7 @@ std::optional<QString> writeTemporary(const QString& target, const struct stat* 
         if (::fstat(fd, &written) == 0)
             *stamp = stampOf(written);
         // The caller closes it, which ends the lock, once the file has left the temporary name.
-        *heldOpen = ::dup(fd);
+        *heldOpen = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         return temporary;
     }
     *reason = systemError(EEXIST);
@@ -258,8 +258,8 @@ std::optional<QString> writeTemporary(const QString& target, const struct stat* 
 
 } // namespace
 
-std::optional<Replacement> putInPlace(const QString& path, const QByteArray& bytes,
-                                      QString* error) {
+std::optional<Replacement> putInPlace(const QString& path, const QByteArray& bytes, QString* error,
+                                      const std::function<bool()>& beforeSwap) {
     const QString target = finalTarget(path);
     const QByteArray targetName = QFile::encodeName(target);
     auto fail = [&](const QString& reason) {
@@ -288,6 +288,11 @@ std::optional<Replacement> putInPlace(const QString& path, const QByteArray& byt
         return fail(reason);
     const Descriptor lockedUntilRenamed(heldOpen);
     const QByteArray temporaryName = QFile::encodeName(*temporary);
+    if (beforeSwap && !beforeSwap()) {
+        ::unlink(temporaryName.constData());
+        done.abandoned = true;
+        return done;
+    }
     int result = -1;
     for (int attempt = 0; attempt < 10 && result != 0; ++attempt) {
         result = ::renameat2(AT_FDCWD, temporaryName.constData(), AT_FDCWD, targetName.constData(),

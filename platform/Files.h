@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // Whole-file reading and writing for the small files the utility keeps. Every failure comes
@@ -59,8 +60,13 @@ struct Replacement {
     bool exchanged = false;
     // The stamp of the new file.
     Stamp stamp;
+    // beforeSwap said no: nothing was changed.
+    bool abandoned = false;
 };
-std::optional<Replacement> putInPlace(const QString& path, const QByteArray& bytes, QString* error);
+// With beforeSwap, the new file is put in place only if beforeSwap answers true once the new
+// file is on disk, just before the swap; otherwise it is dropped and `abandoned` is set.
+std::optional<Replacement> putInPlace(const QString& path, const QByteArray& bytes, QString* error,
+                                      const std::function<bool()>& beforeSwap = {});
 
 // Gives the file the name "<path>.<stem>-<yyyyMMdd-HHmmss>" (with "-2", "-3"... rather than
 // ever replacing an existing name) by a rename, so that whatever is still written into it

@@ -1,3 +1,4 @@
+#include "QuoteChange.h"
 #include "QuoteManager.h"
 #include "QuotesDocument.h"
 #include "TestSupport.h"
@@ -582,4 +583,53 @@ TEST(QuoteManager, NoCopyIsKeptWhenTheSaveCannotGoAhead) {
     ASSERT_EQ(result, 0);
     EXPECT_TRUE(filesIn(f.home.quotesFolder(), u"*.conflict-*"_s).isEmpty())
         << out.text().toStdString();
+}
+
+// A burst of additions (a script calling AddQuote in a loop) is one save, a few milliseconds
+// later; each caller is answered once its quotes are on disk.
+TEST(QuoteManager, AdditionsThatArriveTogetherAreSavedOnce) {
+    Fixture f;
+    f.load();
+    const int before = f.callbacks;
+    QStringList added;
+    std::vector<QuoteManager::Addition> answers;
+    for (int i = 0; i < 40; ++i) {
+        added.append(u"burst %1"_s.arg(i));
+        f.manager->addQuotesSoon(
+            {added.last(), QuoteManager::defaultQuotes[0]}, [&](QuoteManager::Addition answer) {
+                EXPECT_TRUE(
+                    quotesInFile(f.home.quotesFile()).contains(added[qsizetype(answers.size())]));
+                answers.push_back(answer);
+            });
+    }
+    EXPECT_TRUE(answers.empty()) << "nobody is answered before the save";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answers.size() == 40; }, 2000));
+    runMainQueue();
+    EXPECT_EQ(f.callbacks, before + 1) << "one save for the burst";
+    EXPECT_EQ(quotesInFile(f.home.quotesFile()), QuoteManager::defaultQuotes + added);
+    for (const QuoteManager::Addition& answer : answers)
+        EXPECT_EQ(answer.added, 1) << "the quote already there is left out";
+}
+
+// The operations an editor's list stands for, made on a file that other writers changed.
+TEST(QuoteManager, ChangesFoundBetweenTwoListsMergeWithOtherWriters) {
+    const struct {
+        QStringList before, after, file, merged;
+    } cases[] = {
+        // Row 0 edited and row 1 removed; another writer put a quote in front.
+        {{u"a"_s, u"b"_s, u"c"_s},
+         {u"x"_s, u"c"_s},
+         {u"new"_s, u"a"_s, u"b"_s, u"c"_s},
+         {u"new"_s, u"x"_s, u"c"_s}},
+        // Appended here, appended there: both stay, in the order they reached the file.
+        {{u"a"_s}, {u"a"_s, u"mine"_s}, {u"a"_s, u"theirs"_s}, {u"a"_s, u"theirs"_s, u"mine"_s}},
+        // A row removed here that another writer removed too: nothing more to do.
+        {{u"a"_s, u"b"_s}, {u"a"_s}, {u"a"_s}, {u"a"_s}},
+    };
+    for (const auto& c : cases) {
+        const AppliedChanges applied = applyChanges(c.file, changesBetween(c.before, c.after));
+        EXPECT_EQ(applied.list, c.merged) << c.after.join(u',').toStdString();
+        EXPECT_FALSE(applied.conflict);
+        EXPECT_EQ(applyChanges(c.before, changesBetween(c.before, c.after)).list, c.after);
+    }
 }

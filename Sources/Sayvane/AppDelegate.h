@@ -10,6 +10,8 @@
 #include "StatusMenu.h"
 #include "VisibilityWatch.h"
 
+#include "DesktopNotifier.h"
+
 #include <QDBusConnection>
 #include <QDir>
 #include <QObject>
@@ -31,6 +33,8 @@ struct AppEnvironment {
     // The session bus the program's D-Bus objects go on; tests give a private one. A bus that
     // is not connected leaves them out.
     QDBusConnection bus = QDBusConnection::sessionBus();
+    // Where a kept copy of the quotes file is announced; unset, desktop notifications on the bus.
+    std::shared_ptr<DesktopNotifier> notifier;
 };
 
 // Owns every long-lived part of the program and wires them: the menu-bar item, the quote
@@ -80,6 +84,8 @@ public:
 private:
     // Puts the program's D-Bus interface on the environment's bus, when it is connected.
     void setupRemoteControl();
+    // The store's placeholders in the interface language, and a notice of every kept copy.
+    void watchTheStore();
     // Shows the launch-at-login item checked or not, in every view of the menu.
     void showLaunchAtLogin(bool enabled);
     // The status menu on the environment's bus at its path, when the bus is connected.

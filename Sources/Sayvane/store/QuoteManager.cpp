@@ -3,6 +3,7 @@
 #include "Console.h"
 #include "FileWatcher.h"
 #include "MainQueue.h"
+#include "QuoteText.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -131,9 +132,12 @@ void QuoteManager::adopt(const QStringList& fileList, const QuoteChanges& unsave
     placeholderShown.clear();
     QStringList shown = unsaved.empty() ? fileList : applyChanges(fileList, unsaved).list;
     if (shown.isEmpty() && lastLoad == LoadOutcome::emptyQuotes)
-        placeholderShown = noQuotesPlaceholder;
+        placeholderKind = Placeholder::noQuotes;
     else if (shown.isEmpty() && lastLoad == LoadOutcome::failed)
-        placeholderShown = loadErrorPlaceholder;
+        placeholderKind = Placeholder::loadError;
+    if (shown.isEmpty() &&
+        (lastLoad == LoadOutcome::emptyQuotes || lastLoad == LoadOutcome::failed))
+        placeholderShown = textOf(placeholderKind);
     if (!placeholderShown.isEmpty())
         shown = {placeholderShown};
     if (alwaysAssign || shown != quotes.get())
@@ -162,12 +166,30 @@ std::optional<QStringList> QuoteManager::storedQuotes() const {
 }
 
 bool QuoteManager::hasUnsavedEdits() const {
-    return visibleQuotes() != stored;
+    return visibleQuotes() != stored || !isBlankQuote(trimmedWhitespaceAndNewlines(newQuoteDraft));
 }
 
 void QuoteManager::saveUnsavedEdits() {
-    if (hasUnsavedEdits())
-        saveQuotes();
+    if (!hasUnsavedEdits())
+        return;
+    if (const QString draft = trimmedWhitespaceAndNewlines(newQuoteDraft); !isBlankQuote(draft)) {
+        quotes.append(draft);
+        newQuoteDraft.clear();
+    }
+    saveQuotes();
+}
+
+QString QuoteManager::textOf(Placeholder placeholder) const {
+    if (placeholderText)
+        return placeholderText(placeholder);
+    return placeholder == Placeholder::noQuotes ? noQuotesPlaceholder : loadErrorPlaceholder;
+}
+
+void QuoteManager::retranslatePlaceholder() {
+    if (placeholderShown.isEmpty() || quotes->isEmpty() || quotes->first() != placeholderShown)
+        return;
+    placeholderShown = textOf(placeholderKind);
+    quotes.replace(0, placeholderShown);
 }
 
 void QuoteManager::startWatching() {
@@ -196,7 +218,8 @@ void QuoteManager::reportKeptCopies(const QList<QuotesFile::KeptCopy>& kept) {
         const QString message =
             keptCopyMessage(copy.reason).arg(QDir::toNativeSeparators(copy.path));
         printLine(message);
-        Q_EMIT copyKept(copy.path, message);
+        if (onCopyKept)
+            onCopyKept(copy);
     }
 }
 

@@ -81,10 +81,26 @@ public:
     // list while it is the no-quotes placeholder of a file with no quotes, else the list.
     std::optional<QStringList> storedQuotes() const;
 
-    // Whether the list differs from the one last loaded or saved.
+    // Whether the list differs from the one last loaded or saved, or a new quote is being
+    // typed.
     bool hasUnsavedEdits() const;
-    // Saves once if the list holds unsaved edits (at quit).
+    // Saves once if the list holds unsaved edits (at quit), the quote being typed as an addition.
     void saveUnsavedEdits();
+    // The text of the editor's new-quote field, typed and not added yet: saved by
+    // saveUnsavedEdits() as an addition unless it is blank.
+    void setNewQuoteDraft(const QString& text) { newQuoteDraft = text; }
+
+    // The two texts a load may show in the place of quotes. They are never saved: an addition
+    // takes their place.
+    enum class Placeholder { noQuotes, loadError };
+    // Gives a placeholder's text in the interface language; unset, the fixed English texts.
+    std::function<QString(Placeholder)> placeholderText;
+    // Shows the placeholder on display, if any, in the text placeholderText gives now (after a
+    // change of language).
+    void retranslatePlaceholder();
+    // Run when a save kept the earlier file beside the new one (it said where on standard
+    // output too).
+    std::function<void(const QuotesFile::KeptCopy&)> onCopyKept;
 
     // Follows the file from now on: a change made by another program is loaded as loadQuotes()
     // loads it, keeping edits not saved yet. The manager's own saves are not taken for changes.
@@ -95,10 +111,6 @@ public:
     // decoded gives the load-error placeholder and a description in error.
     static std::optional<QStringList> listFromFile(QByteArrayView bytes, QString* error);
 
-Q_SIGNALS:
-    // A save kept the earlier file beside the new one; the message says where and why.
-    void copyKept(const QString& path, const QString& message);
-
 private:
     struct PendingAddition {
         QStringList quotes;
@@ -106,6 +118,7 @@ private:
     };
 
     void deliver(QStringList stored, LoadOutcome outcome);
+    QString textOf(Placeholder placeholder) const;
     // The list as the user sees it, without a placeholder nobody touched.
     QStringList visibleQuotes() const;
     // The file now holds `stored`: it becomes the list, with the edits not saved yet on top.
@@ -122,6 +135,8 @@ private:
     std::optional<size_t> knownHash;
     // The placeholder a load showed at the top of the list instead of quotes, if any.
     QString placeholderShown;
+    Placeholder placeholderKind = Placeholder::noQuotes;
+    QString newQuoteDraft;
     std::unique_ptr<FileWatcher> watcher;
     std::vector<PendingAddition> pendingAdditions;
     bool additionScheduled = false;

@@ -7,6 +7,7 @@
 // same row: every writer here only adds).
 //
 //   ConcurrencyCheck [--seconds N] [--program PATH]
+//   ConcurrencyCheck --burst N     measures N AddQuote calls sent at once instead
 //
 // Prints the figures and ends with status 0 when the invariant holds, 1 when it does not.
 #include "Files.h"
@@ -171,9 +172,12 @@ int main(int argc, char* argv[]) {
     int seconds = 20;
     QString program = QStringLiteral(SAYVANE_EXECUTABLE);
     const QStringList arguments = QCoreApplication::arguments();
+    int burst = 0;
     for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == u"--seconds")
             seconds = arguments[i + 1].toInt();
+        else if (arguments[i] == u"--burst")
+            burst = arguments[i + 1].toInt();
         else if (arguments[i] == u"--program")
             program = arguments[i + 1];
     }
@@ -208,6 +212,39 @@ int main(int argc, char* argv[]) {
         QThread::msleep(50);
     }
     const QStringList initial = decodeFile(readBytes(quotesFile)).value().quotes;
+    if (burst > 0) {
+        // A measure, not a check: that many AddQuote calls sent at once, and how long until the
+        // last is answered and the program answers again.
+        QDBusConnection caller = bus.connect(u"burst"_s);
+        QElapsedTimer timer;
+        timer.start();
+        QList<QDBusPendingCall> calls;
+        for (int n = 0; n < burst; ++n) {
+            QDBusMessage call = QDBusMessage::createMethodCall(
+                RemoteControl::serviceName, RemoteControl::objectPath, RemoteControl::interfaceName,
+                u"AddQuote"_s);
+            call.setArguments({u"burst %1"_s.arg(n)});
+            calls.append(caller.asyncCall(call, 120000));
+        }
+        int failed = 0;
+        for (QDBusPendingCall& call : calls) {
+            call.waitForFinished();
+            failed += call.isError();
+        }
+        const qint64 answered = timer.elapsed();
+        caller.call(QDBusMessage::createMethodCall(RemoteControl::serviceName,
+                                                   RemoteControl::objectPath,
+                                                   u"org.freedesktop.DBus.Peer"_s, u"Ping"_s));
+        const qint64 responsive = timer.elapsed();
+        const auto saved = decodeFile(readBytes(quotesFile));
+        std::printf("%d AddQuote calls sent at once: all answered after %lld ms (%d refused), the "
+                    "program answering again after %lld ms; %lld quotes in the file\n",
+                    burst, qlonglong(answered), failed, qlonglong(responsive),
+                    saved ? qlonglong(saved->quotes.size()) : -1LL);
+        running.terminate();
+        running.waitForFinished(10000);
+        return failed == 0 ? 0 : 1;
+    }
 
     Ledger ledger;
     ledger.processes = 2; // the program and the bus

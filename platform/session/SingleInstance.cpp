@@ -21,6 +21,7 @@ namespace {
 
 constexpr char activationMessage[] = "show\n";
 constexpr char reloadMessage[] = "reload\n";
+constexpr char togglePauseMessage[] = "toggle-pause\n";
 constexpr char acknowledgement[] = "ok\n";
 
 // True while some process holds the lock file at the path. The lock is an advisory lock on the
@@ -108,11 +109,14 @@ bool SingleInstance::claim() {
                 if (!socket->canReadLine())
                     return;
                 const QByteArray message = socket->readLine();
-                if (message == activationMessage || message == reloadMessage) {
+                if (message == activationMessage || message == reloadMessage ||
+                    message == togglePauseMessage) {
                     socket->write(acknowledgement);
                     socket->flush();
                     if (message == reloadMessage)
                         Q_EMIT reloadRequested();
+                    else if (message == togglePauseMessage)
+                        Q_EMIT pauseToggleRequested();
                     else
                         Q_EMIT activationRequested();
                 }
@@ -147,7 +151,9 @@ SingleInstance::Answer SingleInstance::ask(const QString& folder, Request reques
     const QString quotesLockPath =
         lockFolder.isEmpty() ? lockPath : QDir(lockFolder).filePath(u"sayvane.lock"_s);
     const QString socketPath = QDir(folder).filePath(u"sayvane.socket"_s);
-    const QByteArray message = request == Request::reload ? reloadMessage : activationMessage;
+    const QByteArray message = request == Request::reload        ? reloadMessage
+                               : request == Request::togglePause ? togglePauseMessage
+                                                                 : activationMessage;
     // A copy that is starting holds the lock a moment before it listens.
     const QDeadlineTimer deadline(milliseconds);
     do {

@@ -35,13 +35,13 @@ struct AppEnvironment {
     // The session bus the program's D-Bus objects go on; tests give a private one. A bus that
     // is not connected leaves them out.
     QDBusConnection bus = QDBusConnection::sessionBus();
-    // Where a kept copy of the quotes file is announced; unset, desktop notifications on the bus.
-    std::shared_ptr<DesktopNotifier> notifier;
     // The desktop's opener: a file in the user's default application for its type, a page in
     // the browser. False when it could not be started.
     std::function<bool(const QUrl&)> openUrl = [](const QUrl& url) {
         return QDesktopServices::openUrl(url);
     };
+    // Where a kept copy of the quotes file is announced; unset, desktop notifications on the bus.
+    std::shared_ptr<DesktopNotifier> notifier;
 };
 
 // Owns every long-lived part of the program and wires them: the menu-bar item, the quote

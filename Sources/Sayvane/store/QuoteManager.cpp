@@ -238,6 +238,7 @@ void QuoteManager::saveQuotes() {
     options.whenMissing = stored;
     // The user saw the error placeholder: the save goes ahead, keeping the file aside.
     options.replaceUnreadable = true;
+    options.whenUnreadable = stored;
     options.writeUnchanged = true;
     options.replacedList = stored;
     const auto outcome =

@@ -142,6 +142,7 @@ Outcome change(const QString& path, const QuoteChanges& changes, const Options& 
                 return out;
             }
             keep = KeptCopy::Reason::unreadable;
+            base = options.whenUnreadable;
         } else {
             base = std::move(current.content->quotes);
             out.others = std::move(current.content->others);

@@ -37,6 +37,8 @@ struct Options {
     // Whether a file that cannot be decoded may be replaced (it is kept beside first): the
     // editor, whose user saw that it could not be loaded; never an addition from outside.
     bool replaceUnreadable = false;
+    // The list such a file stands for when it is replaced: the list the user last saw.
+    QStringList whenUnreadable;
     // Writes even when the changes leave the list as it is (an explicit save).
     bool writeUnchanged = false;
     // The list a replaceAll change replaces, to tell a conflict.

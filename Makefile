@@ -5,7 +5,7 @@
 #   make bench  the performance record (docs/PERFORMANCE.md)
 #   make fuzz   the quotes-file fuzzer for FUZZ_SECONDS (600 by default)
 #   make deb    the Debian package, build/sayvane_<version>_<arch>.deb
-#   make test-desktops  Sayvane in real GNOME Shell and Plasma panels (installs the shells)
+#   make test-desktops  Sayvane in real GNOME Shell, Plasma and MATE panels (installs the shells)
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
@@ -47,4 +47,4 @@ clean:
 
 test-desktops: build
 	./scripts/install-deps.sh --desktop-shells
-	SAYVANE_DESKTOP_TESTS=1 ctest --test-dir build -L 'gnome|plasma' --output-on-failure
+	SAYVANE_DESKTOP_TESTS=1 ctest --test-dir build -L 'gnome|plasma|mate' --output-on-failure

@@ -2,6 +2,7 @@
 #include "ColumnWindow.h"
 #include "Localization.h"
 #include "PanelIndicator.h"
+#include "PanelMenuPosition.h"
 #include "PrivateBus.h"
 #include "StatusNotifierItem.h"
 #include "TestSupport.h"
@@ -136,6 +137,27 @@ TEST_F(PanelItem, ItemRegistersAgainWhenTheWatcherRestartsAndAnswersEveryPropert
     const auto toolTip = qdbus_cast<StatusNotifierToolTip>(properties.value(u"ToolTip"_s));
     EXPECT_EQ(toolTip.title, u"Sayvane"_s);
     EXPECT_EQ(toolTip.text, u"the quote"_s);
+}
+
+// MATE's Notification Area: a left click comes with a point in the panel's own window, (0, 25)
+// for an item far to the right, and the item is a GTK button that hides its icon beside any
+// label, even an empty one, unless the desktop shows icons on buttons.
+TEST_F(PanelItem, MenuOpensAtTheClickBelowThePanelAndAnItemWithoutLabelHasNoLabelProperties) {
+    const QRect workArea(0, 25, 1280, 670); // panels of 25 pixels at the top and the bottom
+    struct Case {
+        QPoint pointer, menu;
+        const char* why;
+    };
+    for (const Case& c : {Case{{960, 12}, {960, 25}, "in the top panel: below its edge"},
+                          Case{{30, 707}, {30, 695}, "in the bottom panel: from its edge"},
+                          Case{{500, 300}, {500, 300}, "elsewhere: at the pointer"}})
+        EXPECT_EQ(PanelMenuPosition::at(c.pointer, workArea), c.menu) << c.why;
+
+    StatusNotifierItem item(bus.connect(u"item"_s), StatusNotifierItem::Labelling::iconOnly);
+    const QVariantMap properties = panel->properties(item.serviceName());
+    EXPECT_EQ(properties.value(u"IconName"_s), u"sayvane"_s);
+    EXPECT_FALSE(properties.contains(u"XAyatanaLabel"_s));
+    EXPECT_FALSE(properties.contains(u"XAyatanaLabelGuide"_s));
 }
 
 TEST_F(PanelItem, LabelSignalsFollowTheColumnWindowOfTheSameText) {

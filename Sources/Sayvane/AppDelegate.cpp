@@ -8,6 +8,7 @@
 #include "Localization.h"
 #include "MenuView.h"
 #include "NotificationCenter.h"
+#include "PanelMenuPosition.h"
 #include "QtTranslations.h"
 #include "RemoteActions.h"
 #include "Settings.h"
@@ -218,9 +219,10 @@ void AppDelegate::setupPanelIndicator() {
         if (statusItem)
             statusItem->setTrayIconShown(!registered && !trayIconOverDBus);
     });
-    auto popUp = [this](QPoint position) {
+    // The panel's point is not to be relied on: the menu opens where the click was.
+    auto popUp = [this] {
         if (statusItem && statusItem->menu())
-            statusItem->menu()->popup(position);
+            statusItem->menu()->popup(PanelMenuPosition::now());
     };
     connect(&item, &StatusNotifierItem::activated, this, popUp);
     connect(&item, &StatusNotifierItem::contextMenuRequested, this, popUp);

@@ -2,7 +2,10 @@
 
 PanelIndicator::PanelIndicator(QDBusConnection bus, LabelSettings settings, QObject* parent)
     : QObject(parent)
-    , notifierItem(std::make_unique<StatusNotifierItem>(std::move(bus)))
+    , notifierItem(std::make_unique<StatusNotifierItem>(
+          std::move(bus), settings.mode == LabelMode::off
+                              ? StatusNotifierItem::Labelling::iconOnly
+                              : StatusNotifierItem::Labelling::labelled))
     , labelTicker(settings) {
     worker.setMaxThreadCount(1);
     timer.setInterval(labelTicker.interval());

@@ -9,12 +9,11 @@
 #include "TestSupport.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QMenu>
-#include <QProcess>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -189,18 +188,19 @@ TEST(DBusMenuExporter, TheLayoutCarriesEveryEntryAsTheProtocolNamesItAndUnknownI
 TEST(DBusMenuExporter, AGLibClientsEventGroupRunsTheClicksOfTheItemsThatExist) {
     ExporterOnBus on;
     ASSERT_TRUE(on.exporter.isExported()) << on.bus.error().toStdString();
-    QProcess gdbus;
+    ChildProcess gdbus;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, on.bus.address());
-    gdbus.setProcessEnvironment(environment);
+    gdbus.setEnvironment(environment);
+    // It calls into this thread, which runs its events while it waits.
     gdbus.start(u"gdbus"_s, {u"call"_s, u"--session"_s, u"--dest"_s, on.program.baseService(),
                              u"--object-path"_s, u"/MenuBar"_s, u"--method"_s,
                              u"com.canonical.dbusmenu.EventGroup"_s,
                              u"[(1, 'clicked', <0>, uint32 0), (77, 'clicked', <0>, uint32 0)]"_s});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return gdbus.state() == QProcess::NotRunning; }, 20000));
-    EXPECT_EQ(gdbus.readAllStandardOutput().trimmed(), "([77],)")
-        << gdbus.readAllStandardError().toStdString();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return *on.clicks == 1; }));
+    ASSERT_TRUE(eventually([&] { return !gdbus.isRunning(); }, 20000));
+    EXPECT_EQ(gdbus.process().readAllStandardOutput().trimmed(), "([77],)")
+        << gdbus.errors().toStdString();
+    EXPECT_TRUE(eventually([&] { return *on.clicks == 1; }));
 }
 
 TEST(DBusMenuExporter, AClickRunsItsActionOnceAndHostsHearOfEveryChange) {
@@ -216,7 +216,7 @@ TEST(DBusMenuExporter, AClickRunsItsActionOnceAndHostsHearOfEveryChange) {
     EXPECT_EQ(on.host.event(1).type(), QDBusMessage::ReplyMessage);
     // Signals sent before the host's first call may come before its match rules: only the
     // revision the click made is sure to arrive.
-    EXPECT_TRUE(QTest::qWaitFor([&] {
+    EXPECT_TRUE(eventually([&] {
         const QList<QDBusMessage> updates = on.host.recorder.named(u"LayoutUpdated"_s);
         return !updates.isEmpty() && updates.last().arguments() == QVariantList{3U, 0};
     }));
@@ -236,7 +236,7 @@ TEST(DBusMenuExporter, AClickRunsItsActionOnceAndHostsHearOfEveryChange) {
     submenu.children.clear();
     EXPECT_TRUE(on.exporter.updateEntry(submenu));
     EXPECT_FALSE(on.exporter.updateEntry(MenuEntry{}));
-    ASSERT_TRUE(QTest::qWaitFor(
+    ASSERT_TRUE(eventually(
         [&] { return !on.host.recorder.named(u"ItemsPropertiesUpdated"_s).isEmpty(); }, 5000));
     const QDBusArgument changed = on.host.recorder.named(u"ItemsPropertiesUpdated"_s)
                                       .first()
@@ -297,21 +297,20 @@ TEST(DBusMenuExporter, AHostSeesTheStatusMenuAndItsClicksActInTheProgram) {
     writeBytes(home.quotesFile(), R"({"quotes": ["From the bus"]})");
     host.event(idOfLabel(english, u"Reload Quotes"_s));
     MarqueeView* marquee = delegate.statusItem->button()->findChild<MarqueeView*>();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return marquee->text().startsWith(u"From the bus"_s); }));
+    EXPECT_TRUE(eventually([&] { return marquee->text().startsWith(u"From the bus"_s); }));
 
     // Launch at Login: the mark changes in place, in the QMenu and for the host.
     const int launchAtLogin = idOfLabel(english, u"Launch at Login"_s);
     host.event(launchAtLogin);
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return !host.recorder.named(u"ItemsPropertiesUpdated"_s).isEmpty(); }));
+    EXPECT_TRUE(
+        eventually([&] { return !host.recorder.named(u"ItemsPropertiesUpdated"_s).isEmpty(); }));
     EXPECT_TRUE(QFile::exists(autostart + u"/sayvane.desktop"_s));
     EXPECT_TRUE(findMenuItem(delegate.statusItem->menu(), launchAtLogin)->isChecked());
     EXPECT_EQ(host.layout(launchAtLogin).properties.value(u"toggle-state"_s), 1);
 
     // A language: the menu is rebuilt in it, with the same ids, and hosts are told.
     host.event(idOfLabel(english, u"Tiếng Việt"_s));
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return !host.recorder.named(u"LayoutUpdated"_s).isEmpty(); }));
+    EXPECT_TRUE(eventually([&] { return !host.recorder.named(u"LayoutUpdated"_s).isEmpty(); }));
     EXPECT_EQ(LocalizationManager::shared().currentLanguage.get(), AppLanguage::vietnamese);
     const QVariantList updated = host.recorder.named(u"LayoutUpdated"_s).last().arguments();
     EXPECT_GT(updated.value(0).toUInt(), firstRevision);

@@ -2,8 +2,9 @@
 #include "MarqueeView.h"
 #include "TestSupport.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QPainter>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -331,7 +332,7 @@ TEST(MarqueeView, ARealDisplayLinkScrollsAndStopsBeforeTheViewGoes) {
             std::make_unique<MarqueeView>(QRect(0, 0, viewWidth, viewHeight), nullptr, timing);
         view->setText(blocks(60));
         view->start();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return view->currentOffset() < 0; }, 2000));
+        ASSERT_TRUE(eventually([&] { return view->currentOffset() < 0; }));
         // Text changes while ticks run, then teardown while ticks are in flight.
         for (int i = 0; i < 20; ++i) {
             view->setText(blocks(30 + i));
@@ -458,7 +459,7 @@ TEST(MarqueeView, ALongListMovesAtOnceAndWrapsOnceItIsMeasured) {
     marquee.tick(1.0);
     EXPECT_NEAR(marquee.view->currentOffset(), -45, 1e-9);
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return marquee.view->isTextComplete(); }, 20'000));
+    ASSERT_TRUE(eventually([&] { return marquee.view->isTextComplete(); }, 20'000));
     const double width = marquee.view->measuredTextWidth();
     Marquee atOnce(segments.join(QString()));
     EXPECT_DOUBLE_EQ(width, atOnce.view->measuredTextWidth());

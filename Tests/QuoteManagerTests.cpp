@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -458,30 +457,39 @@ TEST(QuoteManager, OutsideChangesAreLoadedUnlessEditsAreUnsaved) {
     Fixture f;
     f.load();
     f.manager->startWatching();
+    // What did not come of a change is looked for once the witness has seen it.
+    FileChangeWitness witness(f.home.quotesFile());
+    auto settled = [&] {
+        const bool seen = witness.waitForChange();
+        runMainQueue();
+        return seen;
+    };
     const int afterLoad = f.callbacks;
 
     // Replaced by a rename, as editors and sync tools save.
     ASSERT_TRUE(replaceByRename(f.home.quotesFile(), R"({"quotes":["A","B"]})"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return f.quotes() == QStringList{u"A"_s, u"B"_s}; }, 2000));
+    EXPECT_TRUE(eventually([&] { return f.quotes() == QStringList{u"A"_s, u"B"_s}; }));
+    ASSERT_TRUE(settled());
     EXPECT_EQ(f.callbacks, afterLoad + 1);
 
     // The manager's own save is not taken for an outside change.
     f.manager->quotes.append(u"C"_s);
     f.save();
-    QTest::qWait(500);
+    ASSERT_TRUE(settled());
     EXPECT_EQ(f.callbacks, afterLoad + 2) << "one run for the save, no reload";
 
     // Written in place while an edit is unsaved: the edit stays; the save keeps the other file.
     f.manager->quotes.append(u"typed"_s);
     f.writeFile(R"({"quotes":["outside"]})");
-    QTest::qWait(600);
+    ASSERT_TRUE(settled());
     EXPECT_EQ(f.quotes(), (QStringList{u"A"_s, u"B"_s, u"C"_s, u"typed"_s}));
     EXPECT_EQ(readBytes(keptCopy(f.save())), R"({"quotes":["outside"]})");
+    ASSERT_TRUE(settled());
 
     // Removed: nothing is written in its place until it comes back.
     QFile::remove(f.home.quotesFile());
-    QTest::qWait(500);
+    ASSERT_TRUE(settled());
     EXPECT_FALSE(QFileInfo::exists(f.home.quotesFile()));
     f.writeFile(R"({"quotes":["back"]})");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return f.quotes() == QStringList{u"back"_s}; }, 2000));
+    EXPECT_TRUE(eventually([&] { return f.quotes() == QStringList{u"back"_s}; }));
 }

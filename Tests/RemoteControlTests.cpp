@@ -4,12 +4,12 @@
 #include "RemoteControl.h"
 #include "TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDir>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -81,10 +81,12 @@ struct RemoteApp {
         return call(u"Set"_s, {interface, name, QVariant::fromValue(QDBusVariant(value))},
                     properties);
     }
-    // One more answer from the program, after which the signals it sent before are in.
+    // One more answer from the program, after which the signals it sent before are in: the bus
+    // keeps their order, and the client's connection posts each signal to this thread as it
+    // reads it, before it reads the answer.
     void settle() {
         get(u"Paused"_s);
-        QTest::qWait(20);
+        QCoreApplication::sendPostedEvents();
     }
     // The properties announced so far, each at its latest value.
     QVariantMap changed() const {

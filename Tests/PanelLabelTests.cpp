@@ -1,6 +1,7 @@
 // The real program under xfce4-panel in Xvfb, on a session bus of the test's own: with the
 // Indicator plugin (Ayatana's indicator service hosts the items and draws their labels) and with
-// the panel's own Status Tray. Each test starts and stops its own bus, panel and program.
+// the panel's own Status Tray. Each test starts and stops its own bus, panel and program. Part
+// of the desktop tests' program, whose main starts the X server.
 
 #include "LabelTicker.h"
 #include "PrivateBus.h"
@@ -221,8 +222,4 @@ TEST_F(Panel, StatusTrayHoldsTheProgramOnceAndAgainAfterTheTrayRestarts) {
             x.startPanel(u"xfce4-panel"_s);
         }
     }
-}
-
-int main(int argc, char* argv[]) {
-    return runTestsUnderXvfb(argc, argv, u"1024x600x24"_s);
 }

@@ -39,7 +39,7 @@ check: test-deps
 	cmake --build build -j $(JOBS)
 	ctest --test-dir build -j $(JOBS) --output-on-failure -LE 'wm|package'
 
-test: test-deps
+test: deps
 	./scripts/test.sh
 
 bench: test-deps

@@ -18,6 +18,10 @@ cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_
     -DSAYVANE_FUZZ=ON -DSAYVANE_BUILD_TESTS=OFF -DSAYVANE_BUILD_BENCHMARKS=OFF \
     -DSAYVANE_SANITIZE=address,undefined,fuzzer-no-link ${SAYVANE_CMAKE_FLAGS:-} >/dev/null
 cmake --build build-fuzz -j "$(nproc)" --target quotes_file_fuzzer
+# FUZZ_BUILD_ONLY=1: the build alone (scripts/test.sh runs the fuzzer beside other tests).
+if [ -n "${FUZZ_BUILD_ONLY:-}" ]; then
+    exit 0
+fi
 mkdir -p build-fuzz/work build-fuzz/crashes
 echo "Fuzzing the quotes-file reader for $seconds seconds"
 status=0

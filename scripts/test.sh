@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
 # Every test, as CI runs it, with the flags of every build (warnings are errors everywhere). In
 # order, each stage timed:
-#   1. the format of the sources (clang-format);
-#   2. the AddressSanitizer + UndefinedBehaviorSanitizer build of the test programs, and their
-#      tests, the blur's vector version among them (the window-manager and package tests run
-#      once, in stage 4);
-#   3. a short run of the quotes-file fuzzer (FUZZ_SECONDS, a minute by default);
-#   4. the normal build (the folder make run and make check use) and all tests, whose CTest
-#      summary is the last thing printed.
+#   1. the packages that building the tests needs; the ones that only running them needs (window
+#      managers, panels, validators, clang) install in the background meanwhile;
+#   2. the AddressSanitizer + UndefinedBehaviorSanitizer build of the test programs;
+#   3. the format of the sources (clang-format);
+#   4. the quotes-file fuzzer's build, then its short run (FUZZ_SECONDS, a minute by default)
+#      beside the sanitizer build's tests, the blur's vector version among them (the tests
+#      mostly wait on other processes, the fuzzer needs one core);
+#   5. the normal build (the folder make run and make check use) and all tests, the window-
+#      manager and package tests among them (they run once, here), whose CTest summary is the
+#      last thing printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 # A test that misses a tool fails here instead of skipping.
 export SAYVANE_REQUIRE_TOOLS=1
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
 
 stage() {
     echo
@@ -23,36 +28,71 @@ took() {
     echo "-- $1 took ${SECONDS} s"
 }
 # Ninja for a new build folder where it is installed; an existing folder keeps its generator.
-generator() {
-    if [ ! -f "$1/CMakeCache.txt" ] && command -v ninja >/dev/null; then
-        echo "-GNinja"
+configure() {
+    local folder=$1
+    shift
+    local generator=()
+    if [ ! -f "$folder/CMakeCache.txt" ] && command -v ninja >/dev/null; then
+        generator=(-G Ninja)
+    fi
+    cmake -S . -B "$folder" "${generator[@]}" "$@" >/dev/null
+}
+
+stage "1. Packages"
+./scripts/install-deps.sh --test-libs
+# The rest in the background, where no password can be asked for.
+installer=""
+if [ "$(id -u)" -eq 0 ] || sudo -n true 2>/dev/null; then
+    ./scripts/install-deps.sh --test >"$logs/install.log" 2>&1 &
+    installer=$!
+else
+    ./scripts/install-deps.sh --test
+fi
+took "the packages to build with"
+finishInstall() {
+    if [ -n "$installer" ]; then
+        local status=0
+        wait "$installer" || status=$?
+        cat "$logs/install.log"
+        installer=""
+        if [ "$status" -ne 0 ]; then
+            echo "Installing the test tools failed" >&2
+            exit "$status"
+        fi
     fi
 }
 
-stage "1. Format"
-make --no-print-directory format-check
-took "format"
-
-stage "2. AddressSanitizer + UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan $(generator build-asan) -DCMAKE_BUILD_TYPE=Debug \
-    -DSAYVANE_SANITIZE=address,undefined -DSAYVANE_BUILD_TESTS=ON \
-    -DSAYVANE_BUILD_BENCHMARKS=OFF >/dev/null
+stage "2. AddressSanitizer + UndefinedBehaviorSanitizer build"
+configure build-asan -DCMAKE_BUILD_TYPE=Debug -DSAYVANE_SANITIZE=address,undefined \
+    -DSAYVANE_BUILD_TESTS=ON -DSAYVANE_BUILD_BENCHMARKS=OFF
 cmake --build build-asan -j "$jobs"
 took "the sanitizer build"
-SECONDS=0
+
+stage "3. Format"
+finishInstall
+make --no-print-directory format-check
+took "the format check (and the rest of the packages)"
+
+stage "4. Fuzzer and sanitizer tests"
+FUZZ_BUILD_ONLY=1 ./scripts/fuzz.sh
+./scripts/fuzz.sh "${FUZZ_SECONDS:-60}" >"$logs/fuzz.log" 2>&1 &
+fuzzer=$!
+testStatus=0
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     LSAN_OPTIONS=suppressions=$PWD/Tests/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir build-asan --output-on-failure -j "$jobs"
-took "the sanitizer tests"
+    ctest --test-dir build-asan --output-on-failure -j "$jobs" || testStatus=$?
+fuzzStatus=0
+wait "$fuzzer" || fuzzStatus=$?
+cat "$logs/fuzz.log"
+if [ "$testStatus" -ne 0 ] || [ "$fuzzStatus" -ne 0 ]; then
+    exit 1
+fi
+took "the fuzzer and the sanitizer tests"
 
-stage "3. Fuzzer"
-./scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
-took "the fuzzer's build and run"
-
-stage "4. Normal build"
-cmake -S . -B build $(generator build) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DSAYVANE_BUILD_TESTS=ON -DSAYVANE_BUILD_BENCHMARKS=ON >/dev/null
+stage "5. Normal build"
+configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSAYVANE_BUILD_TESTS=ON \
+    -DSAYVANE_BUILD_BENCHMARKS=ON
 cmake --build build -j "$jobs"
 took "the normal build"
 ctest --test-dir build --output-on-failure -j "$jobs"

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "DisplayController.h"
 #include "PrintCommand.h"
+#include "QuoteManager.h"
 #include "QuotesDocument.h"
 #include "TerminalColumns.h"
 #include "TestSupport.h"
@@ -268,7 +269,7 @@ TEST(CommandLine, TheDailyQuoteDependsOnTheDateAlone) {
     EXPECT_EQ(PrintCommand::dailyIndex(day, 1), 0);
 }
 
-TEST(CommandLine, EditAndReloadReachTheRunningProgram) {
+TEST(CommandLine, EditReloadAndTogglePauseReachTheRunningProgram) {
     TempHome home;
     ChildProcess running;
     QProcessEnvironment environment = environmentIn(home);
@@ -278,5 +279,57 @@ TEST(CommandLine, EditAndReloadReachTheRunningProgram) {
     ASSERT_TRUE(waitForFile(home.path() + u"/sayvane.socket"_s));
     EXPECT_EQ(run(home, {u"--reload"_s}).status, 0);
     EXPECT_EQ(run(home, {u"--edit"_s}).status, 0);
+    EXPECT_EQ(run(home, {u"--toggle-pause"_s}).status, 0);
     EXPECT_TRUE(running.isRunning());
+    running.signal(SIGTERM);
+    running.waitForExit();
+    // With no ticker running, there is none to pause.
+    const ProgramRun none = run(home, {u"--toggle-pause"_s});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, u"Sayvane is not running.\n"_s);
+}
+
+TEST(CommandLine, AddsRunAtOnceEachKeepTheirQuote) {
+    TempHome home;
+    writeQuotes(home, {u"first"_s});
+    std::vector<std::unique_ptr<ChildProcess>> adds;
+    QStringList expected{u"first"_s};
+    for (int i = 0; i < 16; ++i) {
+        expected.append(u"parallel quote %1"_s.arg(i));
+        adds.push_back(std::make_unique<ChildProcess>());
+        adds.back()->setEnvironment(environmentIn(home));
+    }
+    for (qsizetype i = 0; i < qsizetype(adds.size()); ++i)
+        adds[size_t(i)]->start(program, {u"--add"_s, expected[i + 1]});
+    int succeeded = 0;
+    for (auto& add : adds)
+        succeeded += add->waitForExit(30000) == 0;
+    EXPECT_EQ(succeeded, 16);
+    const auto saved = QuotesDocument::decode(readBytes(home.quotesFile()), nullptr);
+    ASSERT_TRUE(saved.has_value());
+    QStringList sorted = saved->quotes;
+    sorted.sort();
+    expected.sort();
+    EXPECT_EQ(sorted, expected);
+}
+
+// --print, --list and --bar only read: with no file (a sync tool swapping it, say) they show the
+// default quotes and write nothing, which the running program would otherwise load and save
+// over the user's list.
+TEST(CommandLine, ReadingCommandsNeverWrite) {
+    TempHome home;
+    ASSERT_FALSE(QFileInfo::exists(home.quotesFile()));
+    const ProgramRun daily = run(home, {u"--print"_s, u"--daily"_s});
+    EXPECT_EQ(daily.status, 0);
+    EXPECT_TRUE(QuoteManager::defaultQuotes.contains(daily.out.chopped(1)));
+    EXPECT_EQ(run(home, {u"--list"_s}).out.count(u'\n'), QuoteManager::defaultQuotes.size());
+    Feed feed(home, {u"--bar"_s, u"--interval"_s, u"0.05"_s});
+    EXPECT_TRUE(feed.nextLine().has_value());
+    EXPECT_FALSE(QFileInfo::exists(home.quotesFile()));
+
+    // Nothing a terminal acts on reaches it raw; invisible characters alone are no quote.
+    writeQuotes(home, {u"bell\a, escape\x1b[2J, tab\t"_s});
+    EXPECT_EQ(run(home, {u"--list"_s}).out, u"bell\\x07, escape\\x1b[2J, tab\\t\n"_s);
+    EXPECT_EQ(run(home, {u"--add"_s, u"\u200B"_s}).status, 2);
+    EXPECT_EQ(run(home, {u"--add"_s, u"\uFEFF\u200B"_s}).status, 2);
 }

@@ -14,7 +14,6 @@
 #include <QDBusMessage>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>

@@ -20,7 +20,7 @@ run=(
     # Without any display, make run starts the program on a virtual X server.
     xvfb xauth
 )
-testLibs=(libgtest-dev libgmock-dev libbenchmark-dev)
+testLibs=(libgtest-dev libgmock-dev libbenchmark-dev python3)
 testTools=(
     clang-format xdotool x11-utils dbus libglib2.0-bin desktop-file-utils
     openbox tint2 xfwm4 xfce4-panel xfce4-indicator-plugin ayatana-indicator-application

@@ -24,8 +24,14 @@ stage() {
     echo "== $1"
     SECONDS=0
 }
+# Wall time of the stage, and the processor time of all that has ended so far.
 took() {
-    echo "-- $1 took ${SECONDS} s"
+    local cpu
+    times >"$logs/times"
+    cpu=$(tail -n 1 "$logs/times" | awk '{
+        for (i = 1; i <= 2; i++) { split($i, t, /[ms]/); total += t[1] * 60 + t[2] }
+        printf "%d", total }')
+    echo "-- $1 took ${SECONDS} s (processor time so far: ${cpu} s)"
 }
 # Ninja for a new build folder where it is installed; an existing folder keeps its generator.
 configure() {

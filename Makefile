@@ -8,6 +8,7 @@
 #   make fuzz    the quotes-file fuzzer for FUZZ_SECONDS (600 by default)
 #   make deb     the Debian package, build/sayvane_<version>_<arch>.deb
 #   make format  clang-format over the sources; make format-check fails on unformatted files
+#   make test-desktops  Sayvane in real GNOME Shell and Plasma panels (installs the shells)
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 600
@@ -17,7 +18,7 @@ GENERATOR := $(if $(wildcard build/CMakeCache.txt),,$(if $(shell command -v ninj
 CONFIGURE = cmake -S . -B build $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 SOURCES = git ls-files '*.cpp' '*.h'
 
-.PHONY: all deps test-deps build run check test bench fuzz format format-check clean deb
+.PHONY: all deps test-deps build run check test bench fuzz format format-check clean deb test-desktops
 
 all: build
 
@@ -64,3 +65,9 @@ format-check:
 
 clean:
 	rm -rf build build-*
+
+test-desktops:
+	./scripts/install-deps.sh --desktop-shells
+	$(CONFIGURE) -DSAYVANE_BUILD_TESTS=ON
+	cmake --build build -j $(JOBS)
+	SAYVANE_DESKTOP_TESTS=1 ctest --test-dir build -L 'gnome|plasma' --output-on-failure

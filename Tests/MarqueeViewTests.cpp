@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QEvent>
 #include <QPainter>
 
@@ -377,6 +378,18 @@ TEST(MarqueeView, ThePointerOnTheViewOrItsButtonHoldsTheTextWhereItIs) {
     EXPECT_FALSE(hosted.isRunning());
     send(&button, QEvent::Leave);
     EXPECT_TRUE(hosted.isRunning());
+}
+
+// The strip's own menu grabs the pointer as it opens: the leave goes to the menu, and the view
+// would wait for a leave that never comes.
+TEST(MarqueeView, ThePauseOnHoverEndsWhenThePointerIsAwayThoughNoLeaveCame) {
+    Marquee marquee(blocks(90));
+    marquee.view->start();
+    QCursor::setPos(QPoint(5000, 5000));
+    send(marquee.view.get(), QEvent::Enter);
+    EXPECT_TRUE(marquee.view->isPausedByPointer());
+    EXPECT_TRUE(eventually([&] { return !marquee.view->isPausedByPointer(); }));
+    EXPECT_TRUE(marquee.view->isRunning());
 }
 
 TEST(MarqueeView, NoTicksWhileTheWindowCannotBeSeenAndTheTextGoesOnFromWhereItWas) {

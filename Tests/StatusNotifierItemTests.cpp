@@ -67,8 +67,7 @@ private:
 
 struct PanelItem : ::testing::Test {
     void SetUp() override {
-        if (!bus.isRunning())
-            GTEST_SKIP() << "no private session bus: " << bus.error().toStdString();
+        SAYVANE_REQUIRE_TOOL(bus.isRunning(), "dbus-daemon (" + bus.error().toStdString() + ")");
         panel = std::make_unique<PanelStandIn>(bus.connect(u"panel"_s));
     }
 

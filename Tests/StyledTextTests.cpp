@@ -1,4 +1,5 @@
 #include "StyledText.h"
+#include "TestSupport.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -102,8 +103,7 @@ TEST(StyledText, RightToLeftTextIsLaidOutWhole) {
 }
 
 TEST(StyledText, EmojiShowInColourAlsoWithThePresentationSelector) {
-    if (StyledText::emojiFamily().isEmpty())
-        GTEST_SKIP() << "no colour emoji font installed";
+    SAYVANE_REQUIRE_TOOL(!StyledText::emojiFamily().isEmpty(), "a colour emoji font");
     const QFont font = monospace();
     for (const QString& emoji :
          {u"\U0001F31F"_s, u"\u2728"_s, u"\u2600\uFE0F"_s, u"\u26A1\uFE0F"_s}) {

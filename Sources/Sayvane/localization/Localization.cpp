@@ -79,6 +79,16 @@ const Table& table(AppLanguage language) {
         {u"Find"_s, u"Find..."_s},
         {u"FindQuotes"_s, u"Find quotes"_s},
         {u"NoMatches"_s, u"No quote contains “%1”"_s},
+        {u"UndoStep"_s, u"Undo %1"_s},
+        {u"RedoStep"_s, u"Redo %1"_s},
+        {u"DeleteQuoteStep"_s, u"Delete Quote"_s},
+        {u"AddQuoteStep"_s, u"Add Quote"_s},
+        {u"AddQuotesStep"_s, u"Add Quotes"_s},
+        {u"EditQuoteStep"_s, u"Edit Quote"_s},
+        {u"MoveQuoteStep"_s, u"Move Quote"_s},
+        {u"MoveUp"_s, u"Move Up"_s},
+        {u"MoveDown"_s, u"Move Down"_s},
+        {u"DragToMove"_s, u"Drag to move the quote"_s},
     };
     static const Table vietnamese = {
         {u"Loading"_s, u"Đang tải..."_s},
@@ -120,6 +130,16 @@ const Table& table(AppLanguage language) {
         {u"Find"_s, u"Tìm..."_s},
         {u"FindQuotes"_s, u"Tìm trích dẫn"_s},
         {u"NoMatches"_s, u"Không có trích dẫn nào chứa “%1”"_s},
+        {u"UndoStep"_s, u"Hoàn tác %1"_s},
+        {u"RedoStep"_s, u"Làm lại %1"_s},
+        {u"DeleteQuoteStep"_s, u"xoá trích dẫn"_s},
+        {u"AddQuoteStep"_s, u"thêm trích dẫn"_s},
+        {u"AddQuotesStep"_s, u"thêm các trích dẫn"_s},
+        {u"EditQuoteStep"_s, u"sửa trích dẫn"_s},
+        {u"MoveQuoteStep"_s, u"di chuyển trích dẫn"_s},
+        {u"MoveUp"_s, u"Chuyển lên"_s},
+        {u"MoveDown"_s, u"Chuyển xuống"_s},
+        {u"DragToMove"_s, u"Kéo để di chuyển trích dẫn"_s},
     };
     static const Table chinese = {
         {u"Loading"_s, u"加载中..."_s},
@@ -161,6 +181,16 @@ const Table& table(AppLanguage language) {
         {u"Find"_s, u"查找..."_s},
         {u"FindQuotes"_s, u"查找引语"_s},
         {u"NoMatches"_s, u"没有包含“%1”的引语"_s},
+        {u"UndoStep"_s, u"撤销%1"_s},
+        {u"RedoStep"_s, u"重做%1"_s},
+        {u"DeleteQuoteStep"_s, u"删除引语"_s},
+        {u"AddQuoteStep"_s, u"添加引语"_s},
+        {u"AddQuotesStep"_s, u"添加多条引语"_s},
+        {u"EditQuoteStep"_s, u"编辑引语"_s},
+        {u"MoveQuoteStep"_s, u"移动引语"_s},
+        {u"MoveUp"_s, u"上移"_s},
+        {u"MoveDown"_s, u"下移"_s},
+        {u"DragToMove"_s, u"拖动以移动引语"_s},
     };
     switch (language) {
     case AppLanguage::english:

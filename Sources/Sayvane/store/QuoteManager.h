@@ -62,6 +62,8 @@ public:
 
     // Whether the list differs from the one last loaded or saved.
     bool hasUnsavedEdits() const;
+    // The list as it was last loaded or saved.
+    const QStringList& savedQuotes() const { return lastLoadedOrSaved; }
     // Saves once if the list holds unsaved edits (at quit).
     void saveUnsavedEdits();
 

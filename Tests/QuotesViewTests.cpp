@@ -380,6 +380,15 @@ TEST(QuotesView, FindShowsTheQuotesContainingTheTextWhateverTheirCaseAndAccents)
     EXPECT_FALSE(editor.view->noMatches()->isVisible());
     EXPECT_EQ(editor.view->listView()->model()->rowCount(), 3);
 
+    // Ctrl+Z in the search field takes back the removal of a quote found, not the typing.
+    find->setFocus();
+    QTest::keyClicks(find, u"ROADS"_s);
+    QTest::mouseClick(editor.removeButton(1), Qt::LeftButton);
+    QTest::keyClick(find, Qt::Key_Z, Qt::ControlModifier);
+    editor.settle();
+    EXPECT_EQ(editor.file(), (QStringList{u"Con đường xa"_s, u"Two roads"_s, u"路"_s}));
+    EXPECT_EQ(find->text(), u"ROADS"_s);
+
     // Letters with a stroke have no decomposition; full-width letters and ligatures do.
     EXPECT_EQ(QuoteFilter::foldedForSearch(u"Łódź Øre ＡＢＣ ﬁne 路"_s), u"lodz ore abc fine 路"_s);
 }

@@ -16,12 +16,16 @@ namespace {
 // Where a command's step name is kept on its item.
 constexpr const char* stepProperty = "stepKey";
 
-// Whether the object would do the command now: a text field with nothing to undo leaves Undo
-// to its parents.
+// Whether the object would do the command now: a text field with nothing to undo, or one that
+// leaves its undo to its parents (a search field), leaves Undo to its parents.
 bool willDo(const QObject* target, const char* slot) {
-    if (qstrcmp(slot, "undo()") == 0 && target->property("undoAvailable") == false)
+    const bool undo = qstrcmp(slot, "undo()") == 0;
+    const bool redo = qstrcmp(slot, "redo()") == 0;
+    if ((undo || redo) && target->property(EditMenu::leavesUndoToParents).toBool())
         return false;
-    if (qstrcmp(slot, "redo()") == 0 && target->property("redoAvailable") == false)
+    if (undo && target->property("undoAvailable") == false)
+        return false;
+    if (redo && target->property("redoAvailable") == false)
         return false;
     return true;
 }

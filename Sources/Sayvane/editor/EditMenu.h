@@ -13,6 +13,10 @@ class QMenu;
 // menu bar: the editor window shows these menus as its own.
 namespace EditMenu {
 
+// A widget with this property set to true leaves Undo and Redo to its parents, whatever typing
+// it could take back.
+inline constexpr const char* leavesUndoToParents = "leavesUndoToParents";
+
 std::unique_ptr<QMenu> makeMainMenu();
 // The menus' titles in the current language.
 void retitle(QMenu* mainMenu);

@@ -1,6 +1,7 @@
 #include "QuotesView.h"
 
 #include "EditHistory.h"
+#include "EditMenu.h"
 #include "Localization.h"
 #include "QtTranslations.h"
 #include "QuoteFilter.h"
@@ -10,6 +11,7 @@
 #include "QuoteText.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -99,6 +101,8 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     findEdit->setObjectName(u"findField"_s);
     findEdit->setClearButtonEnabled(true);
     findEdit->installEventFilter(this);
+    // Ctrl+Z after removing a quote found here brings the quote back, not the search's typing.
+    findEdit->setProperty(EditMenu::leavesUndoToParents, true);
     noMatchesLabel->setObjectName(u"noMatches"_s);
     noMatchesLabel->setAlignment(Qt::AlignCenter);
     noMatchesLabel->setWordWrap(true);
@@ -182,10 +186,13 @@ void QuotesView::find() {
 
 namespace {
 
-// The focused text field of the widget, if it has one.
+// The focused text field of the widget that takes back its own typing, if there is one.
 const QLineEdit* focusedField(const QWidget* widget) {
     auto* field = qobject_cast<const QLineEdit*>(QApplication::focusWidget());
-    return field && widget->isAncestorOf(field) ? field : nullptr;
+    return field && widget->isAncestorOf(field) &&
+                   !field->property(EditMenu::leavesUndoToParents).toBool()
+               ? field
+               : nullptr;
 }
 
 } // namespace
@@ -264,8 +271,9 @@ bool QuotesView::eventFilter(QObject* object, QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const auto* field = qobject_cast<QLineEdit*>(object);
-        if (field && ((key->matches(QKeySequence::Undo) && !field->isUndoAvailable()) ||
-                      (key->matches(QKeySequence::Redo) && !field->isRedoAvailable()))) {
+        const bool own = field && !field->property(EditMenu::leavesUndoToParents).toBool();
+        if (field && ((key->matches(QKeySequence::Undo) && !(own && field->isUndoAvailable())) ||
+                      (key->matches(QKeySequence::Redo) && !(own && field->isRedoAvailable())))) {
             event->ignore();
             return true;
         }
@@ -304,9 +312,12 @@ void QuotesView::addQuote() {
 }
 
 void QuotesView::chooseFileToImport() {
-    // The folder of the last import, else the collections installed with the program.
-    const QString folder =
+    // The folder of the last import, else the collections installed with the program, else the
+    // home folder (not the folder the program happened to be started in).
+    QString folder =
         lastImportPath.isEmpty() ? installedQuotesFolder() : QFileInfo(lastImportPath).path();
+    if (folder.isEmpty())
+        folder = QDir::homePath();
     auto* dialog = new QFileDialog(this, loc.localizedString(u"ImportQuotesTitle"_s), folder);
     dialog->setObjectName(u"importDialog"_s);
     // The desktop's own dialog speaks the session's language; where that is not the program's,

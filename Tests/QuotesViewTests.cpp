@@ -484,6 +484,7 @@ TEST(QuotesView, AltUpAndADropMoveARowAndSaveTheOrder) {
     editor.view->undo();
     editor.settle();
     EXPECT_EQ(editor.file(), (QStringList{u"One"_s, u"Three"_s, u"Two"_s, u"Four"_s}));
+}
 
 // Quit and SIGTERM save what is typed and not submitted: a row's edit, and the new-quote field's
 // text as an addition (the program calls saveUnsavedEdits() at both). A blank field adds nothing.

@@ -29,7 +29,7 @@ void barFeedStep(benchmark::State& state) {
     for (auto _ : state) {
         ticker.advance();
         benchmark::DoNotOptimize(
-            BarFeed::line(BarFormat::waybar, ticker.text(), ticker.tooltip(), false));
+            BarLines::line(BarFormat::waybar, ticker.text(), ticker.tooltip(), false));
     }
 }
 BENCHMARK(barFeedStep)->Arg(3)->Arg(1000)->Arg(100'000)->Unit(benchmark::kMicrosecond);

@@ -83,7 +83,7 @@ BENCHMARK(resetDisplay)
 void displayText(benchmark::State& state) {
     const QStringList quotes = sampleQuotes(static_cast<int>(state.range(0)));
     for (auto _ : state)
-        benchmark::DoNotOptimize(DisplayController::displayText(quotes));
+        benchmark::DoNotOptimize(DisplayText::of(quotes));
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(displayText)->Arg(3)->Arg(1000)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
@@ -115,8 +115,7 @@ BENCHMARK(drawFrame)->Arg(3)->Arg(1000)->Arg(10'000)->Arg(100'000)->Unit(benchma
 
 namespace {
 void styledText(benchmark::State& state) {
-    const QString text =
-        DisplayController::displayText(sampleQuotes(static_cast<int>(state.range(0))));
+    const QString text = DisplayText::of(sampleQuotes(static_cast<int>(state.range(0))));
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPixelSize(14);
     for (auto _ : state)

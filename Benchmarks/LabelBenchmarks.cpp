@@ -18,7 +18,7 @@ QStringList labelSegments(int count) {
         u"千里之行，始于足下。"_s,
         u"What we think, we become; what we feel, we attract; what we imagine, we create."_s,
     };
-    return DisplayController::displaySegments(numberedQuotes(phrases, count));
+    return DisplayText::segments(numberedQuotes(phrases, count));
 }
 
 // One step of the panel's label, all but the D-Bus signal: a column on, then the label, its

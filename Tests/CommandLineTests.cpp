@@ -2,6 +2,7 @@
 #include "ColumnWindow.h"
 #include "CommandLine.h"
 #include "DisplayController.h"
+#include "PrintCommand.h"
 #include "QuotesDocument.h"
 #include "TerminalColumns.h"
 #include "TestSupport.h"
@@ -299,12 +300,12 @@ TEST(CommandLine, TheDailyQuoteDependsOnTheDateAlone) {
     const QDate day(2026, 3, 14);
     QSet<qsizetype> picks;
     for (int i = 0; i < 30; ++i) {
-        const qsizetype pick = CommandLine::dailyIndex(day.addDays(i), 7);
+        const qsizetype pick = PrintCommand::dailyIndex(day.addDays(i), 7);
         ASSERT_LT(pick, 7);
         picks.insert(pick);
     }
     EXPECT_GT(picks.size(), 3);
-    EXPECT_EQ(CommandLine::dailyIndex(day, 1), 0);
+    EXPECT_EQ(PrintCommand::dailyIndex(day, 1), 0);
 }
 
 TEST(CommandLine, EditAndReloadReachTheRunningProgram) {

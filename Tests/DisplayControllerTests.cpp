@@ -70,18 +70,18 @@ TEST(DisplayController, TheFifteenEmojisByCodePoint) {
 TEST(DisplayController, EveryQuoteIsFollowedByTwoSpacesAnEmojiAndTwoSpaces) {
     const QStringList quotes = {u"A"_s, u"B"_s, u""_s, u"  padded  "_s, u"Tiếng Việt 中文"_s,
                                 u"A"_s};
-    const QString text = DisplayController::displayText(quotes);
+    const QString text = DisplayText::of(quotes);
     const auto emojis = emojisIn(text, quotes);
     ASSERT_TRUE(emojis) << text.toStdString();
     EXPECT_EQ(emojis->size(), quotes.size());
     EXPECT_TRUE(text.startsWith(u"A  "_s));
     EXPECT_TRUE(text.endsWith(u"  "_s));
-    EXPECT_TRUE(DisplayController::displayText({}).isEmpty());
+    EXPECT_TRUE(DisplayText::of({}).isEmpty());
 }
 
 TEST(DisplayController, EmojisAreDrawnUniformlyFromTheSet) {
     const QStringList quotes(150'000, u"q"_s);
-    const auto emojis = emojisIn(DisplayController::displayText(quotes), quotes);
+    const auto emojis = emojisIn(DisplayText::of(quotes), quotes);
     ASSERT_TRUE(emojis);
     std::map<QString, int> counts;
     for (const QString& emoji : *emojis)
@@ -97,7 +97,7 @@ TEST(DisplayController, EmojisAreDrawnUniformlyFromTheSet) {
 
 TEST(DisplayController, EachResetDrawsAnew) {
     const QStringList quotes(60, u"same"_s);
-    EXPECT_NE(DisplayController::displayText(quotes), DisplayController::displayText(quotes));
+    EXPECT_NE(DisplayText::of(quotes), DisplayText::of(quotes));
 }
 
 TEST(DisplayController, AnEmptyListStandsStillWithTheNoQuotesTextOfTheLanguage) {

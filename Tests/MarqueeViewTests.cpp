@@ -290,41 +290,12 @@ TEST(MarqueeView, ALongTextStaysExactFarBeyondQtsFixedPointRange) {
     EXPECT_EQ(marquee.picture(), start) << "the text deep inside looks as it does at the start";
 }
 
-TEST(MarqueeView, TicksAskForARedrawThroughTheMainQueueOnlyOnceWhileOneWaits) {
-    Marquee marquee(blocks(90));
-    marquee.view->show();
-    QCoreApplication::processEvents();
-    // The offscreen platform's pointer rests at (0, 0), on the view, which holds the text.
-    QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(marquee.view.get(), &leave);
-    marquee.view->start();
-    ASSERT_TRUE(marquee.view->isRunning());
-    const qsizetype before = MainQueue::shared().pendingCount();
-    marquee.tick(0.1);
-    marquee.tick(0.1);
-    marquee.tick(0.1);
-    EXPECT_EQ(MainQueue::shared().pendingCount(), before + 1);
-    runMainQueue();
-    marquee.tick(0.1);
-    EXPECT_EQ(MainQueue::shared().pendingCount(), 1);
-    runMainQueue();
-}
-
-TEST(MarqueeView, ARedrawRequestQueuedForAViewThatIsGoneDoesNothing) {
-    Marquee marquee(blocks(90));
-    marquee.view->start();
-    marquee.tick(0.1);
-    ASSERT_EQ(MainQueue::shared().pendingCount(), 1);
-    marquee.view.reset();
-    runMainQueue();
-}
-
 TEST(MarqueeView, ARealDisplayLinkScrollsAndStopsBeforeTheViewGoes) {
     auto clock = MediaClock::system();
     int linkRate = 0;
     MarqueeTiming timing{clock, [&linkRate](QWidget*) -> std::unique_ptr<DisplayLink> {
                              ++linkRate;
-                             return std::make_unique<ThreadDisplayLink>([] { return 240.0; });
+                             return std::make_unique<TimerDisplayLink>([] { return 240.0; });
                          }};
     for (int round = 0; round < 5; ++round) {
         auto view =

@@ -1,5 +1,6 @@
 #include "Localization.h"
 #include "QuoteManager.h"
+#include "QuoteText.h"
 #include "QuotesDocument.h"
 #include "QuotesView.h"
 #include "TestSupport.h"

@@ -4,10 +4,10 @@
 #include "Files.h"
 #include "LoginItemService.h"
 #include "MarqueeView.h"
-#include "MenuDescription.h"
 #include "PanelIndicator.h"
 #include "QuoteManager.h"
 #include "StatusItem.h"
+#include "StatusMenu.h"
 #include "VisibilityWatch.h"
 
 #include <QDBusConnection>
@@ -58,14 +58,13 @@ public:
     void changeLanguage(const QVariant& rawValue);
     // Registers or unregisters the login item; the menu's check mark follows what succeeded.
     void toggleLaunchAtLogin();
-    // Puts the strip on the screen whose name the item carries; an empty name lets the strip
-    // choose. The choice is kept under "Screen" in the program's settings.
-    void changeScreen(QAction* sender);
+    // Puts the strip on the screen of that name; an empty name lets the strip choose. The
+    // choice is kept under "Screen" in the program's settings.
     void changeScreen(const QVariant& name);
 
     QMenu* mainMenu() const { return mainMenuBar.get(); }
     // The status menu as it was last described.
-    const MenuDescription& statusMenu() const { return statusMenuDescription; }
+    const MenuDescription& statusMenu() const { return statusMenuDescription.description; }
     // The status menu on D-Bus at "/MenuBar" (com.canonical.dbusmenu); null without a bus.
     DBusMenuExporter* menuExporter() const { return exporter.get(); }
 
@@ -79,13 +78,8 @@ public:
     std::unique_ptr<VisibilityWatch> stripVisibility;
 
 private:
-    void setupMainMenu();
-    // The Edit menu's titles in the current language.
-    void retitleMainMenu();
     // Puts the program's D-Bus interface on the environment's bus, when it is connected.
     void setupRemoteControl();
-    MenuDescription describeStatusMenu();
-    std::optional<MenuEntry> describeScreenMenu();
     // Shows the launch-at-login item checked or not, in every view of the menu.
     void showLaunchAtLogin(bool enabled);
     // The status menu on the environment's bus at its path, when the bus is connected.
@@ -97,8 +91,7 @@ private:
     std::unique_ptr<QMenu> mainMenuBar;
     std::unique_ptr<QtTranslations> qtTranslations;
     std::unique_ptr<RemoteControl> remoteControl;
-    MenuDescription statusMenuDescription;
-    int launchAtLoginId = -1;
+    StatusMenu statusMenuDescription;
     std::unique_ptr<DBusMenuExporter> exporter;
     bool trayIconOverDBus = false;
 };

@@ -3,8 +3,8 @@
 #include "AppDelegate.h"
 #include "DisplayCheck.h"
 #include "Files.h"
+#include "SignalNotifier.h"
 #include "SingleInstance.h"
-#include "TerminationSignals.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -86,8 +86,8 @@ int runProgram(int& argc, char* argv[]) {
                      &AppDelegate::reloadQuotes);
     QTimer::singleShot(0, &appDelegate, &AppDelegate::applicationDidFinishLaunching);
     // A log-out's SIGTERM, Ctrl+C and a closed terminal end the program as Quit does.
-    TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::received, &application,
+    SignalNotifier termination(SignalNotifier::termination());
+    QObject::connect(&termination, &SignalNotifier::received, &application,
                      [] { QCoreApplication::exit(0); });
     const int status = application.exec();
     // Edits typed but not submitted (a row changed without Return) are not lost at the end.

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// `sayvane --list`: every quote on a line of its own.
+namespace ListCommand {
+
+int run();
+
+// A quote on one line as the list shows it: a backslash as \\, line breaks as \n and \r.
+QString listLine(const QString& quote);
+
+} // namespace ListCommand

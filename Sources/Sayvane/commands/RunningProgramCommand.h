@@ -1,0 +1,10 @@
+#pragma once
+
+#include "SingleInstance.h"
+
+// `sayvane --edit` and `sayvane --reload`: asks the running program, or starts one.
+namespace RunningProgramCommand {
+
+int run(SingleInstance::Request request);
+
+} // namespace RunningProgramCommand

@@ -1,0 +1,72 @@
+#include "PanelIndicator.h"
+
+PanelIndicator::PanelIndicator(QDBusConnection bus, LabelSettings settings, QObject* parent)
+    : QObject(parent)
+    , notifierItem(std::make_unique<StatusNotifierItem>(std::move(bus)))
+    , labelTicker(settings) {
+    worker.setMaxThreadCount(1);
+    timer.setInterval(labelTicker.interval());
+    connect(&timer, &QTimer::timeout, this, [this] {
+        labelTicker.step();
+        publish();
+    });
+    connect(notifierItem.get(), &StatusNotifierItem::scrolled, this, &PanelIndicator::jumpQuotes);
+}
+
+PanelIndicator::~PanelIndicator() = default;
+
+void PanelIndicator::show(const QStringList& segments, const QString& stillText) {
+    const quint64 generation = ++shownGeneration;
+    if (segments.size() <= largeList) {
+        LabelTicker ready(labelTicker.settings());
+        ready.setSegments(segments, stillText);
+        adopt(std::move(ready));
+        return;
+    }
+    // Lists not started yet are overtaken by this one.
+    worker.clear();
+    worker.start([this, settings = labelTicker.settings(), segments, stillText, generation] {
+        auto ready = std::make_shared<LabelTicker>(settings);
+        ready->setSegments(segments, stillText);
+        // The pool's owner outlives the work: its destructor waits for it.
+        QTimer::singleShot(0, this, [this, ready, generation] {
+            if (generation == shownGeneration)
+                adopt(std::move(*ready));
+        });
+    });
+}
+
+void PanelIndicator::adopt(LabelTicker&& ready) {
+    labelTicker = std::move(ready);
+    publish();
+    updateTimer();
+}
+
+void PanelIndicator::setPaused(bool pause) {
+    paused = pause;
+    updateTimer();
+}
+
+void PanelIndicator::setOutOfSight(bool hidden) {
+    outOfSight = hidden;
+    updateTimer();
+}
+
+void PanelIndicator::jumpQuotes(int steps) {
+    labelTicker.jumpQuotes(steps);
+    publish();
+    // The quote jumped to gets a whole interval before the next step.
+    updateTimer();
+}
+
+void PanelIndicator::publish() {
+    notifierItem->setLabel(labelTicker.label(), labelTicker.guide());
+    notifierItem->setToolTipText(labelTicker.tooltip());
+}
+
+void PanelIndicator::updateTimer() {
+    if (labelTicker.moving() && !paused && !outOfSight)
+        timer.start();
+    else
+        timer.stop();
+}

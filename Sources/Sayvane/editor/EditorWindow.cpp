@@ -1,0 +1,49 @@
+#include "EditorWindow.h"
+
+#include "Localization.h"
+#include "QuotesView.h"
+
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace EditorWindow {
+
+std::unique_ptr<QWidget> make(QuoteManager& manager, LocalizationManager& loc, QMenu* mainMenu) {
+    auto window = std::make_unique<QWidget>(
+        nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                     Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
+    window->setObjectName(u"quotesWindow"_s);
+    auto* layout = new QVBoxLayout(window.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* menuBar = new QMenuBar(window.get());
+    if (mainMenu) {
+        for (QAction* item : mainMenu->actions()) {
+            // The untitled application menu has no place in a window's menu bar.
+            if (item->menu() && !item->menu()->title().isEmpty())
+                menuBar->addMenu(item->menu());
+        }
+    }
+    layout->setMenuBar(menuBar);
+    layout->addWidget(new QuotesView(manager, loc, window.get()));
+    retitle(window.get());
+    layout->activate();
+    window->adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    return window;
+}
+
+void retitle(QWidget* window) {
+    if (window)
+        window->setWindowTitle(LocalizationManager::shared().localizedString(u"EditQuotesTitle"_s));
+}
+
+} // namespace EditorWindow

@@ -1,0 +1,242 @@
+#include "QuotesView.h"
+
+#include "Localization.h"
+#include "QuoteListModel.h"
+#include "QuoteManager.h"
+#include "QuoteRowDelegate.h"
+#include "QuoteText.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// QListView lays out every row again after any change of data, in case an item's size
+// followed its text, and redraws the item. Rows here all have the same height whatever they
+// hold, and the delegate draws nothing: what shows a row is its editor. So a change of one row
+// only brings that row's editor up to date; a wider change goes the usual way, without the
+// layout.
+class QuoteListView : public QListView {
+public:
+    using QListView::QListView;
+
+protected:
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles) override {
+        if (topLeft == bottomRight && topLeft.isValid()) {
+            if (QWidget* editor = indexWidget(topLeft))
+                itemDelegateForIndex(topLeft)->setEditorData(editor, topLeft);
+            return;
+        }
+        QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+    }
+};
+
+} // namespace
+
+QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget* parent)
+    : QWidget(parent)
+    , manager(manager)
+    , loc(loc)
+    , model(new QuoteListModel(manager, this))
+    , delegate(new QuoteRowDelegate(manager, *model, loc, this))
+    , list(new QuoteListView(this))
+    , newQuoteEdit(new QLineEdit(this))
+    , addQuoteButton(new QPushButton(this))
+    , importQuotesButton(new QPushButton(this))
+    , importStatusLabel(new QLabel(this)) {
+    setMinimumSize(400, 300);
+
+    newQuoteEdit->setMaxLength(std::numeric_limits<int>::max());
+    list->setObjectName(u"quoteList"_s);
+    list->setModel(model);
+    list->setItemDelegate(delegate);
+    list->setSelectionMode(QAbstractItemView::NoSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setUniformItemSizes(true);
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list->setFocusPolicy(Qt::NoFocus);
+    list->viewport()->installEventFilter(this);
+
+    auto* divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+
+    newQuoteEdit->setObjectName(u"newQuoteField"_s);
+    newQuoteEdit->setStyleSheet(u"QLineEdit { border: 1px solid palette(mid); border-radius: 6px;"
+                                " padding: 3px 6px; background: palette(base); }"_s);
+    addQuoteButton->setObjectName(u"addButton"_s);
+    importQuotesButton->setObjectName(u"importButton"_s);
+    importStatusLabel->setObjectName(u"importStatus"_s);
+    importStatusLabel->setWordWrap(true);
+    importStatusLabel->setContentsMargins(11, 0, 11, 8);
+    importStatusLabel->hide();
+
+    auto* addBar = new QHBoxLayout;
+    addBar->addWidget(newQuoteEdit, 1);
+    addBar->addWidget(addQuoteButton);
+    addBar->addWidget(importQuotesButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(list, 1);
+    layout->addWidget(divider);
+    auto* padded = new QWidget(this);
+    padded->setLayout(addBar);
+    layout->addWidget(padded);
+    layout->addWidget(importStatusLabel);
+
+    connect(newQuoteEdit, &QLineEdit::returnPressed, this, &QuotesView::addQuote);
+    connect(newQuoteEdit, &QLineEdit::textChanged, this, &QuotesView::updateAddButton);
+    connect(addQuoteButton, &QPushButton::clicked, this, &QuotesView::addQuote);
+    connect(importQuotesButton, &QPushButton::clicked, this, &QuotesView::chooseFileToImport);
+    // The managers announce a change before it is stored: redraw once it has been.
+    connect(&manager, &ObservableObject::objectWillChange, this, &QuotesView::scheduleRefresh);
+    connect(&loc, &ObservableObject::objectWillChange, this, &QuotesView::scheduleRefresh);
+    connect(model, &QAbstractItemModel::rowsInserted, this, &QuotesView::syncRowWidgets);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &QuotesView::syncRowWidgets);
+    connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &QuotesView::syncRowWidgets);
+
+    updateTexts();
+    updateAddButton();
+    syncRowWidgets();
+}
+
+QString QuotesView::newQuote() const {
+    return newQuoteEdit->text();
+}
+
+QWidget* QuotesView::rowWidget(int row) const {
+    return list->indexWidget(model->index(row));
+}
+
+bool QuotesView::eventFilter(QObject* object, QEvent* event) {
+    if (object == list->viewport() && event->type() == QEvent::Resize)
+        syncRowWidgets();
+    return QWidget::eventFilter(object, event);
+}
+
+void QuotesView::addQuote() {
+    const QString quote = trimmedWhitespaceAndNewlines(newQuoteEdit->text());
+    if (quote.isEmpty())
+        return;
+    model->appendQuote(quote);
+    manager.saveQuotes();
+    newQuoteEdit->clear();
+    list->scrollToBottom();
+}
+
+void QuotesView::chooseFileToImport() {
+    // The folder of the last import, else the collections installed with the program.
+    const QString folder =
+        lastImportPath.isEmpty() ? installedQuotesFolder() : QFileInfo(lastImportPath).path();
+    auto* dialog = new QFileDialog(this, loc.localizedString(u"ImportQuotesTitle"_s), folder);
+    dialog->setObjectName(u"importDialog"_s);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, &QuotesView::importQuotes);
+    dialog->open();
+}
+
+void QuotesView::importQuotes(const QString& path) {
+    const int before = static_cast<int>(manager.quotes->size());
+    lastImportPath = path;
+    lastImport = importQuotesFile(manager, path);
+    updateTexts();
+    importStatusLabel->show();
+    if (lastImport->added > 0) {
+        // The first of the new quotes shows at the top.
+        model->sync();
+        list->scrollTo(model->index(before), QAbstractItemView::PositionAtTop);
+    }
+}
+
+void QuotesView::scheduleRefresh() {
+    if (refreshScheduled)
+        return;
+    refreshScheduled = true;
+    QTimer::singleShot(0, this, &QuotesView::refresh);
+}
+
+void QuotesView::refresh() {
+    refreshScheduled = false;
+    model->sync();
+    updateTexts();
+    syncRowWidgets();
+}
+
+void QuotesView::updateTexts() {
+    newQuoteEdit->setPlaceholderText(loc.localizedString(u"AddNewQuote"_s));
+    addQuoteButton->setText(loc.localizedString(u"Add"_s));
+    importQuotesButton->setText(loc.localizedString(u"Import"_s));
+    if (lastImport) {
+        const QString file = QFileInfo(lastImportPath).fileName();
+        if (!lastImport->succeeded)
+            importStatusLabel->setText(
+                loc.localizedString(u"ImportFailed"_s).arg(lastImport->error));
+        else if (lastImport->added == 0)
+            importStatusLabel->setText(loc.localizedString(u"ImportedNoQuotes"_s).arg(file));
+        else
+            importStatusLabel->setText(loc.localizedString(lastImport->added == 1
+                                                               ? u"ImportedOneQuote"_s
+                                                               : u"ImportedQuotes"_s)
+                                           .arg(QString::number(lastImport->added), file));
+    }
+    const QString placeholder = loc.localizedString(u"Quote"_s);
+    for (const QPersistentModelIndex& index : std::as_const(openRows)) {
+        if (auto* row = qobject_cast<QWidget*>(list->indexWidget(index))) {
+            if (auto* field = row->findChild<QLineEdit*>(u"quoteField"_s))
+                field->setPlaceholderText(placeholder);
+        }
+    }
+}
+
+void QuotesView::updateAddButton() {
+    addQuoteButton->setEnabled(!trimmedWhitespaceAndNewlines(newQuoteEdit->text()).isEmpty());
+}
+
+void QuotesView::syncRowWidgets() {
+    const int count = model->rowCount();
+    const int height = std::max(1, delegate->sizeHint({}, {}).height());
+    const int top = list->verticalScrollBar()->value();
+    const int first = std::max(0, top / height - 2);
+    const int last = std::min(count - 1, (top + list->viewport()->height()) / height + 2);
+
+    QWidget* focus = QApplication::focusWidget();
+    for (auto it = openRows.begin(); it != openRows.end();) {
+        if (!it->isValid()) {
+            it = openRows.erase(it);
+            continue;
+        }
+        const int row = it->row();
+        QWidget* widget = list->indexWidget(*it);
+        const bool typingHere = widget && focus && widget->isAncestorOf(focus);
+        if ((row < first || row > last) && !typingHere) {
+            list->closePersistentEditor(*it);
+            it = openRows.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (int row = first; row <= last; ++row) {
+        const QModelIndex index = model->index(row);
+        if (!list->isPersistentEditorOpen(index)) {
+            list->openPersistentEditor(index);
+            openRows.append(index);
+        }
+    }
+}

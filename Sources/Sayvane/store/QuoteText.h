@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// Trims the characters of the whitespace-and-newline set from both ends: the space,
+// line and paragraph separators (Zs, Zl, Zp), tab, U+000A to U+000D and U+0085. Every quote that
+// comes in (typed, added from a script, imported) is trimmed so.
+QString trimmedWhitespaceAndNewlines(const QString& text);

@@ -1,0 +1,14 @@
+#include "Settings.h"
+
+#include <QSettings>
+
+using namespace Qt::StringLiterals;
+
+namespace Settings {
+
+std::unique_ptr<QSettings> open() {
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, u"Sayvane"_s,
+                                       u"Sayvane"_s);
+}
+
+} // namespace Settings

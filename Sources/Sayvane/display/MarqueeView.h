@@ -4,6 +4,7 @@
 #include "MediaClock.h"
 #include "StyledText.h"
 #include "TextColors.h"
+#include "TextShadow.h"
 #include "VisibilityWatch.h"
 
 #include <QImage>

@@ -111,7 +111,8 @@ int compare(const QString& a, const QString& b) {
                 const QRgb q = right.pixel(x, y);
                 if (p == q)
                     continue;
-                if (pixels < qEnvironmentVariableIntValue("SAYVANE_SHOW_PIXELS") && qEnvironmentVariableIsSet("SAYVANE_SHOW_PIXELS"))
+                if (pixels < qEnvironmentVariableIntValue("SAYVANE_SHOW_PIXELS") &&
+                    qEnvironmentVariableIsSet("SAYVANE_SHOW_PIXELS"))
                     std::printf("  (%d, %d): %08x against %08x\n", x, y, p, q);
                 ++pixels;
                 most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),

@@ -10,9 +10,13 @@
 #include "StatusMenu.h"
 #include "VisibilityWatch.h"
 
+#include "DesktopNotifier.h"
+
 #include <QDBusConnection>
+#include <QDesktopServices>
 #include <QDir>
 #include <QObject>
+#include <QUrl>
 
 #include <memory>
 #include <optional>
@@ -31,6 +35,13 @@ struct AppEnvironment {
     // The session bus the program's D-Bus objects go on; tests give a private one. A bus that
     // is not connected leaves them out.
     QDBusConnection bus = QDBusConnection::sessionBus();
+    // The desktop's opener: a file in the user's default application for its type, a page in
+    // the browser. False when it could not be started.
+    std::function<bool(const QUrl&)> openUrl = [](const QUrl& url) {
+        return QDesktopServices::openUrl(url);
+    };
+    // Where a kept copy of the quotes file is announced; unset, desktop notifications on the bus.
+    std::shared_ptr<DesktopNotifier> notifier;
 };
 
 // Owns every long-lived part of the program and wires them: the menu-bar item, the quote
@@ -53,6 +64,12 @@ public:
     // Reads the quotes file again; shows the list held until then at once, and the reloaded
     // list when it arrives.
     void reloadQuotes();
+    // Saves any edit not saved yet, then opens the quotes file in the user's own application.
+    void openQuotesFile();
+    // Stops the ticker where it stands, or lets it go on; the menu's check mark follows.
+    void togglePause();
+    // Shows the About window, making it on first use.
+    void showAbout();
     // Sets the language whose raw value the item carries; ignores anything else.
     void changeLanguage(QAction* sender);
     void changeLanguage(const QVariant& rawValue);
@@ -72,6 +89,7 @@ public:
     const std::unique_ptr<DisplayController> displayController;
     const std::unique_ptr<QuoteManager> quoteManager;
     std::unique_ptr<QWidget> quotesWindow;
+    std::unique_ptr<QWidget> aboutWindow;
     // The item in the desktop panel's indicator area, when the bus is there.
     std::unique_ptr<PanelIndicator> panelIndicator;
     // Whether the strip can be seen, and so the panel beside it: the label rests when not.
@@ -80,8 +98,10 @@ public:
 private:
     // Puts the program's D-Bus interface on the environment's bus, when it is connected.
     void setupRemoteControl();
-    // Shows the launch-at-login item checked or not, in every view of the menu.
-    void showLaunchAtLogin(bool enabled);
+    // The store's placeholders in the interface language, and a notice of every kept copy.
+    void watchTheStore();
+    // Shows the item checked or not, in every view of the menu.
+    void showChecked(int id, bool checked);
     // The status menu on the environment's bus at its path, when the bus is connected.
     void exportMenu();
     void setupPanelIndicator();

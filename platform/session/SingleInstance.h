@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLockFile>
 #include <QObject>
 
 #include <memory>
@@ -8,8 +7,9 @@
 class QLocalServer;
 
 // One running program per quotes file. The first process to claim the lock listens on a local
-// socket; a later one asks it to come forward and then leaves. A lock left by a process that is
-// gone (a crash, a kill) does not count.
+// socket; a later one asks it to come forward and then leaves. The lock is an advisory lock held
+// on the lock file, which ends with its holder: a file left by a process that is gone (a crash,
+// a kill), whatever process id it names, does not count.
 class SingleInstance : public QObject {
     Q_OBJECT
 
@@ -37,7 +37,7 @@ public:
 
     // What another process can ask of the running one. A connection that asks nothing else
     // asks it to come forward.
-    enum class Request { show, reload };
+    enum class Request { show, reload, togglePause };
     enum class Answer { done, noneRunning, noAnswer };
     // Asks the program listening in the folder, without taking a lock: noneRunning when no live
     // process holds the lock (in lockFolder, or beside the socket), noAnswer when it did not
@@ -48,13 +48,15 @@ public:
 Q_SIGNALS:
     void activationRequested();
     void reloadRequested();
+    void pauseToggleRequested();
 
 private:
     bool askRunningInstance();
 
     QString lockPath;
     QString socketPath;
-    std::unique_ptr<QLockFile> lock;
+    // The descriptor holding the lock, -1 while none is held.
+    int lockDescriptor = -1;
     QString fallbackLockPath;
     bool answered = false;
     QLocalServer* server = nullptr;

@@ -5,6 +5,7 @@
 #include "Files.h"
 #include "Localization.h"
 #include "QuoteManager.h"
+#include "QuotesDocument.h"
 #include "Settings.h"
 #include "SignalNotifier.h"
 
@@ -83,9 +84,9 @@ void BarFeed::reload() {
         if (!bytes || digest(*bytes) == lastDigest)
             return;
     } else if (!bytes && !Files::exists(path)) {
-        // A first start: the store makes the default quotes, as the program does.
-        manager->loadQuotes();
-        bytes = Files::read(path, &error);
+        // A first start: the default quotes, as the program will write them. A feed only reads.
+        bytes = QuotesDocument::encode(QuoteManager::defaultQuotes);
+        error.clear();
     }
     lastDigest = digest(bytes.value_or(QByteArray()));
     std::optional<QStringList> list;

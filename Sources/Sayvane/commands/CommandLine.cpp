@@ -100,6 +100,8 @@ int run(int argc, char* argv[]) {
         return RunningProgramCommand::run(SingleInstance::Request::show);
     case Mode::reload:
         return RunningProgramCommand::run(SingleInstance::Request::reload);
+    case Mode::togglePause:
+        return RunningProgramCommand::run(SingleInstance::Request::togglePause);
     }
     return CommandOutput::misunderstood;
 }

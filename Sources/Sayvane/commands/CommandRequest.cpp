@@ -33,8 +33,11 @@ CommandRequest::parse(const QStringList& givenArguments) {
     const QCommandLineOption edit(u"edit"_s, u"Opens the editor of the running program."_s);
     const QCommandLineOption reload(u"reload"_s,
                                     u"Makes the running program read the quotes file again."_s);
-    parser.addOptions(
-        {help, version, bar, width, interval, print, daily, list, add, import, edit, reload});
+    const QCommandLineOption togglePause(
+        u"toggle-pause"_s,
+        u"Stops the running program's ticker where it stands, or lets it go on."_s);
+    parser.addOptions({help, version, bar, width, interval, print, daily, list, add, import, edit,
+                       reload, togglePause});
     parser.addPositionalArgument(u"FORMAT"_s, u"With --bar: plain, waybar or i3bar."_s,
                                  u"[FORMAT]"_s);
 
@@ -62,8 +65,10 @@ CommandRequest::parse(const QStringList& givenArguments) {
     }
 
     const std::pair<const QCommandLineOption*, Mode> modes[] = {
-        {&bar, Mode::bar},       {&print, Mode::print}, {&list, Mode::list},     {&add, Mode::add},
-        {&import, Mode::import}, {&edit, Mode::edit},   {&reload, Mode::reload},
+        {&bar, Mode::bar},       {&print, Mode::print},
+        {&list, Mode::list},     {&add, Mode::add},
+        {&import, Mode::import}, {&edit, Mode::edit},
+        {&reload, Mode::reload}, {&togglePause, Mode::togglePause},
     };
     QStringList chosen;
     for (const auto& [option, mode] : modes) {
@@ -75,7 +80,7 @@ CommandRequest::parse(const QStringList& givenArguments) {
     if (chosen.size() != 1)
         return Misunderstood{chosen.isEmpty()
                                  ? u"choose one of --bar, --print, --list, --add, "
-                                   "--import, --edit and --reload."_s
+                                   "--import, --edit, --reload and --toggle-pause."_s
                                  : chosen.join(u" and "_s) + u" cannot be used together."_s};
     if (parser.isSet(daily) && !parser.isSet(print))
         return Misunderstood{u"--daily goes with --print."_s};

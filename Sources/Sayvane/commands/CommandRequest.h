@@ -11,7 +11,7 @@
 // parse() apart from running anything, so that every rule of the command line can be checked
 // without a process.
 struct CommandRequest {
-    enum class Mode { help, version, bar, print, list, add, import, edit, reload };
+    enum class Mode { help, version, bar, print, list, add, import, edit, reload, togglePause };
 
     Mode mode = Mode::help;
     // With print: the quote of the day.

@@ -3,6 +3,7 @@
 #include "SingleInstance.h"
 
 // `sayvane --edit` and `sayvane --reload`: asks the running program, or starts one.
+// `sayvane --toggle-pause`: asks the running program; fails when none runs.
 namespace RunningProgramCommand {
 
 int run(SingleInstance::Request request);

@@ -4,6 +4,7 @@
 #include "QuoteListModel.h"
 #include "QuoteManager.h"
 
+#include <QAbstractProxyModel>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLineEdit>
@@ -70,7 +71,11 @@ QWidget* QuoteRowDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
                                         const QModelIndex& index) const {
     auto* row = new QuoteRow(parent);
     row->field->setPlaceholderText(loc.localizedString(u"Quote"_s));
-    const QPersistentModelIndex position(index);
+    // The view may show the rows through a filter: the row acts on its place in the list.
+    QModelIndex source = index;
+    if (const auto* proxy = qobject_cast<const QAbstractProxyModel*>(index.model()))
+        source = proxy->mapToSource(index);
+    const QPersistentModelIndex position(source);
     row->showQuote(index.data(Qt::EditRole).toString());
     connect(row->field, &QLineEdit::textChanged, row, [this, row, position](const QString& text) {
         // Every change writes the field's whole text into its element; nothing is saved.

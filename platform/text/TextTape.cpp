@@ -150,7 +150,16 @@ int TextTape::prepare(double offset, int ahead) {
         const qint64 chunk = needed.items[static_cast<size_t>(i)];
         if (slotOf(chunks.chunkInSlot, chunk) >= 0)
             continue;
-        int slot = slotOf(chunks.chunkInSlot, -1);
+        // Right after the chunk before it where that slot is free: a frame over neighbouring
+        // chunks is then one stretch of the slots, which a copy elsewhere may take at once.
+        int slot = -1;
+        if (const int before = slotOf(chunks.chunkInSlot, chunk - 1); before >= 0) {
+            const int next = (before + 1) % slotCount();
+            if (chunks.chunkInSlot[static_cast<size_t>(next)] < 0)
+                slot = next;
+        }
+        if (slot < 0)
+            slot = slotOf(chunks.chunkInSlot, -1);
         if (slot < 0)
             slot = slotOf(chunks.chunkInSlot, behind);
         if (slot < 0)

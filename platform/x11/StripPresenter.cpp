@@ -228,7 +228,16 @@ private:
         std::array<uint32_t, 7 * 4> words{};
         size_t used = 0;
         for (int i = 0; i < frame.count; ++i) {
-            const Copy& copy = frame.copies[static_cast<size_t>(i)];
+            Copy copy = frame.copies[static_cast<size_t>(i)];
+            // Neighbouring chunks in neighbouring slots are one stretch of the pixmap.
+            while (i + 1 < frame.count) {
+                const Copy& next = frame.copies[static_cast<size_t>(i + 1)];
+                if (next.slot != copy.slot + 1 || next.sourceX != 0 ||
+                    copy.sourceX + copy.width != chunkSize.width())
+                    break;
+                copy.width += next.width;
+                ++i;
+            }
             const auto pair = [](int low, int high) {
                 return uint32_t(uint16_t(low)) | (uint32_t(uint16_t(high)) << 16);
             };

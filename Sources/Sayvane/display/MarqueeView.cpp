@@ -1,5 +1,7 @@
 #include "MarqueeView.h"
 
+#include "FreedMemory.h"
+
 #include <QEvent>
 #include <QFontDatabase>
 #include <QPainter>
@@ -8,10 +10,6 @@
 
 #include <cmath>
 #include <limits>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 MarqueeTiming MarqueeTiming::system() {
     return {MediaClock::system(), screenDisplayLinks(), x11VisibilityWatches(),
@@ -227,12 +225,9 @@ void MarqueeView::finishMeasuring() {
         previousText.reset();
         textWidth = attributedText->width();
         ensureTape();
-#ifdef __GLIBC__
-        // The old text of a long list leaves megabytes of freed heap that glibc would otherwise
-        // keep for the process; hand them back once, after the rebuild.
+        // The old text of a long list leaves megabytes of freed heap behind.
         if (largeTextLetGo)
-            malloc_trim(0);
-#endif
+            FreedMemory::returnSoon();
         return;
     }
     // No wrap and no second copy before the end of the text is known.

@@ -11,6 +11,9 @@
 #include "QtTranslations.h"
 #include "RemoteActions.h"
 #include "Settings.h"
+#include "StatusNotifierHosts.h"
+#include "StripPresence.h"
+#include "X11Window.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -54,6 +57,13 @@ void AppDelegate::applicationDidFinishLaunching() {
     setupPanelIndicator();
     statusItem = std::make_unique<StatusItem>(250);
     showTrayIconBesidePanelIndicator();
+    if (environment.bus.isConnected())
+        notifierHosts = std::make_unique<StatusNotifierHosts>(environment.bus);
+    stripPresence = std::make_unique<StripPresence>(
+        *statusItem, StripChoice::read(*Settings::open()),
+        LabelSettings::read(*Settings::open()).mode != LabelMode::off,
+        panelIndicator ? &panelIndicator->item() : nullptr, notifierHosts.get(),
+        &x11WindowManagerName);
     statusItem->setPreferredScreen(Settings::open()->value(screenKey).toString());
     connect(statusItem.get(), &StatusItem::screensChanged, this, &AppDelegate::setupMenu);
     if (StatusBarButton* button = statusItem->button())
@@ -91,8 +101,14 @@ void AppDelegate::applicationDidFinishLaunching() {
                               weak->displayController->isPaused());
         if (weak && weak->panelIndicator)
             weak->panelIndicator->setPaused(weak->displayController->isPaused());
+        if (weak)
+            weak->showDisplayElsewhere();
         if (weak && weak->remoteControl)
             weak->remoteControl->announcePropertyChanges();
+    };
+    displayController->onDisplayReset = [weak = QPointer<AppDelegate>(this)] {
+        if (weak)
+            weak->showDisplayElsewhere();
     };
     watchTheStore();
     quoteManager->loadQuotes();
@@ -134,10 +150,23 @@ void AppDelegate::watchTheStore() {
 
 void AppDelegate::setupRemoteControl() {
     remoteControl = RemoteControl::publish(
-        environment.bus, remoteActions({*quoteManager, *displayController,
-                                        [this] { openQuotesUI(); }, [this] { reloadQuotes(); }}));
+        environment.bus,
+        remoteActions({*quoteManager, *displayController, [this] { openQuotesUI(); },
+                       [this] { reloadQuotes(); },
+                       // With the strip away, the label is the ticker the user sees: its quote
+                       // is the current one, and the wheel over it moves it.
+                       [this] {
+                           return panelIndicator && statusItem && !statusItem->isStripShown()
+                                      ? panelIndicator->ticker().tooltip()
+                                      : QString();
+                       }}));
     if (!remoteControl)
         return;
+    // The program's panel widget shows the ticker: the strip stays away as for the label.
+    connect(&remoteControl->display(), &DisplayFeed::viewShowingChanged, this,
+            [this](bool showing) { stripPresence->setWidgetInPanel(showing); });
+    remoteControl->display().setMenu(statusMenuDescription.description);
+    showDisplayElsewhere();
     NotificationCenter::defaultCenter().addObserver(
         LocalizationManager::languageChangedNotification, [weak = QPointer<AppDelegate>(this)] {
             if (weak && weak->remoteControl)
@@ -163,12 +192,13 @@ void AppDelegate::showTrayIconBesidePanelIndicator() {
     // an X11 tray icon, for trays without a watcher, shown while no watcher holds the item.
     trayIconOverDBus = panelIndicator->item().isWatcherPresent();
     statusItem->setTrayIconShown(!trayIconOverDBus);
-    // The label rests while the strip cannot be seen (a screen saver, a covering window).
+    // The label rests while the screen cannot be seen (the screen saver on), not while the
+    // strip is covered or kept away: the label is in the panel.
     if (const VisibilityWatchFactory& watches = environment.timing.watchVisibility)
-        stripVisibility = watches(statusItem->strip());
-    if (stripVisibility) {
-        panelIndicator->setOutOfSight(!stripVisibility->canBeSeen());
-        connect(stripVisibility.get(), &VisibilityWatch::canBeSeenChanged, this,
+        screenVisibility = watches(nullptr);
+    if (screenVisibility) {
+        panelIndicator->setOutOfSight(!screenVisibility->canBeSeen());
+        connect(screenVisibility.get(), &VisibilityWatch::canBeSeenChanged, this,
                 [this](bool seen) { panelIndicator->setOutOfSight(!seen); });
     }
 }
@@ -195,10 +225,15 @@ void AppDelegate::setupPanelIndicator() {
     connect(&item, &StatusNotifierItem::activated, this, popUp);
     connect(&item, &StatusNotifierItem::contextMenuRequested, this, popUp);
     connect(&item, &StatusNotifierItem::secondaryActivated, this, [this] { togglePause(); });
-    displayController->onDisplayReset = [this] {
-        panelIndicator->show(displayController->segments(),
-                             LocalizationManager::shared().localizedString(u"NoQuotes"_s));
-    };
+}
+
+void AppDelegate::showDisplayElsewhere() {
+    const QString still = LocalizationManager::shared().localizedString(u"NoQuotes"_s);
+    if (panelIndicator)
+        panelIndicator->show(displayController->segments(), still);
+    if (remoteControl)
+        remoteControl->display().show(displayController->segments(), still,
+                                      displayController->isPaused());
 }
 
 void AppDelegate::setupMenu() {
@@ -224,6 +259,8 @@ void AppDelegate::setupMenu() {
     statusItem->setMenu(makeMenu(statusMenuDescription.description));
     if (exporter)
         exporter->setMenu(statusMenuDescription.description);
+    if (remoteControl)
+        remoteControl->display().setMenu(statusMenuDescription.description);
 }
 
 void AppDelegate::changeScreen(const QVariant& choice) {
@@ -314,4 +351,6 @@ void AppDelegate::showChecked(int id, bool checked) {
         item->setChecked(checked);
     if (exporter)
         exporter->updateEntry(*entry);
+    if (remoteControl)
+        remoteControl->display().setMenu(statusMenuDescription.description);
 }

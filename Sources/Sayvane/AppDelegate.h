@@ -26,6 +26,8 @@ class QAction;
 class QMenu;
 class QtTranslations;
 class RemoteControl;
+class StatusNotifierHosts;
+class StripPresence;
 
 // What the delegate is given from outside: tests pass their own.
 struct AppEnvironment {
@@ -41,7 +43,7 @@ struct AppEnvironment {
         return QDesktopServices::openUrl(url);
     };
     // Where a kept copy of the quotes file is announced; unset, desktop notifications on the bus.
-    std::shared_ptr<DesktopNotifier> notifier;
+    std::shared_ptr<DesktopNotifier> notifier = nullptr;
 };
 
 // Owns every long-lived part of the program and wires them: the menu-bar item, the quote
@@ -92,8 +94,10 @@ public:
     std::unique_ptr<QWidget> aboutWindow;
     // The item in the desktop panel's indicator area, when the bus is there.
     std::unique_ptr<PanelIndicator> panelIndicator;
-    // Whether the strip can be seen, and so the panel beside it: the label rests when not.
-    std::unique_ptr<VisibilityWatch> stripVisibility;
+    // Whether the screen can be seen (no screen saver): the label rests when not.
+    std::unique_ptr<VisibilityWatch> screenVisibility;
+    // Keeps the strip away where a panel shows the ticker itself.
+    std::unique_ptr<StripPresence> stripPresence;
 
 private:
     // Puts the program's D-Bus interface on the environment's bus, when it is connected.
@@ -106,6 +110,8 @@ private:
     void exportMenu();
     void setupPanelIndicator();
     void showTrayIconBesidePanelIndicator();
+    // The display as the strip shows it, for the panel's label and for views in other processes.
+    void showDisplayElsewhere();
 
     AppEnvironment environment;
     std::unique_ptr<QMenu> mainMenuBar;
@@ -113,5 +119,6 @@ private:
     std::unique_ptr<RemoteControl> remoteControl;
     StatusMenu statusMenuDescription;
     std::unique_ptr<DBusMenuExporter> exporter;
+    std::unique_ptr<StatusNotifierHosts> notifierHosts;
     bool trayIconOverDBus = false;
 };

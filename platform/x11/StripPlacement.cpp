@@ -26,8 +26,11 @@ int freeTop(const QRect& screen, const QList<Strut>& others) {
 namespace StripPlacement {
 
 QRect stripRect(const QRect& screen, const QSize& root, const QList<Strut>& others,
-                const QSize& size) {
-    const int top = freeTop(screen, others);
+                const QSize& size, int barsBottom) {
+    int top = freeTop(screen, others);
+    // Bars that end above this screen or below its bottom say nothing about it.
+    if (barsBottom > screen.top() && barsBottom <= screen.bottom())
+        top = std::max(top, barsBottom);
     int right = screen.right();
     for (const Strut& strut : others) {
         const int firstReserved = root.width() - strut.right;
@@ -36,6 +39,14 @@ QRect stripRect(const QRect& screen, const QSize& root, const QList<Strut>& othe
             right = firstReserved - 1;
     }
     return QRect(QPoint(right + 1 - size.width(), top), size);
+}
+
+int barsBottom(int workAreaTop, int ownReservation, int previous) {
+    if (ownReservation > 0 && workAreaTop == ownReservation)
+        return previous;
+    // Above the strip's reservation: a window manager that does not count it, so the work
+    // area's top is the bars' own. Below it: a bar deeper than the strip.
+    return std::max(workAreaTop, 0);
 }
 
 Strut strutOf(const QRect& strip) {

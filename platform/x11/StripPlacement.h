@@ -22,9 +22,19 @@ struct Strut {
 namespace StripPlacement {
 
 // The rectangle of the strip, `size` big, on the screen, below any top panel and left of any
-// right panel that the struts of the other windows reserve.
+// right panel that the struts of the other windows reserve, and no higher than `barsBottom`
+// (the first row below bars that are not windows with a strut; 0 for none).
 QRect stripRect(const QRect& screen, const QSize& root, const QList<Strut>& others,
-                const QSize& size);
+                const QSize& size, int barsBottom = 0);
+
+// The first row below every bar of the top edge as the work area the window manager publishes
+// tells it, leaving out the strip's own reservation: compositors (GNOME Shell under XWayland)
+// draw their top bar themselves and count it only there. `workAreaTop` is the work area's top
+// row, `ownReservation` the depth of the strip's top reservation in force now (0 for none), and
+// `previous` what this gave last time. A work area that ends exactly at the strip's own
+// reservation cannot tell how deep the bars are: the previous answer stands, so that the strip
+// never chases its own reservation down the screen, and never goes under a bar.
+int barsBottom(int workAreaTop, int ownReservation, int previous);
 
 // The reservation of the strip: a band along the top edge of the root window, down to the
 // strip's bottom, over exactly the strip's own columns.

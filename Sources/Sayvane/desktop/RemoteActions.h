@@ -14,6 +14,9 @@ struct RemoteActionTargets {
     DisplayController& displayController;
     std::function<void()> editQuotes;
     std::function<void()> reloadQuotes;
+    // The quote the user sees passing, where that is not the strip's (the strip kept away, the
+    // label in the panel); none: the strip's.
+    std::function<QString()> currentQuote = {};
 };
 
 // What the calls of the program's D-Bus interface do in the running program: the same as the

@@ -9,6 +9,7 @@
 #include "TextTape.h"
 #include "VisibilityWatch.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -159,6 +160,9 @@ private:
     std::pair<int, QSize> presenterSlots;
     bool started = false;
     bool pointerInside = false;
+    // While the pointer is taken to rest on the view: looks where it really is now and then. A
+    // popup's grab (the strip's own menu) takes the leave event the view would have heard.
+    QTimer pointerCheck;
     bool userPaused = false;
     bool seen = true;
     std::unique_ptr<VisibilityWatch> visibility;

@@ -69,7 +69,7 @@ QuoteRowDelegate::QuoteRowDelegate(QuoteManager& manager, QuoteListModel& model,
 QWidget* QuoteRowDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                         const QModelIndex& index) const {
     auto* row = new QuoteRow(parent);
-    row->field->setPlaceholderText(loc.localizedString(u"Quote"_s));
+    nameRow(row, index.row());
     const QPersistentModelIndex position(index);
     row->showQuote(index.data(Qt::EditRole).toString());
     connect(row->field, &QLineEdit::textChanged, row, [this, row, position](const QString& text) {
@@ -83,6 +83,21 @@ QWidget* QuoteRowDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
             manager.saveQuotes();
     });
     return row;
+}
+
+void QuoteRowDelegate::nameRow(QWidget* editor, int row) const {
+    auto* quoteRow = static_cast<QuoteRow*>(editor);
+    const QString number = QString::number(row + 1);
+    quoteRow->field->setPlaceholderText(loc.localizedString(u"Quote"_s));
+    quoteRow->field->setAccessibleName(loc.localizedString(u"QuoteNumber"_s).arg(number));
+    quoteRow->field->setAccessibleDescription(loc.localizedString(u"QuoteFieldDescription"_s));
+    quoteRow->removeButton->setAccessibleName(
+        loc.localizedString(u"DeleteQuoteNumber"_s).arg(number));
+}
+
+QList<QWidget*> QuoteRowDelegate::controls(QWidget* editor) const {
+    auto* quoteRow = static_cast<QuoteRow*>(editor);
+    return {quoteRow->field, quoteRow->removeButton};
 }
 
 void QuoteRowDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {

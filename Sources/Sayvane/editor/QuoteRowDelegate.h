@@ -25,6 +25,12 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 
+    // The row's texts in the current language: the field's placeholder, and for assistive
+    // technologies the field's and the trash button's names, which count rows from 1.
+    void nameRow(QWidget* editor, int row) const;
+    // The row's controls in the order Tab visits them: the field, then the trash button.
+    QList<QWidget*> controls(QWidget* editor) const;
+
 protected:
     // The rows handle their own keys and focus: Return saves, and the field keeps the focus.
     bool eventFilter(QObject* object, QEvent* event) override;

@@ -6,6 +6,7 @@
 #include "QuoteRowDelegate.h"
 #include "QuoteText.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,6 +20,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -46,6 +48,14 @@ protected:
     }
 };
 
+// The list as assistive technologies see it: the rows' own fields and trash buttons, which are
+// what edits the quotes, rather than read-only cells beside them.
+QAccessibleInterface* accessibleQuoteList(const QString& className, QObject* object) {
+    if (className != u"QListView"_s || !object || object->objectName() != u"quoteList"_s)
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::List);
+}
+
 } // namespace
 
 QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget* parent)
@@ -60,6 +70,11 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     , importQuotesButton(new QPushButton(this))
     , importStatusLabel(new QLabel(this)) {
     setMinimumSize(400, 300);
+    static const bool accessible = [] {
+        QAccessible::installFactory(accessibleQuoteList);
+        return true;
+    }();
+    Q_UNUSED(accessible);
 
     newQuoteEdit->setMaxLength(std::numeric_limits<int>::max());
     list->setObjectName(u"quoteList"_s);
@@ -110,6 +125,18 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     connect(model, &QAbstractItemModel::rowsRemoved, this, &QuotesView::syncRowWidgets);
     connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &QuotesView::syncRowWidgets);
+    // A row reached by Tab comes into view, and the rows after it are opened, so that Tab walks
+    // the whole list.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (!now || !list->viewport()->isAncestorOf(now))
+            return;
+        for (const QPersistentModelIndex& index : std::as_const(openRows)) {
+            if (QWidget* row = list->indexWidget(index); row && row->isAncestorOf(now)) {
+                list->scrollTo(index);
+                return;
+            }
+        }
+    });
 
     updateTexts();
     updateAddButton();
@@ -180,9 +207,15 @@ void QuotesView::refresh() {
 }
 
 void QuotesView::updateTexts() {
+    list->setAccessibleName(loc.localizedString(u"QuoteList"_s));
     newQuoteEdit->setPlaceholderText(loc.localizedString(u"AddNewQuote"_s));
+    newQuoteEdit->setAccessibleName(loc.localizedString(u"NewQuote"_s));
+    newQuoteEdit->setAccessibleDescription(loc.localizedString(u"NewQuoteDescription"_s));
     addQuoteButton->setText(loc.localizedString(u"Add"_s));
+    addQuoteButton->setAccessibleDescription(loc.localizedString(u"AddDescription"_s));
     importQuotesButton->setText(loc.localizedString(u"Import"_s));
+    importQuotesButton->setAccessibleName(loc.localizedString(u"ImportQuotesTitle"_s));
+    importQuotesButton->setAccessibleDescription(loc.localizedString(u"ImportDescription"_s));
     if (lastImport) {
         const QString file = QFileInfo(lastImportPath).fileName();
         if (!lastImport->succeeded)
@@ -196,12 +229,9 @@ void QuotesView::updateTexts() {
                                                                : u"ImportedQuotes"_s)
                                            .arg(QString::number(lastImport->added), file));
     }
-    const QString placeholder = loc.localizedString(u"Quote"_s);
     for (const QPersistentModelIndex& index : std::as_const(openRows)) {
-        if (auto* row = qobject_cast<QWidget*>(list->indexWidget(index))) {
-            if (auto* field = row->findChild<QLineEdit*>(u"quoteField"_s))
-                field->setPlaceholderText(placeholder);
-        }
+        if (QWidget* row = list->indexWidget(index))
+            delegate->nameRow(row, index.row());
     }
 }
 
@@ -239,4 +269,22 @@ void QuotesView::syncRowWidgets() {
             openRows.append(index);
         }
     }
+    // Tab goes down the rows in their order, whatever order they were opened in, then on to the
+    // add bar.
+    std::sort(openRows.begin(), openRows.end(),
+              [](const QPersistentModelIndex& a, const QPersistentModelIndex& b) {
+                  return a.row() < b.row();
+              });
+    QWidget* previous = nullptr;
+    for (const QPersistentModelIndex& index : std::as_const(openRows)) {
+        if (QWidget* row = list->indexWidget(index)) {
+            for (QWidget* control : delegate->controls(row)) {
+                if (previous)
+                    QWidget::setTabOrder(previous, control);
+                previous = control;
+            }
+        }
+    }
+    if (previous)
+        QWidget::setTabOrder(previous, newQuoteEdit);
 }

@@ -67,6 +67,15 @@ const Table& table(AppLanguage language) {
         {u"ImportedOneQuote"_s, u"Imported %1 quote from %2"_s},
         {u"ImportedNoQuotes"_s, u"No new quotes in %1"_s},
         {u"ImportFailed"_s, u"Could not import quotes: %1"_s},
+        {u"QuoteList"_s, u"Quotes"_s},
+        {u"NewQuote"_s, u"New quote"_s},
+        {u"NewQuoteDescription"_s, u"Type a quote and press Return to add it."_s},
+        {u"QuoteNumber"_s, u"Quote %1"_s},
+        {u"QuoteFieldDescription"_s, u"Return saves the quotes."_s},
+        {u"DeleteQuoteNumber"_s, u"Delete quote %1"_s},
+        {u"AddDescription"_s, u"Adds the new quote to the list."_s},
+        {u"ImportDescription"_s,
+         u"Adds the quotes of a text file, leaving out those already there."_s},
     };
     static const Table vietnamese = {
         {u"Loading"_s, u"Đang tải..."_s},
@@ -96,6 +105,15 @@ const Table& table(AppLanguage language) {
         {u"ImportedOneQuote"_s, u"Đã nhập %1 trích dẫn từ %2"_s},
         {u"ImportedNoQuotes"_s, u"Không có trích dẫn mới trong %1"_s},
         {u"ImportFailed"_s, u"Không nhập được trích dẫn: %1"_s},
+        {u"QuoteList"_s, u"Danh sách trích dẫn"_s},
+        {u"NewQuote"_s, u"Trích dẫn mới"_s},
+        {u"NewQuoteDescription"_s, u"Gõ một trích dẫn rồi nhấn Enter để thêm."_s},
+        {u"QuoteNumber"_s, u"Trích dẫn %1"_s},
+        {u"QuoteFieldDescription"_s, u"Nhấn Enter để lưu các trích dẫn."_s},
+        {u"DeleteQuoteNumber"_s, u"Xoá trích dẫn %1"_s},
+        {u"AddDescription"_s, u"Thêm trích dẫn mới vào danh sách."_s},
+        {u"ImportDescription"_s,
+         u"Thêm các trích dẫn từ một tệp văn bản, bỏ qua những trích dẫn đã có."_s},
     };
     static const Table chinese = {
         {u"Loading"_s, u"加载中..."_s},
@@ -125,6 +143,14 @@ const Table& table(AppLanguage language) {
         {u"ImportedOneQuote"_s, u"已从 %2 导入 %1 条引语"_s},
         {u"ImportedNoQuotes"_s, u"%1 中没有新的引语"_s},
         {u"ImportFailed"_s, u"无法导入引语：%1"_s},
+        {u"QuoteList"_s, u"引语列表"_s},
+        {u"NewQuote"_s, u"新引语"_s},
+        {u"NewQuoteDescription"_s, u"输入引语后按回车键添加。"_s},
+        {u"QuoteNumber"_s, u"引语 %1"_s},
+        {u"QuoteFieldDescription"_s, u"按回车键保存引语。"_s},
+        {u"DeleteQuoteNumber"_s, u"删除引语 %1"_s},
+        {u"AddDescription"_s, u"将新引语添加到列表。"_s},
+        {u"ImportDescription"_s, u"添加文本文件中的引语，跳过已有的引语。"_s},
     };
     switch (language) {
     case AppLanguage::english:

@@ -4,24 +4,25 @@
 #include "DBusMenuExporter.h"
 #include "EditMenu.h"
 #include "EditorWindow.h"
+#include "LiveSettings.h"
 #include "Localization.h"
 #include "MenuView.h"
 #include "NotificationCenter.h"
+#include "Preferences.h"
+#include "PreferencesWindow.h"
 #include "QtTranslations.h"
 #include "RemoteActions.h"
-#include "Settings.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QMenu>
 #include <QPointer>
-#include <QSettings>
+#include <QSystemTrayIcon>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString screenKey = u"Screen"_s;
 // Where the status menu is on the bus, for status notifier hosts.
 const QString statusMenuPath = u"/MenuBar"_s;
 
@@ -37,6 +38,7 @@ AppDelegate::AppDelegate(AppEnvironment environment)
 AppDelegate::~AppDelegate() {
     // The window's menu bar shows the main menu's Edit menu: the window goes first.
     quotesWindow.reset();
+    preferencesWindow.reset();
     // Its calls reach the parts below.
     remoteControl.reset();
 }
@@ -44,14 +46,18 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::applicationDidFinishLaunching() {
     qtTranslations = std::make_unique<QtTranslations>();
     qtTranslations->setLanguage(LocalizationManager::shared().currentLanguage);
+    preferences = std::make_unique<Preferences>();
+    preferences->follow();
     // The menu is on the bus before the panel item names it: hosts read the item's menu once,
     // when it registers.
     exportMenu();
     // Before the strip, so that its tray icon never shows beside the item in the panel.
     setupPanelIndicator();
-    statusItem = std::make_unique<StatusItem>(250);
+    statusItem = std::make_unique<StatusItem>(preferences->stripWidth());
     showTrayIconBesidePanelIndicator();
-    statusItem->setPreferredScreen(Settings::open()->value(screenKey).toString());
+    liveSettings = std::make_unique<LiveSettings>(
+        *preferences, LiveSettings::Targets{statusItem.get(), displayController.get(),
+                                            panelIndicator.get(), [this] { setupMenu(); }});
     connect(statusItem.get(), &StatusItem::screensChanged, this, &AppDelegate::setupMenu);
     if (StatusBarButton* button = statusItem->button())
         button->setTitle(u""_s);
@@ -95,10 +101,13 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::setupRemoteControl() {
     remoteControl = RemoteControl::publish(
-        environment.bus, remoteActions({*quoteManager, *displayController,
-                                        [this] { openQuotesUI(); }, [this] { reloadQuotes(); }}));
+        environment.bus,
+        remoteActions({*quoteManager, *displayController, [this] { openQuotesUI(); },
+                       [this] { reloadQuotes(); }, preferences.get()}));
     if (!remoteControl)
         return;
+    connect(preferences.get(), &Preferences::changed, remoteControl.get(),
+            &RemoteControl::announcePropertyChanges);
     NotificationCenter::defaultCenter().addObserver(
         LocalizationManager::languageChangedNotification, [weak = QPointer<AppDelegate>(this)] {
             if (weak && weak->remoteControl)
@@ -137,8 +146,7 @@ void AppDelegate::showTrayIconBesidePanelIndicator() {
 void AppDelegate::setupPanelIndicator() {
     if (!environment.bus.isConnected())
         return;
-    panelIndicator =
-        std::make_unique<PanelIndicator>(environment.bus, LabelSettings::read(*Settings::open()));
+    panelIndicator = std::make_unique<PanelIndicator>(environment.bus, preferences->label());
     StatusNotifierItem& item = panelIndicator->item();
     if (!item.isExported()) {
         panelIndicator.reset();
@@ -148,6 +156,8 @@ void AppDelegate::setupPanelIndicator() {
     connect(&item, &StatusNotifierItem::registeredChanged, this, [this](bool registered) {
         if (statusItem)
             statusItem->setTrayIconShown(!registered && !trayIconOverDBus);
+        if (preferencesWindow)
+            preferencesWindow->updatePlaces();
     });
     auto popUp = [this](QPoint position) {
         if (statusItem && statusItem->menu())
@@ -175,6 +185,7 @@ void AppDelegate::setupMenu() {
     actions.editQuotes = [this] { openQuotesUI(); };
     actions.reloadQuotes = [this] { reloadQuotes(); };
     actions.toggleLaunchAtLogin = [this] { toggleLaunchAtLogin(); };
+    actions.openPreferences = [this] { openPreferences(); };
     actions.changeLanguage = [this](const QString& rawValue) { changeLanguage(rawValue); };
     actions.changeScreen = [this](const QString& name) { changeScreen(name); };
     actions.quit = [] { QCoreApplication::exit(0); };
@@ -187,14 +198,9 @@ void AppDelegate::setupMenu() {
 void AppDelegate::changeScreen(const QVariant& choice) {
     if (!statusItem || choice.typeId() != QMetaType::QString)
         return;
-    const QString name = choice.toString();
-    const std::unique_ptr<QSettings> settings = Settings::open();
-    if (name.isEmpty())
-        settings->remove(screenKey);
-    else
-        settings->setValue(screenKey, name);
-    statusItem->setPreferredScreen(name);
-    setupMenu();
+    // The strip and the menu follow the setting.
+    if (const auto problem = preferences->set(SettingKeys::screen, choice))
+        printLine(u"Failed to choose the screen: "_s + *problem);
 }
 
 void AppDelegate::openQuotesUI() {
@@ -204,6 +210,28 @@ void AppDelegate::openQuotesUI() {
     quotesWindow->show();
     quotesWindow->raise();
     quotesWindow->activateWindow();
+}
+
+void AppDelegate::openPreferences() {
+    if (!preferences)
+        return;
+    if (!preferencesWindow)
+        preferencesWindow = std::make_unique<PreferencesWindow>(
+            *preferences, LocalizationManager::shared(), [this] { return tickerPlaces(); });
+    preferencesWindow->show();
+    preferencesWindow->raise();
+    preferencesWindow->activateWindow();
+}
+
+TickerPlaces AppDelegate::tickerPlaces() const {
+    TickerPlaces places;
+    places.stripSetting = preferences->strip();
+    places.stripShown = statusItem && statusItem->strip()->isVisible();
+    const bool itemInPanel = panelIndicator && panelIndicator->item().isRegistered();
+    places.labelInPanel = itemInPanel && preferences->label().mode != LabelMode::off;
+    places.menuElsewhere = itemInPanel || (statusItem && statusItem->trayIcon()->isVisible() &&
+                                           QSystemTrayIcon::isSystemTrayAvailable());
+    return places;
 }
 
 void AppDelegate::reloadQuotes() {

@@ -84,6 +84,8 @@ int runProgram(int& argc, char* argv[]) {
                      &AppDelegate::openQuotesUI);
     QObject::connect(&instance, &SingleInstance::reloadRequested, &appDelegate,
                      &AppDelegate::reloadQuotes);
+    QObject::connect(&instance, &SingleInstance::preferencesRequested, &appDelegate,
+                     &AppDelegate::openPreferences);
     QTimer::singleShot(0, &appDelegate, &AppDelegate::applicationDidFinishLaunching);
     // A log-out's SIGTERM, Ctrl+C and a closed terminal end the program as Quit does.
     SignalNotifier termination(SignalNotifier::termination());

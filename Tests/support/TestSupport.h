@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <functional>
 
 // A home folder of its own for one test; $HOME points at it while the object lives.
@@ -27,10 +28,11 @@ private:
     QByteArray previousHome;
 };
 
-// Everything written to standard output (file descriptor 1) while the object lives.
+// Everything written to standard output (or the stream given, such as stderr) while the object
+// lives.
 class CapturedStdout {
 public:
-    CapturedStdout();
+    explicit CapturedStdout(std::FILE* stream = stdout);
     ~CapturedStdout();
     CapturedStdout(const CapturedStdout&) = delete;
     CapturedStdout& operator=(const CapturedStdout&) = delete;
@@ -41,6 +43,7 @@ public:
 private:
     QTemporaryDir folder;
     QString capturePath;
+    std::FILE* stream;
     int savedDescriptor = -1;
 };
 

@@ -14,9 +14,10 @@
 // service io.github.sayvane.Sayvane, object "/", interface io.github.sayvane.Sayvane.
 //
 // Methods EditQuotes, Reload, Quit, Pause, Resume, TogglePause, AddQuote(s) -> u and
-// AddQuotes(as) -> u; properties CurrentQuote (s), Language (s, writable) and Paused (b);
-// the signal QuotesChanged and org.freedesktop.DBus.Properties.PropertiesChanged for Language
-// and Paused. What each call does is the actions' business; this class speaks the protocol.
+// AddQuotes(as) -> u; properties CurrentQuote (s), Language (s, writable) and Paused (b), and
+// one writable property for each setting the actions offer; the signal QuotesChanged and
+// org.freedesktop.DBus.Properties.PropertiesChanged for every property but CurrentQuote. What
+// each call does is the actions' business; this class speaks the protocol.
 //
 // It is a virtual object rather than an exported QObject: QtDBus answers a property write that
 // a QObject refuses with "Internal error", and an unknown language deserves plain words.
@@ -41,6 +42,12 @@ public:
         QString message;
     };
 
+    // A setting offered as a property: its name and D-Bus type ("s", "i" or "b").
+    struct Setting {
+        QString name;
+        QString type;
+    };
+
     // What the calls do; every one is called on the main thread.
     struct Actions {
         std::function<void()> editQuotes;
@@ -56,6 +63,11 @@ public:
         // How many of the quotes were added (0 when all were in the list already), or why none
         // was.
         std::function<std::variant<uint, Refusal>(const QStringList& quotes)> addQuotes;
+        // The settings, read and written as properties of their names.
+        QList<Setting> settings;
+        std::function<QVariant(const QString& name)> setting;
+        std::function<std::optional<Refusal>(const QString& name, const QVariant& value)>
+            setSetting;
     };
 
     // Owns the service name on the connection and exports the object; nothing, with one line
@@ -78,12 +90,15 @@ private:
     struct Announced {
         QString language;
         bool paused = false;
+        QVariantMap settings;
     };
     Announced current() const;
     // The property's value, or nothing for an unknown name.
     std::optional<QVariant> property(const QString& name) const;
     void handleMethod(const QDBusMessage& message);
     void handlePropertyCall(const QDBusMessage& message);
+    void setSetting(const QDBusMessage& message, const Setting& setting, const QVariant& value);
+    const Setting* findSetting(const QString& name) const;
     void addQuotes(const QDBusMessage& message, const QStringList& quotes);
     void reply(const QDBusMessage& answer);
 

@@ -18,6 +18,7 @@ namespace {
 
 constexpr char activationMessage[] = "show\n";
 constexpr char reloadMessage[] = "reload\n";
+constexpr char preferencesMessage[] = "preferences\n";
 constexpr char acknowledgement[] = "ok\n";
 
 // True while a live process holds the lock file at the path (reading it takes no lock).
@@ -83,11 +84,14 @@ bool SingleInstance::claim() {
                 if (!socket->canReadLine())
                     return;
                 const QByteArray message = socket->readLine();
-                if (message == activationMessage || message == reloadMessage) {
+                if (message == activationMessage || message == reloadMessage ||
+                    message == preferencesMessage) {
                     socket->write(acknowledgement);
                     socket->flush();
                     if (message == reloadMessage)
                         Q_EMIT reloadRequested();
+                    else if (message == preferencesMessage)
+                        Q_EMIT preferencesRequested();
                     else
                         Q_EMIT activationRequested();
                 }
@@ -122,7 +126,9 @@ SingleInstance::Answer SingleInstance::ask(const QString& folder, Request reques
     const QString quotesLockPath =
         lockFolder.isEmpty() ? lockPath : QDir(lockFolder).filePath(u"sayvane.lock"_s);
     const QString socketPath = QDir(folder).filePath(u"sayvane.socket"_s);
-    const QByteArray message = request == Request::reload ? reloadMessage : activationMessage;
+    const QByteArray message = request == Request::reload        ? reloadMessage
+                               : request == Request::preferences ? preferencesMessage
+                                                                 : activationMessage;
     // A copy that is starting holds the lock a moment before it listens.
     const QDeadlineTimer deadline(milliseconds);
     do {

@@ -26,16 +26,27 @@ int freeTop(const QRect& screen, const QList<Strut>& others) {
 namespace StripPlacement {
 
 QRect stripRect(const QRect& screen, const QSize& root, const QList<Strut>& others,
-                const QSize& size) {
+                const QSize& size, Qt::Alignment alignment) {
     const int top = freeTop(screen, others);
+    const int bottom = top + size.height() - 1;
+    int left = screen.left();
     int right = screen.right();
     for (const Strut& strut : others) {
         const int firstReserved = root.width() - strut.right;
         if (strut.right > 0 && firstReserved > screen.left() && firstReserved <= right &&
-            overlaps(strut.rightStartY, strut.rightEndY, top, top + size.height() - 1))
+            overlaps(strut.rightStartY, strut.rightEndY, top, bottom))
             right = firstReserved - 1;
+        // A left band reaches from the root's left edge to its depth.
+        if (strut.left > left && strut.left <= screen.right() &&
+            overlaps(strut.leftStartY, strut.leftEndY, top, bottom))
+            left = strut.left;
     }
-    return QRect(QPoint(right + 1 - size.width(), top), size);
+    int x = right + 1 - size.width();
+    if (alignment & Qt::AlignLeft)
+        x = left;
+    else if (alignment & Qt::AlignHCenter)
+        x = left + (right + 1 - left - size.width()) / 2;
+    return QRect(QPoint(x, top), size);
 }
 
 Strut strutOf(const QRect& strip) {

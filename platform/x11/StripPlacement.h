@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <Qt>
 
 // The space a window reserves at the edges of the root window (the twelve values of
 // _NET_WM_STRUT_PARTIAL), in root pixels: the depth of each reserved band from its edge of the
@@ -21,10 +22,11 @@ struct Strut {
 // place instead of chasing itself down the screen. Everything in root pixels.
 namespace StripPlacement {
 
-// The rectangle of the strip, `size` big, on the screen, below any top panel and left of any
-// right panel that the struts of the other windows reserve.
+// The rectangle of the strip, `size` big, on the screen, below any top panel, in the span that
+// side panels (the struts of the other windows) leave free: at its right end (Qt::AlignRight),
+// in its middle (Qt::AlignHCenter) or at its left end (Qt::AlignLeft).
 QRect stripRect(const QRect& screen, const QSize& root, const QList<Strut>& others,
-                const QSize& size);
+                const QSize& size, Qt::Alignment alignment = Qt::AlignRight);
 
 // The reservation of the strip: a band along the top edge of the root window, down to the
 // strip's bottom, over exactly the strip's own columns.

@@ -2,7 +2,8 @@
 
 #include "SingleInstance.h"
 
-// `sayvane --edit` and `sayvane --reload`: asks the running program, or starts one.
+// `sayvane --edit`, `sayvane --preferences` and `sayvane --reload`: asks the running program, or
+// starts one.
 namespace RunningProgramCommand {
 
 int run(SingleInstance::Request request);

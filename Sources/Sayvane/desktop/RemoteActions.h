@@ -5,6 +5,7 @@
 #include <functional>
 
 class DisplayController;
+class Preferences;
 class QuoteManager;
 
 // What the calls of the program's D-Bus interface act on: the quote store, the display, and
@@ -14,6 +15,8 @@ struct RemoteActionTargets {
     DisplayController& displayController;
     std::function<void()> editQuotes;
     std::function<void()> reloadQuotes;
+    // The settings offered as properties; none when null.
+    Preferences* preferences = nullptr;
 };
 
 // What the calls of the program's D-Bus interface do in the running program: the same as the

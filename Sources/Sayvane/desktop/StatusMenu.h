@@ -9,14 +9,15 @@
 #include <functional>
 
 // The status menu, described once in the current language: the editor, a reload, launch at
-// login, the languages, the screens (when there is more than one) and Quit. The strip's QMenu,
-// the tray's and the menu exported over D-Bus are all views of this description.
+// login, the Preferences, the languages, the screens (when there is more than one) and Quit. The
+// strip's QMenu, the tray's and the menu exported over D-Bus are all views of this description.
 struct StatusMenu {
     // What the items do.
     struct Actions {
         std::function<void()> editQuotes;
         std::function<void()> reloadQuotes;
         std::function<void()> toggleLaunchAtLogin;
+        std::function<void()> openPreferences;
         std::function<void(const QString& rawValue)> changeLanguage;
         // An empty name lets the strip choose its screen.
         std::function<void(const QString& name)> changeScreen;

@@ -1,5 +1,6 @@
 #include "MarqueeView.h"
 
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QPainter>
@@ -12,6 +13,18 @@
 #include <malloc.h>
 #endif
 
+namespace {
+
+// The view as assistive technologies see it: a label, named by its owner after the quote that
+// passes its middle, rather than a plain unnamed filler.
+QAccessibleInterface* accessibleMarquee(const QString& className, QObject* object) {
+    if (className == u"MarqueeView" && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::StaticText);
+    return nullptr;
+}
+
+} // namespace
+
 MarqueeTiming MarqueeTiming::system() {
     return {MediaClock::system(), screenDisplayLinks(), x11VisibilityWatches()};
 }
@@ -20,8 +33,13 @@ MarqueeView::MarqueeView(const QRect& frame, QWidget* parent, MarqueeTiming timi
     : QWidget(parent)
     , timing(std::move(timing))
     , font(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {
+    static const bool accessible = [] {
+        QAccessible::installFactory(accessibleMarquee);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setGeometry(frame);
-    font.setPixelSize(14);
+    font.setPixelSize(defaultFontPixelSize);
     font.setWeight(QFont::Normal);
     // Glyphs placed at fractional x positions, so the line glides instead of stepping.
     font.setHintingPreference(QFont::PreferVerticalHinting);
@@ -68,7 +86,7 @@ void MarqueeView::stop() {
 void MarqueeView::updateLink() {
     if (!displayLink)
         return;
-    if (started && !pointerInside && !userPaused && seen) {
+    if (started && !(pointerInside && pausesOnHover) && !userPaused && seen) {
         if (!displayLink->isRunning()) {
             // Whatever kept the link stopped, the text goes on from where it stood.
             lastTime = timing.clock->now();
@@ -77,6 +95,22 @@ void MarqueeView::updateLink() {
     } else {
         displayLink->stop();
     }
+}
+
+void MarqueeView::setSpeed(double speed) {
+    pixelsPerSecond = speed;
+}
+
+void MarqueeView::setFontPixelSize(int pixels) {
+    if (pixels == font.pixelSize())
+        return;
+    font.setPixelSize(pixels);
+    setupText();
+}
+
+void MarqueeView::setPausesOnHover(bool pauses) {
+    pausesOnHover = pauses;
+    updateLink();
 }
 
 void MarqueeView::setPaused(bool paused) {
@@ -102,6 +136,8 @@ bool MarqueeView::event(QEvent* event) {
         setPointerInside(true);
     else if (event->type() == QEvent::Leave)
         setPointerInside(false);
+    else if (event->type() == QEvent::Resize && attributedText)
+        followMiddle();
     return QWidget::event(event);
 }
 
@@ -134,8 +170,8 @@ bool MarqueeView::isRunning() const {
     return displayLink && displayLink->isRunning();
 }
 
-double MarqueeView::advancedOffset(double offset, double step, double textWidth) {
-    double next = offset + step * -scrollSpeed;
+double MarqueeView::advancedOffset(double offset, double step, double textWidth, double speed) {
+    double next = offset + step * -speed;
     if (next <= -textWidth)
         next += textWidth;
     return next;
@@ -160,10 +196,21 @@ void MarqueeView::updateOffset() {
     const double now = timing.clock->now();
     const double step = now - lastTime;
     lastTime = now;
-    offset = advancedOffset(offset, step, textWidth);
+    offset = advancedOffset(offset, step, textWidth, pixelsPerSecond);
     // Qt delivers the redraw later, through the main thread's event queue, one for any number
     // of requests made meanwhile.
     update();
+    followMiddle();
+}
+
+void MarqueeView::followMiddle() {
+    // A search among the segments' starts, without allocation: the signal goes out only when
+    // another segment is there.
+    const qsizetype segment = segmentAtMiddle();
+    if (segment == middleSegment)
+        return;
+    middleSegment = segment;
+    Q_EMIT segmentAtMiddleChanged(segment);
 }
 
 void MarqueeView::setTextColors(const TextColors& colors) {
@@ -185,6 +232,9 @@ void MarqueeView::setupText() {
     offset = 0;
     finishMeasuring();
     update();
+    // A new text starts a new count: its first segment is news even at the same index.
+    middleSegment = -1;
+    followMiddle();
 }
 
 void MarqueeView::finishMeasuring() {

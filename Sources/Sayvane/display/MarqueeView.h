@@ -37,7 +37,9 @@ class MarqueeView : public QWidget {
     Q_OBJECT
 
 public:
+    // The speed and the text's size until they are set, in pixels a second and pixels.
     static constexpr double scrollSpeed = 45;
+    static constexpr int defaultFontPixelSize = 14;
     // How long measuring a long text may hold the main thread at a time, in seconds.
     static constexpr double measuringSlice = 0.008;
 
@@ -54,6 +56,14 @@ public:
 
     // The label and shadow colours of the text; the palette's text colour until they are set.
     void setTextColors(const TextColors& colors);
+    // Pixels a second, leftward; the text goes on from where it stands.
+    void setSpeed(double pixelsPerSecond);
+    double speed() const { return pixelsPerSecond; }
+    // The text's size in pixels; the text is laid out again, from the left edge.
+    void setFontPixelSize(int pixels);
+    int fontPixelSize() const { return font.pixelSize(); }
+    // Whether the text stands still while the pointer rests on the view (it does unless told).
+    void setPausesOnHover(bool pauses);
 
     // Takes the current time as the last tick, then starts the display link (once the pointer
     // has left and the window can be seen).
@@ -78,13 +88,18 @@ public:
     // before any text.
     qsizetype segmentAtMiddle() const;
 
-    // One tick: the offset after `step` seconds, wrapped by one addition of the text width once
-    // it has reached -textWidth.
-    static double advancedOffset(double offset, double step, double textWidth);
+    // One tick: the offset after `step` seconds at `speed` pixels a second, wrapped by one
+    // addition of the text width once it has reached -textWidth.
+    static double advancedOffset(double offset, double step, double textWidth,
+                                 double speed = scrollSpeed);
     // Where the second copy of the text goes, if one is drawn: right after the first, while the
     // first has moved left and ends inside the view.
     static std::optional<double> secondCopyOrigin(double offset, double textWidth,
                                                   double viewWidth);
+
+Q_SIGNALS:
+    // Another segment came under the middle of the view (a new text, or the text moved on).
+    void segmentAtMiddleChanged(qsizetype segment);
 
 protected:
     bool event(QEvent* event) override;
@@ -101,6 +116,8 @@ private:
     void setCanBeSeen(bool canBeSeen);
     // Runs the display link exactly while started, the pointer is away and the window is seen.
     void updateLink();
+    // Tells of another segment under the middle.
+    void followMiddle();
 
     QStringList segmentsValue;
     std::unique_ptr<DisplayLink> displayLink;
@@ -111,6 +128,8 @@ private:
     std::unique_ptr<StyledText> previousText;
     bool measuringScheduled = false;
     double lastTime = 0;
+    double pixelsPerSecond = scrollSpeed;
+    qsizetype middleSegment = -1;
 
     MarqueeTiming timing;
     QFont font;
@@ -119,6 +138,7 @@ private:
     QImage layer;
     bool started = false;
     bool pointerInside = false;
+    bool pausesOnHover = true;
     bool userPaused = false;
     bool seen = true;
     std::unique_ptr<VisibilityWatch> visibility;

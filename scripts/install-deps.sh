@@ -14,7 +14,7 @@ required=(
     desktop-file-utils
     qt6-gtk-platformtheme qt6-translations-l10n
     openbox tint2 xfwm4 xfce4-panel dbus xdotool
-    libglib2.0-bin
+    libglib2.0-bin python3
     librsvg2-bin dpkg-dev file lintian appstream mandoc groff-base
     xfce4-indicator-plugin ayatana-indicator-application
 )

@@ -4,7 +4,6 @@
 #include "Preferences.h"
 #include "Settings.h"
 #include "TestSupport.h"
-#include "TickerStatus.h"
 
 #include <QSettings>
 #include <QSignalSpy>
@@ -149,33 +148,4 @@ TEST(Preferences, AHandEditIsFollowedAndTheProgramsOwnWritesAreNotTakenForOne) {
     EXPECT_EQ(names, (QStringList{u"StripSpeed"_s, u"StripSpeed"_s, u"StripAlign"_s}));
     EXPECT_EQ(preferences.stripSpeed(), 90);
     EXPECT_EQ(preferences.stripAlignment(), Qt::AlignLeft);
-}
-
-TEST(TickerStatus, SaysWhichTickerShowsAndWhy) {
-    struct Situation {
-        TickerPlaces places;
-        QString key;
-    };
-    const auto places = [](const QString& setting, bool strip, bool label, bool widget,
-                           bool tiling) {
-        TickerPlaces made;
-        made.stripSetting = setting;
-        made.stripShown = strip;
-        made.labelInPanel = label;
-        made.widgetInPanel = widget;
-        made.tilingWindowManager = tiling;
-        return made;
-    };
-    const Situation situations[] = {
-        {places(u"auto"_s, true, false, false, false), u"TickerInStripNoPanel"_s},
-        {places(u"on"_s, true, false, false, false), u"TickerInStrip"_s},
-        {places(u"on"_s, true, true, false, false), u"TickerInStripAndPanel"_s},
-        {places(u"auto"_s, false, true, false, false), u"TickerInLabel"_s},
-        {places(u"auto"_s, false, true, true, false), u"TickerInWidget"_s},
-        {places(u"auto"_s, false, false, false, true), u"TickerTiling"_s},
-        {places(u"off"_s, false, true, false, false), u"TickerOffInPanel"_s},
-        {places(u"off"_s, false, false, false, false), u"TickerOffNowhere"_s},
-    };
-    for (const Situation& situation : situations)
-        EXPECT_EQ(TickerStatus::sentenceKey(situation.places), situation.key);
 }

@@ -17,6 +17,7 @@ required=(
     libglib2.0-bin python3
     librsvg2-bin dpkg-dev file lintian appstream mandoc groff-base
     xfce4-indicator-plugin ayatana-indicator-application
+    at-spi2-core
 )
 # Only needed for the fuzzer and the ThreadSanitizer build; installed where the release has them.
 optional=(clang libclang-rt-14-dev)

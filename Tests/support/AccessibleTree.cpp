@@ -2,22 +2,18 @@
 
 #include <QDBusArgument>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
-#include <QDeadlineTimer>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString accessibleInterface = u"org.a11y.atspi.Accessible"_s;
-const QString propertiesInterface = u"org.freedesktop.DBus.Properties"_s;
-const QString registry = u"org.a11y.atspi.Registry"_s;
-const QString rootPath = u"/org/a11y/atspi/accessible/root"_s;
+const QString accessible = u"org.a11y.atspi.Accessible"_s;
+const QString properties = u"org.freedesktop.DBus.Properties"_s;
 
-// The state names in the order of AT-SPI's state numbers (AtspiStateType).
+// The state names in the order of AT-SPI's state numbers (AtspiStateType), up to "visible".
 const QStringList stateNames = {
     u"invalid"_s,   u"active"_s,      u"armed"_s,           u"busy"_s,
     u"checked"_s,   u"collapsed"_s,   u"defunct"_s,         u"editable"_s,
@@ -53,15 +49,19 @@ AccessibleTree::~AccessibleTree() {
         QDBusConnection::disconnectFromBus(busName);
 }
 
+QVariant AccessibleTree::call(const Node& node, const QString& interface, const QString& method,
+                              const QVariantList& arguments) const {
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(node.service, node.path, interface, method);
+    message.setArguments(arguments);
+    const QVariant first = bus.call(message, QDBus::Block, 5000).arguments().value(0);
+    // A property comes wrapped in a variant.
+    return first.canConvert<QDBusVariant>() ? first.value<QDBusVariant>().variant() : first;
+}
+
 QList<AccessibleTree::Node> AccessibleTree::children(const Node& node) const {
-    const QDBusMessage answer =
-        bus.call(QDBusMessage::createMethodCall(node.service, node.path, accessibleInterface,
-                                                u"GetChildren"_s),
-                 QDBus::Block, 5000);
     QList<Node> found;
-    if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty())
-        return found;
-    const auto array = answer.arguments().at(0).value<QDBusArgument>();
+    const auto array = call(node, accessible, u"GetChildren"_s).value<QDBusArgument>();
     array.beginArray();
     while (!array.atEnd()) {
         Node child;
@@ -83,62 +83,40 @@ QList<AccessibleTree::Node> AccessibleTree::subtree(const Node& node) const {
     return all;
 }
 
-AccessibleTree::Node AccessibleTree::application(const QString& applicationName,
-                                                 int milliseconds) const {
+AccessibleTree::Node AccessibleTree::application(const QString& applicationName) const {
+    const Node desktop{u"org.a11y.atspi.Registry"_s, u"/org/a11y/atspi/accessible/root"_s};
     Node found;
     (void)QTest::qWaitFor(
         [&] {
-            for (const Node& candidate : children({registry, rootPath})) {
-                if (name(candidate) == applicationName) {
+            for (const Node& candidate : children(desktop)) {
+                if (name(candidate) == applicationName)
                     found = candidate;
-                    return true;
-                }
             }
-            return false;
+            return !found.isNull();
         },
-        milliseconds);
+        15000);
     return found;
 }
 
-QString AccessibleTree::call(const Node& node, const QString& interface,
-                             const QString& method) const {
-    const QDBusMessage answer =
-        bus.call(QDBusMessage::createMethodCall(node.service, node.path, interface, method),
-                 QDBus::Block, 5000);
-    return answer.arguments().value(0).toString();
-}
-
 QString AccessibleTree::name(const Node& node) const {
-    const QDBusMessage answer = bus.call(
-        QDBusMessage::createMethodCall(node.service, node.path, propertiesInterface, u"Get"_s)
-            << accessibleInterface << u"Name"_s,
-        QDBus::Block, 5000);
-    return answer.arguments().value(0).value<QDBusVariant>().variant().toString();
+    return call(node, properties, u"Get"_s, {accessible, u"Name"_s}).toString();
 }
 
 QString AccessibleTree::description(const Node& node) const {
-    const QDBusMessage answer = bus.call(
-        QDBusMessage::createMethodCall(node.service, node.path, propertiesInterface, u"Get"_s)
-            << accessibleInterface << u"Description"_s,
-        QDBus::Block, 5000);
-    return answer.arguments().value(0).value<QDBusVariant>().variant().toString();
+    return call(node, properties, u"Get"_s, {accessible, u"Description"_s}).toString();
 }
 
 QString AccessibleTree::role(const Node& node) const {
-    return call(node, accessibleInterface, u"GetRoleName"_s);
+    return call(node, accessible, u"GetRoleName"_s).toString();
 }
 
 QStringList AccessibleTree::states(const Node& node) const {
-    const QDBusMessage answer = bus.call(
-        QDBusMessage::createMethodCall(node.service, node.path, accessibleInterface, u"GetState"_s),
-        QDBus::Block, 5000);
     QList<uint> words;
-    if (!answer.arguments().isEmpty())
-        answer.arguments().at(0).value<QDBusArgument>() >> words;
+    call(node, accessible, u"GetState"_s).value<QDBusArgument>() >> words;
     QStringList set;
-    for (int bit = 0; bit < 64 && bit / 32 < words.size(); ++bit) {
+    for (int bit = 0; bit < stateNames.size() && bit / 32 < words.size(); ++bit) {
         if (words[bit / 32] & (1u << (bit % 32)))
-            set.append(stateNames.value(bit, QString::number(bit)));
+            set.append(stateNames[bit]);
     }
     return set;
 }
@@ -162,19 +140,13 @@ AccessibleTree::Node AccessibleTree::find(const Node& from, const QString& wante
 }
 
 AccessibleTree::Node AccessibleTree::find(const Node& from, const QString& wantedRole,
-                                          const QString& wantedName, int milliseconds) const {
-    return find(
-        from, wantedRole, [&](const QString& name) { return name == wantedName; }, milliseconds);
+                                          const QString& wantedName) const {
+    return find(from, wantedRole, [&](const QString& name) { return name == wantedName; });
 }
 
 bool AccessibleTree::doAction(const Node& node, const QString& action) const {
-    const QString actionInterface = u"org.a11y.atspi.Action"_s;
-    const QDBusMessage actions = bus.call(
-        QDBusMessage::createMethodCall(node.service, node.path, actionInterface, u"GetActions"_s),
-        QDBus::Block, 5000);
-    if (actions.arguments().isEmpty())
-        return false;
-    const auto array = actions.arguments().at(0).value<QDBusArgument>();
+    const QString actions = u"org.a11y.atspi.Action"_s;
+    const auto array = call(node, actions, u"GetActions"_s).value<QDBusArgument>();
     int index = -1;
     array.beginArray();
     for (int i = 0; !array.atEnd(); ++i) {
@@ -186,34 +158,21 @@ bool AccessibleTree::doAction(const Node& node, const QString& action) const {
             index = i;
     }
     array.endArray();
-    if (index < 0)
-        return false;
-    const QDBusMessage done = bus.call(
-        QDBusMessage::createMethodCall(node.service, node.path, actionInterface, u"DoAction"_s)
-            << index,
-        QDBus::Block, 5000);
-    return done.arguments().value(0).toBool();
+    return index >= 0 && call(node, actions, u"DoAction"_s, {index}).toBool();
 }
 
 bool AccessibleTree::setValue(const Node& node, double value) const {
-    const QDBusMessage done = bus.call(
-        QDBusMessage::createMethodCall(node.service, node.path, propertiesInterface, u"Set"_s)
-            << u"org.a11y.atspi.Value"_s << u"CurrentValue"_s
-            << QVariant::fromValue(QDBusVariant(value)),
-        QDBus::Block, 5000);
-    return done.type() == QDBusMessage::ReplyMessage;
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(node.service, node.path, properties, u"Set"_s);
+    message.setArguments(
+        {u"org.a11y.atspi.Value"_s, u"CurrentValue"_s, QVariant::fromValue(QDBusVariant(value))});
+    return bus.call(message, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
 }
 
 QRect AccessibleTree::extents(const Node& node) const {
-    const QDBusMessage answer =
-        bus.call(QDBusMessage::createMethodCall(node.service, node.path,
-                                                u"org.a11y.atspi.Component"_s, u"GetExtents"_s)
-                     << uint(0),
-                 QDBus::Block, 5000);
     int x = 0, y = 0, width = 0, height = 0;
-    if (answer.arguments().isEmpty())
-        return {};
-    const auto box = answer.arguments().at(0).value<QDBusArgument>();
+    const auto box = call(node, u"org.a11y.atspi.Component"_s, u"GetExtents"_s, {uint(0)})
+                         .value<QDBusArgument>();
     box.beginStructure();
     box >> x >> y >> width >> height;
     box.endStructure();

@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <functional>
 
@@ -28,8 +29,8 @@ public:
     bool isConnected() const { return bus.isConnected(); }
     QString error() const { return problem; }
 
-    // The application registered under that name, waited for up to the time.
-    Node application(const QString& name, int milliseconds = 15000) const;
+    // The application registered under that name, waited for.
+    Node application(const QString& name) const;
     QList<Node> children(const Node& node) const;
     // The node and every node under it, depth first.
     QList<Node> subtree(const Node& node) const;
@@ -44,8 +45,7 @@ public:
     // waited for up to the time; null when there is none.
     Node find(const Node& from, const QString& role,
               const std::function<bool(const QString&)>& name, int milliseconds = 10000) const;
-    Node find(const Node& from, const QString& role, const QString& name,
-              int milliseconds = 10000) const;
+    Node find(const Node& from, const QString& role, const QString& name) const;
 
     // Runs the action of that name ("press", "toggle", ...); false when there is none.
     bool doAction(const Node& node, const QString& action) const;
@@ -55,7 +55,9 @@ public:
     QRect extents(const Node& node) const;
 
 private:
-    QString call(const Node& node, const QString& interface, const QString& method) const;
+    // The first value of the answer, unwrapped when it is a property's variant.
+    QVariant call(const Node& node, const QString& interface, const QString& method,
+                  const QVariantList& arguments = {}) const;
 
     QDBusConnection bus{QString()};
     QString busName;

@@ -75,7 +75,7 @@ struct App {
     QMenu* menu() const { return delegate->statusItem->menu(); }
     QList<QAction*> items() const { return menu()->actions(); }
     QAction* languageItem(const QString& rawValue) const {
-        for (QAction* item : items()[5]->menu()->actions()) {
+        for (QAction* item : items()[7]->menu()->actions()) {
             if (item->data().toString() == rawValue)
                 return item;
         }
@@ -141,36 +141,41 @@ TEST(AppDelegate, TheStatusMenuInEveryLanguage) {
     };
     const Expected expectations[] = {
         {AppLanguage::english,
-         {u"Edit Quotes..."_s, u"Reload Quotes"_s, u"Launch at Login"_s, u"Preferences..."_s,
-          u"Language"_s, u"Quit"_s}},
+         {u"Edit Quotes..."_s, u"Open Quotes File"_s, u"Reload Quotes"_s, u"Pause"_s,
+          u"Launch at Login"_s, u"Preferences..."_s, u"Language"_s, u"About Sayvane"_s,
+          u"Quit"_s}},
         {AppLanguage::vietnamese,
-         {u"Chỉnh sửa trích dẫn..."_s, u"Tải lại"_s, u"Mở lúc đăng nhập"_s, u"Tùy chọn..."_s,
-          u"Ngôn ngữ"_s, u"Thoát"_s}},
+         {u"Chỉnh sửa trích dẫn..."_s, u"Mở tệp trích dẫn"_s, u"Tải lại"_s, u"Tạm dừng"_s,
+          u"Mở lúc đăng nhập"_s, u"Tùy chọn..."_s, u"Ngôn ngữ"_s, u"Giới thiệu Sayvane"_s,
+          u"Thoát"_s}},
         {AppLanguage::chinese,
-         {u"编辑引语..."_s, u"重新加载"_s, u"登录时启动"_s, u"偏好设置..."_s, u"语言"_s,
-          u"退出"_s}},
+         {u"编辑引语..."_s, u"打开引语文件"_s, u"重新加载"_s, u"暂停"_s, u"登录时启动"_s,
+          u"偏好设置..."_s, u"语言"_s, u"关于 Sayvane"_s, u"退出"_s}},
     };
     App app;
     app.launch();
     for (const Expected& expected : expectations) {
         setLanguage(expected.language);
         const QList<QAction*> items = app.items();
-        ASSERT_EQ(items.size(), 8);
-        EXPECT_TRUE(items[4]->isSeparator());
+        ASSERT_EQ(items.size(), 11);
         EXPECT_TRUE(items[6]->isSeparator());
-        const QList<QAction*> titled = {items[0], items[1], items[2], items[3], items[5], items[7]};
+        EXPECT_TRUE(items[8]->isSeparator());
+        const QList<QAction*> titled = {items[0], items[1], items[2], items[3], items[4],
+                                        items[5], items[7], items[9], items[10]};
         for (int i = 0; i < titled.size(); ++i)
             EXPECT_EQ(titled[i]->text(), expected.titles[i]);
         EXPECT_EQ(items[0]->shortcut(), QKeySequence(u"Ctrl+E"_s));
-        EXPECT_EQ(items[1]->shortcut(), QKeySequence(u"Ctrl+R"_s));
-        EXPECT_TRUE(items[2]->shortcut().isEmpty());
-        EXPECT_EQ(items[3]->shortcut(), QKeySequence(u"Ctrl+,"_s));
-        EXPECT_EQ(items[7]->shortcut(), QKeySequence(u"Ctrl+Q"_s));
-        EXPECT_TRUE(items[2]->isCheckable());
-        EXPECT_FALSE(items[2]->isChecked());
+        EXPECT_EQ(items[2]->shortcut(), QKeySequence(u"Ctrl+R"_s));
+        EXPECT_TRUE(items[4]->shortcut().isEmpty());
+        EXPECT_EQ(items[5]->shortcut(), QKeySequence(u"Ctrl+,"_s));
+        EXPECT_EQ(items[10]->shortcut(), QKeySequence(u"Ctrl+Q"_s));
+        for (QAction* toggle : {items[3], items[4]}) {
+            EXPECT_TRUE(toggle->isCheckable());
+            EXPECT_FALSE(toggle->isChecked());
+        }
 
-        QMenu* languages = items[5]->menu();
-        EXPECT_EQ(languages->accessibleName(), expected.titles[4])
+        QMenu* languages = items[7]->menu();
+        EXPECT_EQ(languages->accessibleName(), expected.titles[6])
             << "a submenu is named for assistive technologies";
         ASSERT_TRUE(languages);
         const QList<QAction*> choices = languages->actions();
@@ -324,7 +329,7 @@ TEST(AppDelegate, ReloadResetsAtOnceWithTheOldListAndAgainWithTheNewOne) {
     ASSERT_LT(app.marquee()->currentOffset(), 0);
     const QString before = app.marquee()->text();
 
-    app.items()[1]->trigger();
+    app.items()[2]->trigger();
     EXPECT_EQ(app.marquee()->currentOffset(), 0.0);
     EXPECT_TRUE(app.marquee()->text().startsWith(QuoteManager::defaultQuotes[0]));
     EXPECT_NE(app.marquee()->text(), before) << "reset with fresh emojis";
@@ -379,12 +384,12 @@ TEST(AppDelegate, TheEditMenuActsOnTheFocusedField) {
     QMenu* edit = main[1]->menu();
     ASSERT_TRUE(edit);
     const QList<QAction*> commands = edit->actions();
-    ASSERT_EQ(commands.size(), 7);
-    const QStringList titles = {u"Undo"_s, u"Redo"_s,  u""_s,          u"Cut"_s,
-                                u"Copy"_s, u"Paste"_s, u"Select All"_s};
-    const QStringList keys = {u"Ctrl+Z"_s, u"Ctrl+Shift+Z"_s, u""_s,      u"Ctrl+X"_s,
-                              u"Ctrl+C"_s, u"Ctrl+V"_s,       u"Ctrl+A"_s};
-    for (int i = 0; i < 7; ++i) {
+    ASSERT_EQ(commands.size(), 9);
+    const QStringList titles = {u"Undo"_s,  u"Redo"_s,       u""_s, u"Cut"_s,    u"Copy"_s,
+                                u"Paste"_s, u"Select All"_s, u""_s, u"Find..."_s};
+    const QStringList keys = {u"Ctrl+Z"_s, u"Ctrl+Shift+Z"_s, u""_s, u"Ctrl+X"_s, u"Ctrl+C"_s,
+                              u"Ctrl+V"_s, u"Ctrl+A"_s,       u""_s, u"Ctrl+F"_s};
+    for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(commands[i]->text(), titles[i]);
         EXPECT_EQ(commands[i]->shortcut(), QKeySequence(keys[i]));
     }
@@ -406,13 +411,15 @@ TEST(AppDelegate, TheEditMenuActsOnTheFocusedField) {
     commands[5]->trigger();
     commands[5]->trigger();
     EXPECT_EQ(field->text(), u"abcabc"_s) << "paste";
+    QTest::keyClick(field, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), app.editor()->findField()) << "find";
 }
 
 TEST(AppDelegate, LaunchAtLoginFollowsTheServiceAndTheCallsSuccess) {
     App app;
     app.loginItems->currentStatus = LoginItemStatus::enabled;
     app.launch();
-    QAction* item = app.items()[2];
+    QAction* item = app.items()[4];
     EXPECT_TRUE(item->isChecked());
 
     // A failed removal keeps the check mark and prints the line.
@@ -435,7 +442,7 @@ TEST(AppDelegate, LaunchAtLoginFollowsTheServiceAndTheCallsSuccess) {
     item->trigger();
     EXPECT_TRUE(item->isChecked());
     setLanguage(AppLanguage::english);
-    EXPECT_FALSE(app.items()[2]->isChecked());
+    EXPECT_FALSE(app.items()[4]->isChecked());
 }
 
 TEST(AppDelegate, AnythingButEnabledIsOffAndChoosingItRegisters) {
@@ -446,7 +453,7 @@ TEST(AppDelegate, AnythingButEnabledIsOffAndChoosingItRegisters) {
         app.loginItems->currentStatus = status;
         app.loginItems->succeed = false;
         app.launch();
-        QAction* item = app.items()[2];
+        QAction* item = app.items()[4];
         EXPECT_FALSE(item->isChecked());
         CapturedStdout out;
         item->trigger();
@@ -460,7 +467,7 @@ TEST(AppDelegate, AnythingButEnabledIsOffAndChoosingItRegisters) {
 TEST(AppDelegate, QuitEndsTheEventLoopWithStatusZero) {
     App app;
     app.launch();
-    QTimer::singleShot(0, app.items()[7], &QAction::trigger);
+    QTimer::singleShot(0, app.items()[10], &QAction::trigger);
     // The application's own loop, as the program runs it: a bare QEventLoop would leave the
     // thread marked as quitting, and every later loop in this process would end at once.
     EXPECT_EQ(QCoreApplication::exec(), 0);

@@ -331,7 +331,7 @@ TEST(CommandLine, TheDailyQuoteDependsOnTheDateAlone) {
     EXPECT_EQ(PrintCommand::dailyIndex(day, 1), 0);
 }
 
-TEST(CommandLine, EditAndReloadReachTheRunningProgram) {
+TEST(CommandLine, EditReloadAndTogglePauseReachTheRunningProgram) {
     TempHome home;
     QProcess running;
     prepare(running, home);
@@ -343,7 +343,12 @@ TEST(CommandLine, EditAndReloadReachTheRunningProgram) {
     EXPECT_EQ(run(home, {u"--reload"_s}).status, 0);
     EXPECT_EQ(run(home, {u"--edit"_s}).status, 0);
     EXPECT_EQ(run(home, {u"--preferences"_s}).status, 0);
+    EXPECT_EQ(run(home, {u"--toggle-pause"_s}).status, 0);
     EXPECT_EQ(running.state(), QProcess::Running);
     running.terminate();
     running.waitForFinished();
+    // With no ticker running, there is none to pause.
+    const Result none = run(home, {u"--toggle-pause"_s});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, u"Sayvane is not running.\n"_s);
 }

@@ -12,6 +12,7 @@
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QTest>
@@ -321,4 +322,67 @@ TEST(DBusMenuExporter, AHostSeesTheStatusMenuAndItsClicksActInTheProgram) {
     expectSameMenu(vietnamese, delegate.statusMenu().root(), delegate.statusItem->menu());
     EXPECT_EQ(idOfLabel(vietnamese, u"Tải lại"_s), idOfLabel(english, u"Reload Quotes"_s));
     EXPECT_EQ(host.layout(idOfLabel(vietnamese, u"Tiếng Việt"_s)).properties[u"toggle-state"_s], 1);
+}
+
+TEST(DBusMenuExporter, PauseFollowsAPauseFromTheBusAndOpenAndAboutActInTheProgram) {
+    LocalizationManager::shared().currentLanguage = AppLanguage::english;
+    runMainQueue();
+    PrivateBus bus;
+    TempHome home;
+    ManualTiming manual;
+    QList<QUrl> opened;
+    AppEnvironment environment{
+        home.path(),
+        std::make_shared<XdgAutostartService>(home.path() + u"/autostart"_s,
+                                              QCoreApplication::applicationFilePath()),
+        manual.timing(), bus.connect(u"program"_s), [&opened](const QUrl& url) {
+            opened.append(url);
+            return true;
+        }};
+    AppDelegate delegate(environment);
+    delegate.applicationDidFinishLaunching();
+    runMainQueue();
+    ASSERT_TRUE(delegate.menuExporter()) << bus.error().toStdString();
+    Host host(bus, environment.bus);
+    const LayoutNode menu = host.layout();
+    const int pause = idOfLabel(menu, u"Pause"_s);
+    ASSERT_GE(pause, 0);
+    EXPECT_EQ(host.layout(pause).properties.value(u"toggle-type"_s), u"checkmark"_s);
+    EXPECT_EQ(host.layout(pause).properties.value(u"toggle-state"_s), 0) << "not paused";
+
+    // A script pauses: the mark shows in every view of the menu.
+    const QDBusMessage paused = callAndWait(host.connection, host.service, u"/"_s,
+                                            u"io.github.sayvane.Sayvane"_s, u"Pause"_s);
+    ASSERT_EQ(paused.type(), QDBusMessage::ReplyMessage) << paused.errorMessage().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return host.layout(pause).properties.value(u"toggle-state"_s) == 1; }));
+    EXPECT_FALSE(host.recorder.named(u"ItemsPropertiesUpdated"_s).isEmpty());
+    EXPECT_TRUE(findMenuItem(delegate.statusItem->menu(), pause)->isChecked());
+    // The item lets it go on again.
+    host.event(pause);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !delegate.displayController->isPaused(); }));
+    EXPECT_FALSE(findMenuItem(delegate.statusItem->menu(), pause)->isChecked());
+
+    // Open: an edit typed and not submitted is saved before the file is opened.
+    delegate.quoteManager->quotes.replace(0, u"Typed, not submitted"_s);
+    host.event(idOfLabel(menu, u"Open Quotes File"_s));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }));
+    EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(home.quotesFile())});
+    EXPECT_TRUE(readBytes(home.quotesFile()).contains("Typed, not submitted"));
+
+    host.event(idOfLabel(menu, u"About Sayvane"_s));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return delegate.aboutWindow && delegate.aboutWindow->isVisible(); }));
+    const QWidget* about = delegate.aboutWindow.get();
+    EXPECT_EQ(about->windowTitle(), u"About Sayvane"_s);
+    EXPECT_EQ(about->findChild<QLabel*>(u"aboutVersion"_s)->text(),
+              u"Version "_s + QStringLiteral(SAYVANE_VERSION));
+    EXPECT_TRUE(about->findChild<QLabel*>(u"aboutLicence"_s)->text().contains(u"MIT"_s));
+    EXPECT_TRUE(about->findChild<QLabel*>(u"aboutHomepage"_s)->text().contains(u"https://"_s));
+    EXPECT_EQ(about->findChild<QLabel*>(u"aboutQuotesFile"_s)->text(), home.quotesFile());
+    LocalizationManager::shared().currentLanguage = AppLanguage::vietnamese;
+    runMainQueue();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return about->windowTitle() == u"Giới thiệu Sayvane"_s; }));
+    LocalizationManager::shared().currentLanguage = AppLanguage::english;
+    runMainQueue();
 }

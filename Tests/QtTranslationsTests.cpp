@@ -1,8 +1,14 @@
 #include "QtTranslations.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -52,4 +58,29 @@ TEST(QtTranslations, AMissingTranslationFolderStillGivesTheProgramsOwnTexts) {
     translations.setLanguage(AppLanguage::chinese);
     EXPECT_EQ(QLineEdit::tr("&Paste"), u"粘贴"_s);
     EXPECT_EQ(QLineEdit::tr("Delete"), u"删除"_s);
+}
+
+TEST(QtTranslations, QtsFileDialogSpeaksEveryLanguage) {
+    QtTranslations translations;
+    auto texts = [](AppLanguage language, QtTranslations& translations) {
+        translations.setLanguage(language);
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        QStringList shown;
+        for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
+            shown << dialog.findChild<QLabel*>(QString::fromLatin1(name))->text();
+        for (QAbstractButton* button : dialog.findChild<QDialogButtonBox*>()->buttons())
+            shown << button->text();
+        shown << dialog.findChild<QComboBox*>(u"fileTypeCombo"_s)->currentText();
+        return shown;
+    };
+    EXPECT_EQ(texts(AppLanguage::vietnamese, translations),
+              (QStringList{u"Tìm trong:"_s, u"&Tên tệp:"_s, u"Kiểu tệp:"_s, u"&Mở"_s, u"Huỷ"_s,
+                           u"Mọi tệp (*)"_s}));
+    const QStringList chinese = texts(AppLanguage::chinese, translations);
+    EXPECT_EQ(chinese.size(), 6);
+    for (const QString& text : chinese)
+        EXPECT_FALSE(text.contains(QRegularExpression(u"[A-Za-z]{3}"_s))) << text.toStdString();
+    EXPECT_EQ(texts(AppLanguage::english, translations).value(0), u"Look in:"_s);
 }

@@ -1,4 +1,5 @@
 #include "Localization.h"
+#include "QuoteFilter.h"
 #include "QuoteManager.h"
 #include "QuoteText.h"
 #include "QuotesDocument.h"
@@ -317,4 +318,59 @@ TEST(QuotesView, AKeystrokeSignalsItsOwnRowOnlyAndAChangeElsewhereEveryRow) {
     editor.settle();
     EXPECT_EQ(signalled, (std::vector<std::pair<int, int>>{{0, 2}}));
     EXPECT_EQ(editor.field(0)->text(), u"Uno"_s);
+}
+
+TEST(QuotesView, TheTrashButtonsStayPutFromTheFirstChangeOn) {
+    // A second quick click on a trash button must not land in a field.
+    Editor editor({u"One"_s, u"Two"_s, u"Three"_s, u"Four"_s});
+    auto column = [&editor](int row) {
+        QToolButton* button = editor.removeButton(row);
+        return button ? button->mapTo(editor.view.get(), QPoint()).x() : -1;
+    };
+    const int x = column(0);
+    ASSERT_GT(x, 0);
+
+    QTest::mouseClick(editor.removeButton(0), Qt::LeftButton);
+    editor.settle();
+    EXPECT_EQ(column(0), x);
+    EXPECT_EQ(column(2), x);
+    editor.view->newQuoteField()->setText(u"Five"_s);
+    QTest::mouseClick(editor.view->addButton(), Qt::LeftButton);
+    editor.settle();
+    EXPECT_EQ(column(3), x);
+}
+
+TEST(QuotesView, FindShowsTheQuotesContainingTheTextWhateverTheirCaseAndAccents) {
+    const QStringList quotes = {u"Con đường xa"_s, u"Two roads"_s, u"ĐƯỜNG DÀI"_s, u"路"_s};
+    Editor editor(quotes);
+    const QByteArray file = readBytes(editor.home.quotesFile());
+    QLineEdit* find = editor.view->findField();
+    QTest::keyClicks(find, u"duong"_s);
+    editor.settle();
+    EXPECT_TRUE(editor.field(0) && editor.field(2));
+    EXPECT_FALSE(editor.field(1) || editor.field(3));
+    EXPECT_EQ(editor.view->listView()->model()->rowCount(), 2);
+    EXPECT_EQ(editor.manager.quotes.get(), quotes) << "the list and its order stay";
+    EXPECT_EQ(readBytes(editor.home.quotesFile()), file) << "finding writes nothing";
+
+    // The rows shown act on their own quotes, not on those at their place in the view.
+    QTest::keyClick(editor.field(2), Qt::Key_End);
+    QTest::keyClicks(editor.field(2), u"!"_s);
+    EXPECT_EQ(editor.manager.quotes.get()[2], u"ĐƯỜNG DÀI!"_s);
+    QTest::mouseClick(editor.removeButton(2), Qt::LeftButton);
+    editor.settle();
+    EXPECT_EQ(editor.file(), (QStringList{u"Con đường xa"_s, u"Two roads"_s, u"路"_s}));
+
+    find->setText(u"nowhere"_s);
+    editor.settle();
+    EXPECT_TRUE(editor.view->noMatches()->isVisible());
+    EXPECT_EQ(editor.view->noMatches()->text(), u"No quote contains \u201cnowhere\u201d"_s);
+    QTest::keyClick(find, Qt::Key_Escape);
+    editor.settle();
+    EXPECT_TRUE(find->text().isEmpty());
+    EXPECT_FALSE(editor.view->noMatches()->isVisible());
+    EXPECT_EQ(editor.view->listView()->model()->rowCount(), 3);
+
+    // Letters with a stroke have no decomposition; full-width letters and ligatures do.
+    EXPECT_EQ(QuoteFilter::foldedForSearch(u"Łódź Øre ＡＢＣ ﬁne 路"_s), u"lodz ore abc fine 路"_s);
 }

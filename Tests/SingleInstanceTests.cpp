@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,6 +30,31 @@ TEST(SingleInstance, TheSecondAsksTheFirstToComeForward) {
     SingleInstance second(folder.path());
     EXPECT_FALSE(second.claim());
     EXPECT_TRUE(QTest::qWaitFor([&activations] { return activations == 1; }, 3000));
+}
+
+TEST(SingleInstance, EachRequestReachesTheRunningOneAsItsOwnSignal) {
+    QTemporaryDir folder;
+    SingleInstance running(folder.path());
+    QStringList heard;
+    QObject::connect(&running, &SingleInstance::activationRequested,
+                     [&heard] { heard << u"show"_s; });
+    QObject::connect(&running, &SingleInstance::reloadRequested,
+                     [&heard] { heard << u"reload"_s; });
+    QObject::connect(&running, &SingleInstance::pauseToggleRequested,
+                     [&heard] { heard << u"pause"_s; });
+    ASSERT_TRUE(running.claim());
+    using Request = SingleInstance::Request;
+    for (const Request request : {Request::togglePause, Request::reload, Request::show}) {
+        // The asker waits for the answer, which this thread's event loop gives.
+        auto answer = std::async(std::launch::async, [&folder, request] {
+            return SingleInstance::ask(folder.path(), request);
+        });
+        EXPECT_TRUE(QTest::qWaitFor([&answer] {
+            return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        }));
+        EXPECT_EQ(answer.get(), SingleInstance::Answer::done);
+    }
+    EXPECT_EQ(heard, (QStringList{u"pause"_s, u"reload"_s, u"show"_s}));
 }
 
 TEST(SingleInstance, ALockLeftByAProcessThatIsGoneDoesNotCount) {
@@ -186,11 +213,12 @@ TEST(SingleInstance, SigtermSavesAnEditTypedButNotSubmitted) {
             return !window.isEmpty();
         },
         30000));
-    // Into the first row's field, to its end, and type without Return; each step is given time
+    // Into the first row's field (below the menu bar and the search field), to its end, and type
+    // without Return; each step is given time
     // to arrive, since a loaded machine (a sanitizer build, tests in parallel) is slow to draw.
     QTest::qWait(1000);
     xdo({u"windowfocus"_s, u"--sync"_s, window});
-    xdo({u"mousemove"_s, u"--window"_s, window, u"100"_s, u"34"_s, u"click"_s, u"1"_s});
+    xdo({u"mousemove"_s, u"--window"_s, window, u"100"_s, u"72"_s, u"click"_s, u"1"_s});
     QTest::qWait(300);
     xdo({u"key"_s, u"End"_s});
     xdo({u"type"_s, u"--delay"_s, u"30"_s, u" (unsaved)"_s});

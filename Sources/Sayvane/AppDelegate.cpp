@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "AboutWindow.h"
 #include "Console.h"
 #include "DBusMenuExporter.h"
 #include "EditMenu.h"
@@ -39,6 +40,7 @@ AppDelegate::~AppDelegate() {
     // The window's menu bar shows the main menu's Edit menu: the window goes first.
     quotesWindow.reset();
     preferencesWindow.reset();
+    aboutWindow.reset();
     // Its calls reach the parts below.
     remoteControl.reset();
 }
@@ -86,6 +88,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     };
     // A pause from the menu, the panel or a script holds the strip and the label alike.
     displayController->onPausedChanged = [weak = QPointer<AppDelegate>(this)] {
+        if (weak)
+            weak->showChecked(weak->statusMenuDescription.pauseId,
+                              weak->displayController->isPaused());
         if (weak && weak->panelIndicator)
             weak->panelIndicator->setPaused(weak->displayController->isPaused());
         if (weak && weak->remoteControl)
@@ -165,8 +170,7 @@ void AppDelegate::setupPanelIndicator() {
     };
     connect(&item, &StatusNotifierItem::activated, this, popUp);
     connect(&item, &StatusNotifierItem::contextMenuRequested, this, popUp);
-    connect(&item, &StatusNotifierItem::secondaryActivated, this,
-            [this] { displayController->setPaused(!displayController->isPaused()); });
+    connect(&item, &StatusNotifierItem::secondaryActivated, this, [this] { togglePause(); });
     displayController->onDisplayReset = [this] {
         panelIndicator->show(displayController->segments(),
                              LocalizationManager::shared().localizedString(u"NoQuotes"_s));
@@ -177,17 +181,21 @@ void AppDelegate::setupMenu() {
     if (!statusItem)
         return;
     StatusMenu::State state;
+    state.paused = displayController->isPaused();
     state.launchAtLogin = environment.loginItems->status() == LoginItemStatus::enabled;
     state.language = LocalizationManager::shared().currentLanguage;
     state.screens = StatusMenu::screensNow();
     state.chosenScreen = statusItem->preferredScreen();
     StatusMenu::Actions actions;
     actions.editQuotes = [this] { openQuotesUI(); };
+    actions.openQuotesFile = [this] { openQuotesFile(); };
     actions.reloadQuotes = [this] { reloadQuotes(); };
+    actions.togglePause = [this] { togglePause(); };
     actions.toggleLaunchAtLogin = [this] { toggleLaunchAtLogin(); };
     actions.openPreferences = [this] { openPreferences(); };
     actions.changeLanguage = [this](const QString& rawValue) { changeLanguage(rawValue); };
     actions.changeScreen = [this](const QString& name) { changeScreen(name); };
+    actions.about = [this] { showAbout(); };
     actions.quit = [] { QCoreApplication::exit(0); };
     statusMenuDescription = StatusMenu::describe(state, actions);
     statusItem->setMenu(makeMenu(statusMenuDescription.description));
@@ -240,6 +248,28 @@ void AppDelegate::reloadQuotes() {
     displayController->resetDisplay();
 }
 
+void AppDelegate::openQuotesFile() {
+    // The other application reads the file: what the user typed and did not submit goes first.
+    quoteManager->saveUnsavedEdits();
+    const QString path = quoteManager->quotesFileURL;
+    if (!environment.openUrl(QUrl::fromLocalFile(path)))
+        printLine(u"Could not open the quotes file: no application was started for "_s +
+                  QDir::toNativeSeparators(path));
+}
+
+void AppDelegate::togglePause() {
+    displayController->setPaused(!displayController->isPaused());
+}
+
+void AppDelegate::showAbout() {
+    if (!aboutWindow)
+        aboutWindow = std::make_unique<AboutWindow>(LocalizationManager::shared(),
+                                                    quoteManager->quotesFileURL);
+    aboutWindow->show();
+    aboutWindow->raise();
+    aboutWindow->activateWindow();
+}
+
 void AppDelegate::changeLanguage(QAction* sender) {
     if (sender)
         changeLanguage(sender->data());
@@ -257,27 +287,25 @@ void AppDelegate::toggleLaunchAtLogin() {
     QString error;
     if (service.status() == LoginItemStatus::enabled) {
         if (service.unregisterApp(&error)) {
-            showLaunchAtLogin(false);
+            showChecked(statusMenuDescription.launchAtLoginId, false);
             return;
         }
     } else if (service.registerApp(&error)) {
-        showLaunchAtLogin(true);
+        showChecked(statusMenuDescription.launchAtLoginId, true);
         return;
     }
     printLine(u"Failed to toggle launch at login: "_s + error);
 }
 
-void AppDelegate::showLaunchAtLogin(bool enabled) {
-    // The one change made in place: the menu is otherwise only ever replaced whole.
-    MenuEntry* entry =
-        statusMenuDescription.description.find(statusMenuDescription.launchAtLoginId);
+void AppDelegate::showChecked(int id, bool checked) {
+    // The changes made in place (the pause, launch at login): the menu is otherwise only ever
+    // replaced whole.
+    MenuEntry* entry = statusMenuDescription.description.find(id);
     if (!entry)
         return;
-    entry->checked = enabled;
-    if (QAction* item =
-            statusItem ? findMenuItem(statusItem->menu(), statusMenuDescription.launchAtLoginId)
-                       : nullptr)
-        item->setChecked(enabled);
+    entry->checked = checked;
+    if (QAction* item = statusItem ? findMenuItem(statusItem->menu(), id) : nullptr)
+        item->setChecked(checked);
     if (exporter)
         exporter->updateEntry(*entry);
 }

@@ -11,8 +11,10 @@
 #include "VisibilityWatch.h"
 
 #include <QDBusConnection>
+#include <QDesktopServices>
 #include <QDir>
 #include <QObject>
+#include <QUrl>
 
 #include <memory>
 #include <optional>
@@ -35,6 +37,11 @@ struct AppEnvironment {
     // The session bus the program's D-Bus objects go on; tests give a private one. A bus that
     // is not connected leaves them out.
     QDBusConnection bus = QDBusConnection::sessionBus();
+    // The desktop's opener: a file in the user's default application for its type, a page in
+    // the browser. False when it could not be started.
+    std::function<bool(const QUrl&)> openUrl = [](const QUrl& url) {
+        return QDesktopServices::openUrl(url);
+    };
 };
 
 // Owns every long-lived part of the program and wires them: the menu-bar item, the quote
@@ -59,6 +66,12 @@ public:
     // Reads the quotes file again; shows the list held until then at once, and the reloaded
     // list when it arrives.
     void reloadQuotes();
+    // Saves any edit not saved yet, then opens the quotes file in the user's own application.
+    void openQuotesFile();
+    // Stops the ticker where it stands, or lets it go on; the menu's check mark follows.
+    void togglePause();
+    // Shows the About window, making it on first use.
+    void showAbout();
     // Sets the language whose raw value the item carries; ignores anything else.
     void changeLanguage(QAction* sender);
     void changeLanguage(const QVariant& rawValue);
@@ -81,6 +94,7 @@ public:
     const std::unique_ptr<QuoteManager> quoteManager;
     std::unique_ptr<QWidget> quotesWindow;
     std::unique_ptr<PreferencesWindow> preferencesWindow;
+    std::unique_ptr<QWidget> aboutWindow;
     // The item in the desktop panel's indicator area, when the bus is there.
     std::unique_ptr<PanelIndicator> panelIndicator;
     // Whether the strip can be seen, and so the panel beside it: the label rests when not.
@@ -89,8 +103,8 @@ public:
 private:
     // Puts the program's D-Bus interface on the environment's bus, when it is connected.
     void setupRemoteControl();
-    // Shows the launch-at-login item checked or not, in every view of the menu.
-    void showLaunchAtLogin(bool enabled);
+    // Shows the item checked or not, in every view of the menu.
+    void showChecked(int id, bool checked);
     // The status menu on the environment's bus at its path, when the bus is connected.
     void exportMenu();
     void setupPanelIndicator();

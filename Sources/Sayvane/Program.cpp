@@ -86,6 +86,8 @@ int runProgram(int& argc, char* argv[]) {
                      &AppDelegate::reloadQuotes);
     QObject::connect(&instance, &SingleInstance::preferencesRequested, &appDelegate,
                      &AppDelegate::openPreferences);
+    QObject::connect(&instance, &SingleInstance::pauseToggleRequested, &appDelegate,
+                     &AppDelegate::togglePause);
     QTimer::singleShot(0, &appDelegate, &AppDelegate::applicationDidFinishLaunching);
     // A log-out's SIGTERM, Ctrl+C and a closed terminal end the program as Quit does.
     SignalNotifier termination(SignalNotifier::termination());

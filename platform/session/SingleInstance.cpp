@@ -19,6 +19,7 @@ namespace {
 constexpr char activationMessage[] = "show\n";
 constexpr char reloadMessage[] = "reload\n";
 constexpr char preferencesMessage[] = "preferences\n";
+constexpr char togglePauseMessage[] = "toggle-pause\n";
 constexpr char acknowledgement[] = "ok\n";
 
 // True while a live process holds the lock file at the path (reading it takes no lock).
@@ -85,13 +86,15 @@ bool SingleInstance::claim() {
                     return;
                 const QByteArray message = socket->readLine();
                 if (message == activationMessage || message == reloadMessage ||
-                    message == preferencesMessage) {
+                    message == togglePauseMessage || message == preferencesMessage) {
                     socket->write(acknowledgement);
                     socket->flush();
                     if (message == reloadMessage)
                         Q_EMIT reloadRequested();
                     else if (message == preferencesMessage)
                         Q_EMIT preferencesRequested();
+                    else if (message == togglePauseMessage)
+                        Q_EMIT pauseToggleRequested();
                     else
                         Q_EMIT activationRequested();
                 }
@@ -127,6 +130,7 @@ SingleInstance::Answer SingleInstance::ask(const QString& folder, Request reques
         lockFolder.isEmpty() ? lockPath : QDir(lockFolder).filePath(u"sayvane.lock"_s);
     const QString socketPath = QDir(folder).filePath(u"sayvane.socket"_s);
     const QByteArray message = request == Request::reload        ? reloadMessage
+                               : request == Request::togglePause ? togglePauseMessage
                                : request == Request::preferences ? preferencesMessage
                                                                  : activationMessage;
     // A copy that is starting holds the lock a moment before it listens.

@@ -107,6 +107,8 @@ int run(int argc, char* argv[]) {
         return SettingsCommand::set(request.assignments);
     case Mode::get:
         return SettingsCommand::get(request.argument);
+    case Mode::togglePause:
+        return RunningProgramCommand::run(SingleInstance::Request::togglePause);
     }
     return CommandOutput::misunderstood;
 }

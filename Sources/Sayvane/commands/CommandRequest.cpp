@@ -33,6 +33,9 @@ CommandRequest::parse(const QStringList& givenArguments) {
     const QCommandLineOption edit(u"edit"_s, u"Opens the editor of the running program."_s);
     const QCommandLineOption reload(u"reload"_s,
                                     u"Makes the running program read the quotes file again."_s);
+    const QCommandLineOption togglePause(
+        u"toggle-pause"_s,
+        u"Stops the running program's ticker where it stands, or lets it go on."_s);
     const QCommandLineOption preferences(u"preferences"_s,
                                          u"Opens the Preferences window of the running program."_s);
     const QCommandLineOption set(
@@ -41,7 +44,7 @@ CommandRequest::parse(const QStringList& givenArguments) {
     const QCommandLineOption get(u"get"_s, u"Prints the value of a key of Sayvane.conf."_s,
                                  u"KEY"_s);
     parser.addOptions({help, version, bar, width, interval, print, daily, list, add, import, edit,
-                       reload, preferences, set, get});
+                       reload, togglePause, preferences, set, get});
     parser.addPositionalArgument(u"FORMAT"_s, u"With --bar: plain, waybar or i3bar."_s,
                                  u"[FORMAT]"_s);
 
@@ -72,8 +75,9 @@ CommandRequest::parse(const QStringList& givenArguments) {
         {&bar, Mode::bar},       {&print, Mode::print},
         {&list, Mode::list},     {&add, Mode::add},
         {&import, Mode::import}, {&edit, Mode::edit},
-        {&reload, Mode::reload}, {&preferences, Mode::preferences},
-        {&set, Mode::set},       {&get, Mode::get},
+        {&reload, Mode::reload}, {&togglePause, Mode::togglePause},
+        {&preferences, Mode::preferences}, {&set, Mode::set},
+        {&get, Mode::get},
     };
     QStringList chosen;
     for (const auto& [option, mode] : modes) {
@@ -85,7 +89,8 @@ CommandRequest::parse(const QStringList& givenArguments) {
     if (chosen.size() != 1)
         return Misunderstood{chosen.isEmpty()
                                  ? u"choose one of --bar, --print, --list, --add, --import, "
-                                   "--edit, --reload, --preferences, --set and --get."_s
+                                   "--edit, --reload, --toggle-pause, --preferences, --set and "
+                                   "--get."_s
                                  : chosen.join(u" and "_s) + u" cannot be used together."_s};
     if (parser.isSet(daily) && !parser.isSet(print))
         return Misunderstood{u"--daily goes with --print."_s};

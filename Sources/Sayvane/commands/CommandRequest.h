@@ -21,6 +21,7 @@ struct CommandRequest {
         import,
         edit,
         reload,
+        togglePause,
         preferences,
         set,
         get

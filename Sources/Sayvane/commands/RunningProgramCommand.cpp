@@ -28,6 +28,11 @@ int run(SingleInstance::Request request) {
     case SingleInstance::Answer::noneRunning:
         break;
     }
+    // No ticker runs, so there is none to pause or let go on.
+    if (request == SingleInstance::Request::togglePause) {
+        printError(u"Sayvane is not running."_s);
+        return failed;
+    }
     // None running: a new copy loads the file anyway; for a window, ask it once it listens.
     const qint64 pid = DetachedProgram::start();
     if (pid == 0) {

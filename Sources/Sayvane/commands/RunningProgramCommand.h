@@ -3,7 +3,7 @@
 #include "SingleInstance.h"
 
 // `sayvane --edit`, `sayvane --preferences` and `sayvane --reload`: asks the running program, or
-// starts one.
+// starts one. `sayvane --toggle-pause`: asks the running program; fails when none runs.
 namespace RunningProgramCommand {
 
 int run(SingleInstance::Request request);

@@ -44,8 +44,14 @@ StatusMenu StatusMenu::describe(const State& state, const Actions& actions) {
     MenuDescription& description = menu.description;
     description.add(MenuEntry::item(loc.localizedString(u"EditQuotes"_s), actions.editQuotes,
                                     QKeySequence(Qt::CTRL | Qt::Key_E)));
+    description.add(
+        MenuEntry::item(loc.localizedString(u"OpenQuotesFile"_s), actions.openQuotesFile));
     description.add(MenuEntry::item(loc.localizedString(u"ReloadQuotes"_s), actions.reloadQuotes,
                                     QKeySequence(Qt::CTRL | Qt::Key_R)));
+    MenuEntry pause = MenuEntry::item(loc.localizedString(u"Pause"_s), actions.togglePause);
+    pause.checkable = true;
+    pause.checked = state.paused;
+    menu.pauseId = description.add(std::move(pause));
     MenuEntry launchAtLogin =
         MenuEntry::item(loc.localizedString(u"LaunchAtLogin"_s), actions.toggleLaunchAtLogin);
     launchAtLogin.checkable = true;
@@ -78,6 +84,7 @@ StatusMenu StatusMenu::describe(const State& state, const Actions& actions) {
     if (state.screens.size() >= 2)
         description.add(describeScreens(state, actions));
     description.add(MenuEntry::separator());
+    description.add(MenuEntry::item(loc.localizedString(u"AboutSayvane"_s), actions.about));
     description.add(MenuEntry::item(loc.localizedString(u"Quit"_s), actions.quit,
                                     QKeySequence(Qt::CTRL | Qt::Key_Q)));
     return menu;

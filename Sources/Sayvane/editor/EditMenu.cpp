@@ -49,6 +49,9 @@ std::unique_ptr<QMenu> makeMainMenu() {
     addCommand(u"Copy"_s, QKeySequence(Qt::CTRL | Qt::Key_C), "copy()");
     addCommand(u"Paste"_s, QKeySequence(Qt::CTRL | Qt::Key_V), "paste()");
     addCommand(u"SelectAll"_s, QKeySequence(Qt::CTRL | Qt::Key_A), "selectAll()");
+    edit->addSeparator();
+    // The editor's search field, from anywhere in its window.
+    addCommand(u"Find"_s, QKeySequence(Qt::CTRL | Qt::Key_F), "find()");
     mainMenu->addMenu(edit);
     retitle(mainMenu.get());
     return mainMenu;

@@ -5,7 +5,8 @@
 class QMenu;
 
 // The main menu: an untitled application menu and the Edit menu (Undo, Redo, Cut, Copy, Paste,
-// Select All), whose commands go to the focused text field. On Linux there is no global menu
+// Select All, Find), whose commands go to the focused text field, or to the first of its
+// parents that answers them (Find goes to the editor). On Linux there is no global menu
 // bar: the editor window shows these menus as its own.
 namespace EditMenu {
 

@@ -50,9 +50,12 @@ void QuoteListModel::sync() {
         rows = count;
         endRemoveRows();
     }
-    if (changedElsewhere && rows > 0)
-        Q_EMIT dataChanged(index(0), index(rows - 1), {Qt::DisplayRole, Qt::EditRole});
+    const bool elsewhere = changedElsewhere;
     changedElsewhere = false;
+    if (elsewhere && rows > 0)
+        Q_EMIT dataChanged(index(0), index(rows - 1), {Qt::DisplayRole, Qt::EditRole});
+    if (elsewhere)
+        Q_EMIT listChangedElsewhere();
 }
 
 bool QuoteListModel::removeQuote(int row) {

@@ -26,6 +26,10 @@ public:
     bool removeQuote(int row);
     void appendQuote(const QString& quote);
 
+Q_SIGNALS:
+    // A sync found the list changed by someone else (a reload, an outside change).
+    void listChangedElsewhere();
+
 private:
     QuoteManager& manager;
     int rows = 0;

@@ -4,6 +4,7 @@
 #include "QuoteListModel.h"
 #include "QuoteManager.h"
 
+#include <QAbstractProxyModel>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLineEdit>
@@ -69,8 +70,12 @@ QuoteRowDelegate::QuoteRowDelegate(QuoteManager& manager, QuoteListModel& model,
 QWidget* QuoteRowDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                         const QModelIndex& index) const {
     auto* row = new QuoteRow(parent);
-    nameRow(row, index.row());
-    const QPersistentModelIndex position(index);
+    // The view may show the rows through a filter: the row acts on its place in the list.
+    QModelIndex source = index;
+    if (const auto* proxy = qobject_cast<const QAbstractProxyModel*>(index.model()))
+        source = proxy->mapToSource(index);
+    const QPersistentModelIndex position(source);
+    nameRow(row, source.row());
     row->showQuote(index.data(Qt::EditRole).toString());
     connect(row->field, &QLineEdit::textChanged, row, [this, row, position](const QString& text) {
         // Every change writes the field's whole text into its element; nothing is saved.

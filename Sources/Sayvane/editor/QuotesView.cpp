@@ -1,6 +1,8 @@
 #include "QuotesView.h"
 
 #include "Localization.h"
+#include "QtTranslations.h"
+#include "QuoteFilter.h"
 #include "QuoteListModel.h"
 #include "QuoteManager.h"
 #include "QuoteRowDelegate.h"
@@ -12,6 +14,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -35,6 +38,12 @@ namespace {
 class QuoteListView : public QListView {
 public:
     using QListView::QListView;
+
+    // The rows' editors fitted to the viewport as it is now. The list fits them when it lays
+    // its items out, but not when the viewport alone changes width: the scroll bars of the
+    // first layout, made before the window had its size, left the trash buttons 14 pixels off
+    // their place until the first change of the rows.
+    void fitEditors() { updateEditorGeometries(); }
 
 protected:
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
@@ -63,7 +72,10 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     , manager(manager)
     , loc(loc)
     , model(new QuoteListModel(manager, this))
+    , filter(new QuoteFilter(this))
     , delegate(new QuoteRowDelegate(manager, *model, loc, this))
+    , findEdit(new QLineEdit(this))
+    , noMatchesLabel(new QLabel(this))
     , list(new QuoteListView(this))
     , newQuoteEdit(new QLineEdit(this))
     , addQuoteButton(new QPushButton(this))
@@ -78,7 +90,8 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
 
     newQuoteEdit->setMaxLength(std::numeric_limits<int>::max());
     list->setObjectName(u"quoteList"_s);
-    list->setModel(model);
+    filter->setSourceModel(model);
+    list->setModel(filter);
     list->setItemDelegate(delegate);
     list->setSelectionMode(QAbstractItemView::NoSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -90,6 +103,16 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     auto* divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);
+
+    findEdit->setObjectName(u"findField"_s);
+    findEdit->setClearButtonEnabled(true);
+    findEdit->installEventFilter(this);
+    noMatchesLabel->setObjectName(u"noMatches"_s);
+    noMatchesLabel->setAlignment(Qt::AlignCenter);
+    noMatchesLabel->setWordWrap(true);
+    noMatchesLabel->setTextFormat(Qt::PlainText);
+    noMatchesLabel->setContentsMargins(11, 11, 11, 11);
+    noMatchesLabel->hide();
 
     newQuoteEdit->setObjectName(u"newQuoteField"_s);
     newQuoteEdit->setStyleSheet(u"QLineEdit { border: 1px solid palette(mid); border-radius: 6px;"
@@ -107,6 +130,11 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     addBar->addWidget(importQuotesButton);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    auto* findBar = new QHBoxLayout;
+    findBar->setContentsMargins(11, 8, 11, 0);
+    findBar->addWidget(findEdit);
+    layout->addLayout(findBar);
+    layout->addWidget(noMatchesLabel);
     layout->addWidget(list, 1);
     layout->addWidget(divider);
     auto* padded = new QWidget(this);
@@ -114,6 +142,7 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     layout->addWidget(padded);
     layout->addWidget(importStatusLabel);
 
+    connect(findEdit, &QLineEdit::textChanged, this, &QuotesView::search);
     connect(newQuoteEdit, &QLineEdit::returnPressed, this, &QuotesView::addQuote);
     connect(newQuoteEdit, &QLineEdit::textChanged, this, &QuotesView::updateAddButton);
     connect(addQuoteButton, &QPushButton::clicked, this, &QuotesView::addQuote);
@@ -121,8 +150,15 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     // The managers announce a change before it is stored: redraw once it has been.
     connect(&manager, &ObservableObject::objectWillChange, this, &QuotesView::scheduleRefresh);
     connect(&loc, &ObservableObject::objectWillChange, this, &QuotesView::scheduleRefresh);
-    connect(model, &QAbstractItemModel::rowsInserted, this, &QuotesView::syncRowWidgets);
-    connect(model, &QAbstractItemModel::rowsRemoved, this, &QuotesView::syncRowWidgets);
+    connect(filter, &QAbstractItemModel::rowsInserted, this, &QuotesView::syncRowWidgets);
+    connect(filter, &QAbstractItemModel::rowsRemoved, this, &QuotesView::syncRowWidgets);
+    connect(filter, &QAbstractItemModel::rowsInserted, this, &QuotesView::updateNoMatches);
+    connect(filter, &QAbstractItemModel::rowsRemoved, this, &QuotesView::updateNoMatches);
+    // A reload is searched again; a keystroke in a row is not, so the row stays in view.
+    connect(model, &QuoteListModel::listChangedElsewhere, this, [this] {
+        if (filter->isFiltering())
+            search(findEdit->text());
+    });
     connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &QuotesView::syncRowWidgets);
     // A row reached by Tab comes into view, and the rows after it are opened, so that Tab walks
@@ -148,13 +184,42 @@ QString QuotesView::newQuote() const {
 }
 
 QWidget* QuotesView::rowWidget(int row) const {
-    return list->indexWidget(model->index(row));
+    return list->indexWidget(filter->mapFromSource(model->index(row)));
+}
+
+void QuotesView::find() {
+    findEdit->setFocus(Qt::ShortcutFocusReason);
+    findEdit->selectAll();
 }
 
 bool QuotesView::eventFilter(QObject* object, QEvent* event) {
-    if (object == list->viewport() && event->type() == QEvent::Resize)
+    // A viewport resized while hidden gets no resize event of its own when it is shown.
+    if (object == list->viewport() &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
         syncRowWidgets();
+        static_cast<QuoteListView*>(list)->fitEditors();
+    }
+    // Escape in the search field shows every quote again.
+    if (object == findEdit && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !findEdit->text().isEmpty()) {
+        findEdit->clear();
+        return true;
+    }
     return QWidget::eventFilter(object, event);
+}
+
+void QuotesView::search(const QString& text) {
+    filter->setSearchText(text);
+    syncRowWidgets();
+    updateNoMatches();
+}
+
+void QuotesView::updateNoMatches() {
+    const bool none = filter->isFiltering() && filter->rowCount() == 0;
+    if (none)
+        noMatchesLabel->setText(
+            loc.localizedString(u"NoMatches"_s).arg(filter->searchText().trimmed()));
+    noMatchesLabel->setVisible(none);
 }
 
 void QuotesView::addQuote() {
@@ -173,6 +238,10 @@ void QuotesView::chooseFileToImport() {
         lastImportPath.isEmpty() ? installedQuotesFolder() : QFileInfo(lastImportPath).path();
     auto* dialog = new QFileDialog(this, loc.localizedString(u"ImportQuotesTitle"_s), folder);
     dialog->setObjectName(u"importDialog"_s);
+    // The desktop's own dialog speaks the session's language; where that is not the program's,
+    // Qt's dialog speaks the program's (with the program's own texts for Tiếng Việt).
+    dialog->setOption(QFileDialog::DontUseNativeDialog,
+                      !QtTranslations::desktopSpeaks(loc.currentLanguage.get()));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, &QuotesView::importQuotes);
@@ -188,7 +257,8 @@ void QuotesView::importQuotes(const QString& path) {
     if (lastImport->added > 0) {
         // The first of the new quotes shows at the top.
         model->sync();
-        list->scrollTo(model->index(before), QAbstractItemView::PositionAtTop);
+        list->scrollTo(filter->mapFromSource(model->index(before)),
+                       QAbstractItemView::PositionAtTop);
     }
 }
 
@@ -208,6 +278,9 @@ void QuotesView::refresh() {
 
 void QuotesView::updateTexts() {
     list->setAccessibleName(loc.localizedString(u"QuoteList"_s));
+    findEdit->setPlaceholderText(loc.localizedString(u"Find"_s));
+    findEdit->setAccessibleName(loc.localizedString(u"FindQuotes"_s));
+    updateNoMatches();
     newQuoteEdit->setPlaceholderText(loc.localizedString(u"AddNewQuote"_s));
     newQuoteEdit->setAccessibleName(loc.localizedString(u"NewQuote"_s));
     newQuoteEdit->setAccessibleDescription(loc.localizedString(u"NewQuoteDescription"_s));
@@ -230,8 +303,9 @@ void QuotesView::updateTexts() {
                                            .arg(QString::number(lastImport->added), file));
     }
     for (const QPersistentModelIndex& index : std::as_const(openRows)) {
+        // Numbered by its place in the list, also while a search shows some rows only.
         if (QWidget* row = list->indexWidget(index))
-            delegate->nameRow(row, index.row());
+            delegate->nameRow(row, filter->mapToSource(index).row());
     }
 }
 
@@ -240,7 +314,7 @@ void QuotesView::updateAddButton() {
 }
 
 void QuotesView::syncRowWidgets() {
-    const int count = model->rowCount();
+    const int count = filter->rowCount();
     const int height = std::max(1, delegate->sizeHint({}, {}).height());
     const int top = list->verticalScrollBar()->value();
     const int first = std::max(0, top / height - 2);
@@ -263,7 +337,7 @@ void QuotesView::syncRowWidgets() {
         }
     }
     for (int row = first; row <= last; ++row) {
-        const QModelIndex index = model->index(row);
+        const QModelIndex index = filter->index(row, 0);
         if (!list->isPersistentEditorOpen(index)) {
             list->openPersistentEditor(index);
             openRows.append(index);

@@ -12,13 +12,15 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QPushButton;
+class QuoteFilter;
 class QuoteListModel;
 class QuoteManager;
 class QuoteRowDelegate;
 
-// The content of the editor window: a row for each quote, editable in place and removable,
-// and below them a field and a button to add a new quote. It keeps no copy of the list, and
-// follows every change of the quote manager and of the interface language.
+// The content of the editor window: a field to find quotes, a row for each quote (each that
+// contains the text sought), editable in place and removable, and below them a field and a
+// button to add a new quote. It keeps no copy of the list, and follows every change of the quote
+// manager and of the interface language.
 class QuotesView : public QWidget {
     Q_OBJECT
 
@@ -29,6 +31,10 @@ public:
     QString newQuote() const;
 
     QListView* listView() const { return list; }
+    // The search field above the list; the rows shown contain its text.
+    QLineEdit* findField() const { return findEdit; }
+    // Says that no quote contains the text sought; hidden otherwise.
+    QLabel* noMatches() const { return noMatchesLabel; }
     QLineEdit* newQuoteField() const { return newQuoteEdit; }
     QPushButton* addButton() const { return addQuoteButton; }
     QPushButton* importButton() const { return importQuotesButton; }
@@ -36,8 +42,12 @@ public:
     QLabel* importStatus() const { return importStatusLabel; }
     // Imports the file's quotes (plain text or fortune) and tells what came of it.
     void importQuotes(const QString& path);
-    // The row widget showing row i, if it is in view.
+    // The row widget showing row i of the list, if it is in view.
     QWidget* rowWidget(int row) const;
+
+public Q_SLOTS:
+    // Puts the keyboard in the search field, its text selected (Edit > Find, Ctrl+F).
+    void find();
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;
@@ -50,13 +60,18 @@ private:
     void refresh();
     void updateTexts();
     void updateAddButton();
+    void search(const QString& text);
+    void updateNoMatches();
     // Opens row widgets for the rows in view and closes those far out of it.
     void syncRowWidgets();
 
     QuoteManager& manager;
     LocalizationManager& loc;
     QuoteListModel* model = nullptr;
+    QuoteFilter* filter = nullptr;
     QuoteRowDelegate* delegate = nullptr;
+    QLineEdit* findEdit = nullptr;
+    QLabel* noMatchesLabel = nullptr;
     QListView* list = nullptr;
     QLineEdit* newQuoteEdit = nullptr;
     QPushButton* addQuoteButton = nullptr;

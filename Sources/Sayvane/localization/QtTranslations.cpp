@@ -1,5 +1,7 @@
 #include "QtTranslations.h"
 
+#include "QtVietnamese.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -50,8 +52,14 @@ QtTranslations::~QtTranslations() {
         QCoreApplication::removeTranslator(this);
 }
 
+bool QtTranslations::desktopSpeaks(AppLanguage language) {
+    return QLocale::system().language() == localeOf(language).language();
+}
+
 void QtTranslations::setLanguage(AppLanguage language) {
     currentLanguage = language;
+    // The user's own region where the session speaks the language (en_GB dates stay so).
+    QLocale::setDefault(desktopSpeaks(language) ? QLocale::system() : localeOf(language));
     if (language == AppLanguage::english ||
         !qtFile.load(localeOf(language), u"qtbase"_s, u"_"_s, folder))
         (void)qtFile.load(QString());
@@ -69,6 +77,8 @@ QString QtTranslations::translate(const char* context, const char* sourceText,
         return text;
     if (const char* key = keyForEditingCommand(context, sourceText))
         return localizedString(currentLanguage, QString::fromLatin1(key));
+    if (currentLanguage == AppLanguage::vietnamese)
+        return QtVietnamese::text(context, sourceText);
     return {};
 }
 

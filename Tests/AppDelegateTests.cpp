@@ -142,8 +142,7 @@ TEST(AppDelegate, TheStatusMenuInEveryLanguage) {
     const Expected expectations[] = {
         {AppLanguage::english,
          {u"Edit Quotes..."_s, u"Open Quotes File"_s, u"Reload Quotes"_s, u"Pause"_s,
-          u"Launch at Login"_s, u"Preferences..."_s, u"Language"_s, u"About Sayvane"_s,
-          u"Quit"_s}},
+          u"Launch at Login"_s, u"Preferences..."_s, u"Language"_s, u"About Sayvane"_s, u"Quit"_s}},
         {AppLanguage::vietnamese,
          {u"Chỉnh sửa trích dẫn..."_s, u"Mở tệp trích dẫn"_s, u"Tải lại"_s, u"Tạm dừng"_s,
           u"Mở lúc đăng nhập"_s, u"Tùy chọn..."_s, u"Ngôn ngữ"_s, u"Giới thiệu Sayvane"_s,

@@ -72,11 +72,16 @@ CommandRequest::parse(const QStringList& givenArguments) {
     }
 
     const std::pair<const QCommandLineOption*, Mode> modes[] = {
-        {&bar, Mode::bar},       {&print, Mode::print},
-        {&list, Mode::list},     {&add, Mode::add},
-        {&import, Mode::import}, {&edit, Mode::edit},
-        {&reload, Mode::reload}, {&togglePause, Mode::togglePause},
-        {&preferences, Mode::preferences}, {&set, Mode::set},
+        {&bar, Mode::bar},
+        {&print, Mode::print},
+        {&list, Mode::list},
+        {&add, Mode::add},
+        {&import, Mode::import},
+        {&edit, Mode::edit},
+        {&reload, Mode::reload},
+        {&togglePause, Mode::togglePause},
+        {&preferences, Mode::preferences},
+        {&set, Mode::set},
         {&get, Mode::get},
     };
     QStringList chosen;

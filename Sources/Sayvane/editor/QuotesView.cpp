@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -280,6 +281,9 @@ void QuotesView::updateTexts() {
     list->setAccessibleName(loc.localizedString(u"QuoteList"_s));
     findEdit->setPlaceholderText(loc.localizedString(u"Find"_s));
     findEdit->setAccessibleName(loc.localizedString(u"FindQuotes"_s));
+    // The field's own clear button, which Qt leaves unnamed.
+    for (QToolButton* clear : findEdit->findChildren<QToolButton*>())
+        clear->setAccessibleName(loc.localizedString(u"ClearSearch"_s));
     updateNoMatches();
     newQuoteEdit->setPlaceholderText(loc.localizedString(u"AddNewQuote"_s));
     newQuoteEdit->setAccessibleName(loc.localizedString(u"NewQuote"_s));

@@ -136,6 +136,7 @@ const Table& table(AppLanguage language) {
         {u"Close"_s, u"Close"_s},
         {u"Find"_s, u"Find..."_s},
         {u"FindQuotes"_s, u"Find quotes"_s},
+        {u"ClearSearch"_s, u"Clear the search"_s},
         {u"NoMatches"_s, u"No quote contains “%1”"_s},
     };
     static const Table vietnamese = {
@@ -237,6 +238,7 @@ const Table& table(AppLanguage language) {
         {u"Close"_s, u"Đóng"_s},
         {u"Find"_s, u"Tìm..."_s},
         {u"FindQuotes"_s, u"Tìm trích dẫn"_s},
+        {u"ClearSearch"_s, u"Xoá nội dung tìm"_s},
         {u"NoMatches"_s, u"Không có trích dẫn nào chứa “%1”"_s},
     };
     static const Table chinese = {
@@ -331,6 +333,7 @@ const Table& table(AppLanguage language) {
         {u"Close"_s, u"关闭"_s},
         {u"Find"_s, u"查找..."_s},
         {u"FindQuotes"_s, u"查找引语"_s},
+        {u"ClearSearch"_s, u"清除搜索"_s},
         {u"NoMatches"_s, u"没有包含“%1”的引语"_s},
     };
     switch (language) {

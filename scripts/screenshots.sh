@@ -15,6 +15,7 @@ xvfb=$!
 trap 'kill $xvfb 2>/dev/null; rm -rf "$home"' EXIT
 for _ in $(seq 50); do [ -s "$home/display" ] && break; sleep 0.2; done
 export DISPLAY=:$(cat "$home/display")
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
 mkdir -p "$home/.config/Sayvane"
 "$program" &
 app=$!
@@ -23,10 +24,10 @@ import -window root "$home/shot.png"
 convert "$home/shot.png" -crop 250x24+1030+0 +repage -scale 200% "$out/strip.png"
 xdotool mousemove 1150 12 click 1
 sleep 0.7
-xdotool mousemove 1110 125
+xdotool mousemove 1110 169
 sleep 0.7
 import -window root "$home/shot.png"
-convert "$home/shot.png" -crop 440x222+840+0 +repage "$out/menu.png"
+convert "$home/shot.png" -crop 440x290+840+0 +repage "$out/menu.png"
 xdotool key Escape key Escape
 sleep 0.3
 xdotool mousemove 1150 12 click 1

@@ -498,3 +498,47 @@ TEST(AppDelegate, QuotesAreShownAsPlainText) {
     ASSERT_TRUE(row);
     EXPECT_EQ(row->findChild<QLineEdit*>()->text(), u"<b>bold</b> &amp; <i>"_s);
 }
+
+namespace {
+
+class RecordingNotifier final : public DesktopNotifier {
+public:
+    void notify(const QString& summary, const QString& body) override {
+        notices.append({summary, body});
+    }
+    QList<QStringList> notices;
+};
+
+} // namespace
+
+// The placeholder of a file that cannot be loaded speaks the interface language and is never
+// saved; the copy a save keeps of that file is announced where a desktop user looks.
+TEST(AppDelegate, PlaceholdersAreTranslatedAndAKeptCopyIsAnnounced) {
+    TempHome home;
+    ManualTiming manual;
+    auto notifier = std::make_shared<RecordingNotifier>();
+    LocalizationManager::shared().currentLanguage = AppLanguage::vietnamese;
+    writeBytes(home.quotesFile(), "{broken");
+    AppEnvironment environment{home.path(), std::make_shared<FakeLoginItems>(), manual.timing()};
+    environment.notifier = notifier;
+    AppDelegate delegate(environment);
+    CapturedStdout out;
+    delegate.applicationDidFinishLaunching();
+    runMainQueue();
+    QuoteManager& manager = *delegate.quoteManager;
+    EXPECT_EQ(manager.quotes.get(), QStringList{u"Lỗi khi tải tệp trích dẫn"_s});
+    LocalizationManager::shared().currentLanguage = AppLanguage::english;
+    runMainQueue();
+    EXPECT_EQ(manager.quotes.get(), QStringList{QuoteManager::loadErrorPlaceholder});
+    EXPECT_EQ(delegate.displayController->quotes, manager.quotes.get());
+    EXPECT_EQ(readBytes(home.quotesFile()), "{broken");
+
+    manager.quotes.append(u"mine"_s);
+    manager.saveQuotes();
+    EXPECT_EQ(QuotesDocument::decode(readBytes(home.quotesFile()), nullptr)->quotes,
+              QStringList{u"mine"_s});
+    ASSERT_EQ(notifier->notices.size(), 1);
+    EXPECT_EQ(notifier->notices[0][0], u"Sayvane kept a copy of your quotes"_s);
+    EXPECT_TRUE(notifier->notices[0][1].contains(home.quotesFile() + u".broken-"_s))
+        << notifier->notices[0][1].toStdString();
+}

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "DisplayController.h"
 #include "PrintCommand.h"
+#include "QuoteManager.h"
 #include "QuotesDocument.h"
 #include "TerminalColumns.h"
 #include "TestSupport.h"
@@ -351,4 +352,52 @@ TEST(CommandLine, EditReloadAndTogglePauseReachTheRunningProgram) {
     const Result none = run(home, {u"--toggle-pause"_s});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.err, u"Sayvane is not running.\n"_s);
+}
+
+TEST(CommandLine, AddsRunAtOnceEachKeepTheirQuote) {
+    TempHome home;
+    writeQuotes(home, {u"first"_s});
+    std::vector<std::unique_ptr<QProcess>> adds;
+    QStringList expected{u"first"_s};
+    for (int i = 0; i < 16; ++i) {
+        expected.append(u"parallel quote %1"_s.arg(i));
+        adds.push_back(std::make_unique<QProcess>());
+        prepare(*adds.back(), home);
+        adds.back()->setArguments({u"--add"_s, expected.last()});
+    }
+    for (auto& add : adds)
+        add->start();
+    int succeeded = 0;
+    for (auto& add : adds) {
+        add->waitForFinished(30000);
+        succeeded += add->exitStatus() == QProcess::NormalExit && add->exitCode() == 0;
+    }
+    EXPECT_EQ(succeeded, 16);
+    const auto saved = QuotesDocument::decode(readBytes(home.quotesFile()), nullptr);
+    ASSERT_TRUE(saved.has_value());
+    QStringList sorted = saved->quotes;
+    sorted.sort();
+    expected.sort();
+    EXPECT_EQ(sorted, expected);
+}
+
+// --print, --list and --bar only read: with no file (a sync tool swapping it, say) they show the
+// default quotes and write nothing, which the running program would otherwise load and save
+// over the user's list.
+TEST(CommandLine, ReadingCommandsNeverWrite) {
+    TempHome home;
+    ASSERT_FALSE(QFileInfo::exists(home.quotesFile()));
+    const Result daily = run(home, {u"--print"_s, u"--daily"_s});
+    EXPECT_EQ(daily.status, 0);
+    EXPECT_TRUE(QuoteManager::defaultQuotes.contains(daily.out.chopped(1)));
+    EXPECT_EQ(run(home, {u"--list"_s}).out.count(u'\n'), QuoteManager::defaultQuotes.size());
+    Feed feed(home, {u"--bar"_s, u"--interval"_s, u"0.05"_s});
+    EXPECT_TRUE(feed.next().has_value());
+    EXPECT_FALSE(QFileInfo::exists(home.quotesFile()));
+
+    // Nothing a terminal acts on reaches it raw; invisible characters alone are no quote.
+    writeQuotes(home, {u"bell\a, escape\x1b[2J, tab\t"_s});
+    EXPECT_EQ(run(home, {u"--list"_s}).out, u"bell\\x07, escape\\x1b[2J, tab\\t\n"_s);
+    EXPECT_EQ(run(home, {u"--add"_s, u"\u200B"_s}).status, 2);
+    EXPECT_EQ(run(home, {u"--add"_s, u"\uFEFF\u200B"_s}).status, 2);
 }

@@ -144,3 +144,17 @@ TEST(Files, WithoutHomeTheHomeFolderComesFromTheUserDatabase) {
     qputenv("HOME", saved);
     EXPECT_EQ(Files::homeFolder(), QFile::decodeName(saved));
 }
+
+TEST(Files, WriteRefusesWhatIsNotARegularFileAtTheEndOfALink) {
+    QTemporaryDir folder;
+    const QString pipe = folder.filePath(u"pipe"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString path = folder.filePath(u"quotes.json"_s);
+    ASSERT_TRUE(QFile::link(pipe, path));
+    QString error;
+    EXPECT_FALSE(Files::writeAtomically(path, "x", &error));
+    EXPECT_TRUE(error.contains(u"not a regular file"_s)) << error.toStdString();
+    struct stat info {};
+    ASSERT_EQ(::lstat(QFile::encodeName(pipe).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode)) << "the pipe is still a pipe";
+}

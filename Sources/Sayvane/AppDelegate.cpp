@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -75,8 +76,11 @@ void AppDelegate::applicationDidFinishLaunching() {
                 weak->setupMenu();
             if (weak)
                 EditorWindow::retitle(weak->quotesWindow.get());
-            if (weak)
+            if (weak) {
+                weak->quoteManager->retranslatePlaceholder();
+                weak->displayController->quotes = weak->quoteManager->quotes;
                 weak->displayController->resetDisplay();
+            }
         });
     quoteManager->onQuotesChanged = [weak = QPointer<AppDelegate>(this)] {
         if (!weak)
@@ -96,12 +100,42 @@ void AppDelegate::applicationDidFinishLaunching() {
         if (weak && weak->remoteControl)
             weak->remoteControl->announcePropertyChanges();
     };
+    watchTheStore();
     quoteManager->loadQuotes();
     quoteManager->startWatching();
     displayController->statusItem = statusItem.get();
     displayController->quotes = quoteManager->quotes;
     displayController->startDisplay();
     setupRemoteControl();
+}
+
+void AppDelegate::watchTheStore() {
+    // The placeholders speak the interface language; the file never holds them.
+    quoteManager->placeholderText = [](QuoteManager::Placeholder placeholder) {
+        return LocalizationManager::shared().localizedString(
+            placeholder == QuoteManager::Placeholder::noQuotes ? u"NoQuotesFound"_s
+                                                               : u"ErrorLoadingQuotes"_s);
+    };
+    if (!environment.notifier)
+        environment.notifier = std::make_shared<FreedesktopNotifier>(environment.bus);
+    quoteManager->onCopyKept = [notifier = environment.notifier](const QuotesFile::KeptCopy& copy) {
+        const LocalizationManager& loc = LocalizationManager::shared();
+        QString body;
+        switch (copy.reason) {
+        case QuotesFile::KeptCopy::Reason::unreadable:
+            body = loc.localizedString(u"BrokenCopyKept"_s);
+            break;
+        case QuotesFile::KeptCopy::Reason::repeatedNames:
+            body = loc.localizedString(u"DuplicateNamesCopyKept"_s);
+            break;
+        case QuotesFile::KeptCopy::Reason::conflict:
+        case QuotesFile::KeptCopy::Reason::stillOpen:
+            body = loc.localizedString(u"ConflictCopyKept"_s);
+            break;
+        }
+        notifier->notify(loc.localizedString(u"CopyKeptTitle"_s),
+                         body.arg(QDir::toNativeSeparators(copy.path)));
+    };
 }
 
 void AppDelegate::setupRemoteControl() {

@@ -10,6 +10,8 @@
 #include "StatusMenu.h"
 #include "VisibilityWatch.h"
 
+#include "DesktopNotifier.h"
+
 #include <QDBusConnection>
 #include <QDesktopServices>
 #include <QDir>
@@ -42,6 +44,8 @@ struct AppEnvironment {
     std::function<bool(const QUrl&)> openUrl = [](const QUrl& url) {
         return QDesktopServices::openUrl(url);
     };
+    // Where a kept copy of the quotes file is announced; unset, desktop notifications on the bus.
+    std::shared_ptr<DesktopNotifier> notifier;
 };
 
 // Owns every long-lived part of the program and wires them: the menu-bar item, the quote
@@ -103,6 +107,8 @@ public:
 private:
     // Puts the program's D-Bus interface on the environment's bus, when it is connected.
     void setupRemoteControl();
+    // The store's placeholders in the interface language, and a notice of every kept copy.
+    void watchTheStore();
     // Shows the item checked or not, in every view of the menu.
     void showChecked(int id, bool checked);
     // The status menu on the environment's bus at its path, when the bus is connected.

@@ -238,16 +238,24 @@ void RemoteControl::handleMethod(const QDBusMessage& message) {
 void RemoteControl::addQuotes(const QDBusMessage& message, const QStringList& quotes) {
     // Work the program has already queued runs first: a list that a reload or a change made
     // elsewhere has read reaches the quote manager through the main queue, and the quotes are
-    // added to that list rather than to the one it is about to replace.
+    // added to that list rather than to the one it is about to replace. The answer goes out
+    // once the quotes are on disk.
     MainQueue::async([control = QPointer<RemoteControl>(this), message, quotes] {
         if (!control)
             return;
-        const auto result = control->actions.addQuotes ? control->actions.addQuotes(quotes)
-                                                       : std::variant<uint, Refusal>(Refusal{});
-        if (const auto* refusal = std::get_if<Refusal>(&result))
-            control->reply(message.createErrorReply(errorName(refusal->kind), refusal->message));
+        auto answer = [control, message](std::variant<uint, Refusal> result) {
+            if (!control)
+                return;
+            if (const auto* refusal = std::get_if<Refusal>(&result))
+                control->reply(
+                    message.createErrorReply(errorName(refusal->kind), refusal->message));
+            else
+                control->reply(message.createReply(QVariant::fromValue(std::get<uint>(result))));
+        };
+        if (control->actions.addQuotes)
+            control->actions.addQuotes(quotes, std::move(answer));
         else
-            control->reply(message.createReply(QVariant::fromValue(std::get<uint>(result))));
+            answer(Refusal{});
     });
 }
 

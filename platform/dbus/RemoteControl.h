@@ -60,9 +60,11 @@ public:
         std::function<QString()> language;
         // Sets the language of a raw value; anything else changes nothing and is refused.
         std::function<std::optional<Refusal>(const QString& language)> setLanguage;
-        // How many of the quotes were added (0 when all were in the list already), or why none
-        // was.
-        std::function<std::variant<uint, Refusal>(const QStringList& quotes)> addQuotes;
+        // Adds the quotes and then answers, perhaps later (calls that arrive together may be
+        // saved together): how many were added (0 when all were in the list already), or why
+        // none was.
+        using AdditionAnswer = std::function<void(std::variant<uint, Refusal>)>;
+        std::function<void(const QStringList& quotes, AdditionAnswer answer)> addQuotes;
         // The settings, read and written as properties of their names.
         QList<Setting> settings;
         std::function<QVariant(const QString& name)> setting;

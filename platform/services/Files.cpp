@@ -1,18 +1,23 @@
 #include "Files.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -152,17 +157,17 @@ std::optional<QByteArray> read(const QString& path, QString* error, Stamp* fileS
     return bytes;
 }
 
-namespace {
-
-constexpr char temporaryInfix[] = ".saving-";
-
-// The file a path stands for: the end of its chain of symbolic links, which need not exist yet.
+// The end of the chain of symbolic links, which need not exist yet.
 QString finalTarget(const QString& path) {
     QString target = QFileInfo(path).absoluteFilePath();
     for (int hop = 0; hop < 40 && QFileInfo(target).isSymLink(); ++hop)
         target = QFileInfo(target).symLinkTarget();
     return target;
 }
+
+namespace {
+
+constexpr char temporaryInfix[] = ".saving-";
 
 // Temporary files are named ".<file>.saving-<random>" beside the file: hidden, and not a name
 // anyone gives a file of their own, so that leftovers of a save cut short by a crash or a kill
@@ -201,13 +206,65 @@ int removeLeftoverTemporaries(const QString& path) {
     return removeTemporariesBeside(finalTarget(path), QString());
 }
 
-bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error,
-                     Stamp* fileStamp) {
+namespace {
+
+// Made with the mode 0666, which the umask trims, like any new file of the user's; an existing
+// file's permissions (and owner, when allowed: root saving a user's file) go to its successor.
+// Holds an advisory lock on the temporary until it is closed, which marks it as a save in
+// progress (see removeTemporariesBeside). Gives the temporary's name, or nothing.
+std::optional<QString> writeTemporary(const QString& target, const struct stat* existing,
+                                      const QByteArray& bytes, Stamp* stamp, QString* reason,
+                                      int* heldOpen) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString temporary =
+            temporaryPrefix(target) + QString::number(QRandomGenerator::global()->generate64(), 36);
+        const QByteArray name = QFile::encodeName(temporary);
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0) {
+            *reason = systemError(errno);
+            return std::nullopt;
+        }
+        auto file = std::make_unique<Descriptor>(fd);
+        struct stat own {};
+        // Another process's clean-up may have taken it for a leftover between the open and the
+        // lock: then it is not ours to use (locked by the cleaner, or already unlinked).
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &own) != 0 || own.st_nlink == 0)
+            continue;
+        auto discard = [&](int error) {
+            ::unlink(name.constData());
+            *reason = systemError(error);
+            return std::nullopt;
+        };
+        if (existing) {
+            if (::fchmod(fd, existing->st_mode & 07777) != 0)
+                return discard(errno);
+            if (::fchown(fd, existing->st_uid, existing->st_gid) != 0 && errno != EPERM)
+                return discard(errno);
+        }
+        if (!writeAll(fd, bytes) || ::fsync(fd) != 0)
+            return discard(errno);
+        struct stat written {};
+        if (::fstat(fd, &written) == 0)
+            *stamp = stampOf(written);
+        // The caller closes it, which ends the lock, once the file has left the temporary name.
+        *heldOpen = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        return temporary;
+    }
+    *reason = systemError(EEXIST);
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Replacement> putInPlace(const QString& path, const QByteArray& bytes, QString* error,
+                                      const std::function<bool()>& beforeSwap) {
     const QString target = finalTarget(path);
     const QByteArray targetName = QFile::encodeName(target);
     auto fail = [&](const QString& reason) {
         *error = describe(u"cannot write"_s, path, reason);
-        return false;
+        return std::nullopt;
     };
     if (QFileInfo(target).isSymLink())
         return fail(systemError(ELOOP));
@@ -215,49 +272,170 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
     const bool exists = ::stat(targetName.constData(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode))
         return fail(u"it is a folder, not a file"_s);
+    // A pipe or a device would be replaced by a regular file; it is not ours to replace.
+    if (exists && !S_ISREG(existing.st_mode))
+        return fail(u"it is not a regular file"_s);
     // The rename below would replace a read-only file without asking; keep the owner's wish.
     if (exists && ::access(targetName.constData(), W_OK) != 0)
         return fail(systemError(errno));
 
-    // Made with the mode 0666, which the umask trims, like any new file of the user's.
-    QString temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary =
-            temporaryPrefix(target) + QString::number(QRandomGenerator::global()->generate64(), 36);
-        fd = ::open(QFile::encodeName(temporary).constData(),
-                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return fail(systemError(errno));
-    }
-    if (fd < 0)
-        return fail(systemError(EEXIST));
-    Descriptor file(fd);
-    // Marks the file as a save in progress until it is closed (see removeTemporariesBeside).
-    ::flock(fd, LOCK_EX | LOCK_NB);
-    const QByteArray temporaryName = QFile::encodeName(temporary);
-    auto discard = [&](int reason) {
+    Replacement done;
+    QString reason;
+    int heldOpen = -1;
+    const auto temporary = writeTemporary(target, exists ? &existing : nullptr, bytes, &done.stamp,
+                                          &reason, &heldOpen);
+    if (!temporary)
+        return fail(reason);
+    const Descriptor lockedUntilRenamed(heldOpen);
+    const QByteArray temporaryName = QFile::encodeName(*temporary);
+    if (beforeSwap && !beforeSwap()) {
         ::unlink(temporaryName.constData());
-        return fail(systemError(reason));
-    };
-    if (exists) {
-        // The new file takes the place of the old one with its permissions (and its owner, when
-        // allowed: root saving a user's file).
-        if (::fchmod(fd, existing.st_mode & 07777) != 0)
-            return discard(errno);
-        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 && errno != EPERM)
-            return discard(errno);
+        done.abandoned = true;
+        return done;
     }
-    if (!writeAll(fd, bytes) || ::fsync(fd) != 0)
-        return discard(errno);
-    struct stat written {};
-    if (fileStamp && ::fstat(fd, &written) == 0)
-        *fileStamp = stampOf(written);
-    if (::rename(temporaryName.constData(), targetName.constData()) != 0)
-        return discard(errno);
-    removeTemporariesBeside(target, temporary);
+    int result = -1;
+    for (int attempt = 0; attempt < 10 && result != 0; ++attempt) {
+        result = ::renameat2(AT_FDCWD, temporaryName.constData(), AT_FDCWD, targetName.constData(),
+                             RENAME_EXCHANGE);
+        if (result == 0) {
+            done.previous = *temporary;
+            done.exchanged = true;
+        } else if (errno == ENOENT) {
+            // Nothing to swap with: put the file there unless another writer just did.
+            result = ::renameat2(AT_FDCWD, temporaryName.constData(), AT_FDCWD,
+                                 targetName.constData(), RENAME_NOREPLACE);
+            done.exchanged = result == 0;
+            if (result != 0 && errno != EEXIST)
+                break;
+        } else {
+            break;
+        }
+    }
+    if (result != 0 && (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP)) {
+        // A file system that cannot swap (some network and FUSE ones): the plain rename, with
+        // the earlier file kept under a second name just before it, where links can be made.
+        const QString kept = *temporary + u"-previous"_s;
+        if (::link(targetName.constData(), QFile::encodeName(kept).constData()) == 0)
+            done.previous = kept;
+        result = ::rename(temporaryName.constData(), targetName.constData());
+        if (result != 0 && !done.previous.isEmpty()) {
+            const int cause = errno;
+            ::unlink(QFile::encodeName(done.previous).constData());
+            done.previous.clear();
+            errno = cause;
+        }
+    }
+    if (result != 0) {
+        const int cause = errno;
+        ::unlink(temporaryName.constData());
+        return fail(systemError(cause));
+    }
     // The rename is durable only once the folder that holds the file is flushed.
-    return syncFolderOf(target, error);
+    if (!syncFolderOf(target, error))
+        return std::nullopt;
+    return done;
+}
+
+bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error,
+                     Stamp* fileStamp) {
+    const auto replaced = putInPlace(path, bytes, error);
+    if (!replaced)
+        return false;
+    if (!replaced->previous.isEmpty())
+        ::unlink(QFile::encodeName(replaced->previous).constData());
+    removeTemporariesBeside(finalTarget(path), QString());
+    if (fileStamp)
+        *fileStamp = replaced->stamp;
+    return true;
+}
+
+bool openElsewhere(const QString& path) {
+    // A lease break would send SIGIO, whose default action ends the process; the lease is held
+    // for a moment only, and nothing here wants the signal.
+    static const bool ignoringSigio = [] {
+        struct sigaction current {};
+        if (::sigaction(SIGIO, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            ::signal(SIGIO, SIG_IGN);
+        return true;
+    }();
+    (void)ignoringSigio;
+    Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (file.get() < 0)
+        return false;
+    if (::fcntl(file.get(), F_SETLEASE, F_WRLCK) == 0) {
+        ::fcntl(file.get(), F_SETLEASE, F_UNLCK);
+        return false;
+    }
+    return errno == EAGAIN || errno == EBUSY;
+}
+
+std::optional<QString> moveBeside(const QString& file, const QString& path, const QString& stem,
+                                  QString* error) {
+    const QString base =
+        u"%1.%2-%3"_s.arg(path, stem, QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s));
+    const QByteArray source = QFile::encodeName(file);
+    for (int attempt = 1; attempt < 10000; ++attempt) {
+        const QString target = attempt == 1 ? base : u"%1-%2"_s.arg(base).arg(attempt);
+        const QByteArray targetName = QFile::encodeName(target);
+        int result = ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, targetName.constData(),
+                                 RENAME_NOREPLACE);
+        if (result != 0 && (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP)) {
+            // Without the flag: a hard link never replaces a name either.
+            result = ::link(source.constData(), targetName.constData());
+            if (result == 0)
+                ::unlink(source.constData());
+        }
+        if (result == 0)
+            return syncFolderOf(target, error) ? std::optional(target) : std::nullopt;
+        if (errno != EEXIST) {
+            *error = describe(u"cannot keep a copy of"_s, path, systemError(errno));
+            return std::nullopt;
+        }
+    }
+    *error = describe(u"cannot keep a copy of"_s, path, u"too many earlier copies"_s);
+    return std::nullopt;
+}
+
+std::optional<ExclusiveLock> ExclusiveLock::take(const QString& lockPath, int milliseconds,
+                                                 QString* error) {
+    const QByteArray name = QFile::encodeName(lockPath);
+    // Read-only is enough for flock, and works on a lock file another user made.
+    int fd = ::open(name.constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        // No lock file can be made (a read-only folder): lock the folder itself.
+        fd = ::open(QFile::encodeName(QFileInfo(lockPath).absolutePath()).constData(),
+                    O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    if (fd < 0) {
+        *error = describe(u"cannot lock"_s, lockPath, systemError(errno));
+        return std::nullopt;
+    }
+    const QDeadlineTimer deadline(milliseconds);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return ExclusiveLock(fd);
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            break;
+        if (deadline.hasExpired()) {
+            ::close(fd);
+            *error =
+                describe(u"cannot lock"_s, lockPath, u"another process has held it for too long"_s);
+            return std::nullopt;
+        }
+        ::usleep(1000);
+    }
+    // A file system without flock: go on unlocked, as every writer there must.
+    return ExclusiveLock(fd);
+}
+
+ExclusiveLock::ExclusiveLock(ExclusiveLock&& other) noexcept
+    : fd(std::exchange(other.fd, -1)) {}
+
+ExclusiveLock::~ExclusiveLock() {
+    if (fd >= 0)
+        ::close(fd);
 }
 
 std::optional<QString> keepCopyBeside(const QString& path, const QString& stem, QString* error) {

@@ -11,6 +11,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -22,14 +25,36 @@ constexpr char preferencesMessage[] = "preferences\n";
 constexpr char togglePauseMessage[] = "toggle-pause\n";
 constexpr char acknowledgement[] = "ok\n";
 
-// True while a live process holds the lock file at the path (reading it takes no lock).
+// True while some process holds the lock file at the path. The lock is an advisory lock on the
+// file (flock), which the system lets go of when its holder ends however it ends, so a file
+// left behind, or the process id written in it, counts for nothing.
 bool lockHeld(const QString& lockPath) {
-    QLockFile lock(lockPath);
-    qint64 pid = 0;
-    QString host, application;
-    if (!lock.getLockInfo(&pid, &host, &application) || pid <= 0)
+    const int fd = ::open(QFile::encodeName(lockPath).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
+// Takes the lock file at the path for this process, writing its process id into it for people
+// to read. -1, with errno, when it cannot be had.
+int takeLock(const QString& lockPath) {
+    const QByteArray name = QFile::encodeName(lockPath);
+    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int cause = errno;
+        ::close(fd);
+        errno = cause;
+        return -1;
+    }
+    const QByteArray pid = QByteArray::number(::getpid()) + '\n';
+    if (::ftruncate(fd, 0) == 0 && ::pwrite(fd, pid.constData(), size_t(pid.size()), 0) < 0) {
+        // Only for people to read; the lock itself holds.
+    }
+    return fd;
 }
 
 } // namespace
@@ -51,21 +76,21 @@ QString SingleInstance::userFolder() {
 SingleInstance::~SingleInstance() {
     if (server)
         server->close();
+    if (lockDescriptor >= 0)
+        ::close(lockDescriptor);
 }
 
 bool SingleInstance::claim() {
     auto tryLock = [this](const QString& path) {
         QDir().mkpath(QFileInfo(path).absolutePath());
-        lock = std::make_unique<QLockFile>(path);
-        // Only a lock whose process is gone is stale, however old a live one is.
-        lock->setStaleLockTime(std::chrono::milliseconds(0));
-        return lock->tryLock(std::chrono::milliseconds(0));
+        lockDescriptor = takeLock(path);
+        return lockDescriptor >= 0;
     };
     bool locked = tryLock(lockPath);
     // No lock can be made beside the quotes file (a file stands where its folder should be, or
     // the folder is read-only): the quotes cannot be saved there either, but the program still
     // runs once per session.
-    if (!locked && lock->error() != QLockFile::LockFailedError && !fallbackLockPath.isEmpty()) {
+    if (!locked && errno != EWOULDBLOCK && !fallbackLockPath.isEmpty()) {
         lockPath = fallbackLockPath;
         locked = tryLock(lockPath);
     }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLockFile>
 #include <QObject>
 
 #include <memory>
@@ -8,8 +7,9 @@
 class QLocalServer;
 
 // One running program per quotes file. The first process to claim the lock listens on a local
-// socket; a later one asks it to come forward and then leaves. A lock left by a process that is
-// gone (a crash, a kill) does not count.
+// socket; a later one asks it to come forward and then leaves. The lock is an advisory lock held
+// on the lock file, which ends with its holder: a file left by a process that is gone (a crash,
+// a kill), whatever process id it names, does not count.
 class SingleInstance : public QObject {
     Q_OBJECT
 
@@ -56,7 +56,8 @@ private:
 
     QString lockPath;
     QString socketPath;
-    std::unique_ptr<QLockFile> lock;
+    // The descriptor holding the lock, -1 while none is held.
+    int lockDescriptor = -1;
     QString fallbackLockPath;
     bool answered = false;
     QLocalServer* server = nullptr;

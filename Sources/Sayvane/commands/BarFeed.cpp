@@ -6,6 +6,7 @@
 #include "Localization.h"
 #include "Preferences.h"
 #include "QuoteManager.h"
+#include "QuotesDocument.h"
 #include "SignalNotifier.h"
 
 #include <QCoreApplication>
@@ -90,9 +91,9 @@ void BarFeed::reload() {
         if (!bytes || digest(*bytes) == lastDigest)
             return;
     } else if (!bytes && !Files::exists(path)) {
-        // A first start: the store makes the default quotes, as the program does.
-        manager->loadQuotes();
-        bytes = Files::read(path, &error);
+        // A first start: the default quotes, as the program will write them. A feed only reads.
+        bytes = QuotesDocument::encode(QuoteManager::defaultQuotes);
+        error.clear();
     }
     lastDigest = digest(bytes.value_or(QByteArray()));
     std::optional<QStringList> list;

@@ -1,31 +1,29 @@
 #include "CommandStore.h"
 
-#include "MainQueue.h"
+#include "Console.h"
+#include "Files.h"
 #include "QuoteManager.h"
+#include "QuotesFile.h"
 
-#include <QCoreApplication>
+#include <QDir>
+
+using namespace Qt::StringLiterals;
 
 namespace CommandStore {
 
-void drainMainQueue() {
-    while (MainQueue::shared().pendingCount() > 0)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
-
-std::optional<QStringList> loadStoredList(QuoteManager& manager) {
-    manager.loadQuotes();
-    drainMainQueue();
-    return manager.storedQuotes();
-}
-
-bool save(QuoteManager& manager, const QStringList& list) {
-    manager.quotes = list;
-    bool saved = false;
-    manager.onQuotesChanged = [&saved] { saved = true; };
-    manager.saveQuotes();
-    drainMainQueue();
-    manager.onQuotesChanged = nullptr;
-    return saved;
+std::optional<QStringList> readStoredList() {
+    const QString path =
+        QDir(QuoteManager::quotesFolder(Files::homeFolder())).filePath(u"quotes.json"_s);
+    QuotesFile::Reading reading = QuotesFile::read(path);
+    if (reading.missing)
+        return QuoteManager::defaultQuotes;
+    if (reading.quotes)
+        return std::move(*reading.quotes);
+    if (!reading.error.isEmpty()) {
+        printLine(u"Failed to load quotes: "_s + reading.error);
+        return std::nullopt;
+    }
+    return QStringList{};
 }
 
 } // namespace CommandStore

@@ -4,21 +4,13 @@
 
 #include <optional>
 
-class QuoteManager;
-
-// The quote store as the command-line modes use it: outside an event loop, so each call runs
-// the store's queued deliveries before it returns.
+// The quote store as the reading command-line modes use it (--print, --list): the file as it
+// is now, read without ever writing anything, not even the default quotes.
 namespace CommandStore {
 
-// The list as the file holds it, loaded through the store (which prints any failure line and
-// keeps what it needs for the next save); nothing when it cannot be read or decoded. An empty
-// "quotes" array gives an empty list here, not the placeholder the display would show.
-std::optional<QStringList> loadStoredList(QuoteManager& manager);
-
-// Saves the list through the store; true when the save went through.
-bool save(QuoteManager& manager, const QStringList& list);
-
-// Runs the main queue until it is empty, as the event loop would.
-void drainMainQueue();
+// The list as the file holds it: the default quotes when there is no file yet (the program
+// writes them at its first start), an empty list for a document with no quotes. Nothing, with
+// the failure line printed, when it cannot be read or decoded.
+std::optional<QStringList> readStoredList();
 
 } // namespace CommandStore

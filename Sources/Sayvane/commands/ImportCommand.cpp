@@ -1,7 +1,6 @@
 #include "ImportCommand.h"
 
 #include "CommandOutput.h"
-#include "CommandStore.h"
 #include "QuoteImport.h"
 #include "QuoteManager.h"
 
@@ -17,15 +16,16 @@ int run(const QString& path) {
         printError(u"Could not import quotes: "_s + error);
         return failed;
     }
+    // Added to the file as it is now, leaving out quotes already there, in one transaction.
     QuoteManager manager;
-    auto quotes = CommandStore::loadStoredList(manager);
-    if (!quotes) {
+    const QuoteManager::Addition addition = manager.addQuotes(*found);
+    if (addition.outcome == QuoteManager::Addition::Outcome::notLoaded) {
         printError(u"Nothing was imported, so that the file stays as it is."_s);
         return failed;
     }
-    const qsizetype added = QuoteImport::merge(*quotes, *found);
-    if (added > 0 && !CommandStore::save(manager, *quotes))
+    if (addition.outcome == QuoteManager::Addition::Outcome::failed)
         return failed;
+    const qsizetype added = addition.added;
     const qsizetype skipped = found->size() - added;
     QString message = added == 1 ? u"Added 1 quote"_s : u"Added %1 quotes"_s.arg(added);
     if (skipped > 0)

@@ -2,7 +2,6 @@
 
 #include "CommandOutput.h"
 #include "CommandStore.h"
-#include "QuoteManager.h"
 
 #include <cstdio>
 
@@ -12,8 +11,7 @@ using namespace CommandOutput;
 namespace ListCommand {
 
 int run() {
-    QuoteManager manager;
-    const auto quotes = CommandStore::loadStoredList(manager);
+    const auto quotes = CommandStore::readStoredList();
     if (!quotes)
         return failed;
     QByteArray out;
@@ -33,6 +31,11 @@ QString listLine(const QString& quote) {
             line += u"\\n"_s;
         else if (c == u'\r')
             line += u"\\r"_s;
+        else if (c == u'\t')
+            line += u"\\t"_s;
+        else if (c.category() == QChar::Other_Control)
+            // Nothing a terminal would act on (an escape sequence, a bell) reaches it raw.
+            line += u"\\x"_s + QString::number(c.unicode(), 16).rightJustified(2, u'0');
         else
             line += c;
     }

@@ -7,7 +7,8 @@ namespace ListCommand {
 
 int run();
 
-// A quote on one line as the list shows it: a backslash as \\, line breaks as \n and \r.
+// A quote on one line as the list shows it: a backslash as \\, line breaks as \n and \r, a tab
+// as \t, any other control character as \xHH.
 QString listLine(const QString& quote);
 
 } // namespace ListCommand

@@ -3,7 +3,6 @@
 #include "CommandOutput.h"
 #include "CommandStore.h"
 #include "Localization.h"
-#include "QuoteManager.h"
 
 #include <QRandomGenerator>
 
@@ -27,19 +26,16 @@ QString oneLine(QString quote) {
 } // namespace
 
 int run(bool daily) {
-    QuoteManager manager;
-    manager.loadQuotes();
-    CommandStore::drainMainQueue();
-    const QStringList& quotes = manager.quotes;
-    if (manager.lastLoadOutcome() == QuoteManager::LoadOutcome::failed)
+    const auto quotes = CommandStore::readStoredList();
+    if (!quotes)
         return failed;
-    if (quotes.isEmpty()) {
-        printOut(LocalizationManager::shared().localizedString(u"NoQuotes"_s));
+    if (quotes->isEmpty()) {
+        printOut(LocalizationManager::shared().localizedString(u"NoQuotesFound"_s));
         return done;
     }
-    const qsizetype index = daily ? dailyIndex(QDate::currentDate(), quotes.size())
-                                  : QRandomGenerator::system()->bounded(quotes.size());
-    printOut(oneLine(quotes.at(index)));
+    const qsizetype index = daily ? dailyIndex(QDate::currentDate(), quotes->size())
+                                  : QRandomGenerator::system()->bounded(quotes->size());
+    printOut(oneLine(quotes->at(index)));
     return done;
 }
 

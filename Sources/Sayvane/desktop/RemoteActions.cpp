@@ -20,8 +20,9 @@ std::variant<uint, Refusal> answerTo(const QuoteAddition& addition, const QuoteM
     case QuoteAddition::Outcome::added:
         return static_cast<uint>(addition.added);
     case QuoteAddition::Outcome::blank:
-        return Refusal{Refusal::Kind::badInput,
-                       u"A quote to add is blank (or only spaces); nothing was added."_s};
+        return Refusal{
+            Refusal::Kind::badInput,
+            u"A quote to add is blank (only spaces or invisible characters); nothing was added."_s};
     case QuoteAddition::Outcome::notLoaded:
         return Refusal{Refusal::Kind::notLoaded,
                        u"The quotes file %1 could not be loaded; nothing was added, so that it "
@@ -63,8 +64,11 @@ RemoteControl::Actions remoteActions(const RemoteActionTargets& targets) {
         LocalizationManager::shared().currentLanguage = *language;
         return std::nullopt;
     };
-    actions.addQuotes = [quotes](const QStringList& added) {
-        return answerTo(addQuotes(*quotes, added), *quotes);
+    actions.addQuotes = [quotes](const QStringList& added,
+                                 RemoteControl::Actions::AdditionAnswer answer) {
+        addQuotesSoon(*quotes, added, [quotes, answer = std::move(answer)](QuoteAddition result) {
+            answer(answerTo(result, *quotes));
+        });
     };
     if (Preferences* preferences = targets.preferences) {
         for (const SettingKey& key : SettingKeys::all()) {

@@ -146,6 +146,9 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     connect(findEdit, &QLineEdit::textChanged, this, &QuotesView::search);
     connect(newQuoteEdit, &QLineEdit::returnPressed, this, &QuotesView::addQuote);
     connect(newQuoteEdit, &QLineEdit::textChanged, this, &QuotesView::updateAddButton);
+    // Text typed here and not added yet is saved as an addition at Quit and at signals.
+    connect(newQuoteEdit, &QLineEdit::textChanged, this,
+            [&manager](const QString& text) { manager.setNewQuoteDraft(text); });
     connect(addQuoteButton, &QPushButton::clicked, this, &QuotesView::addQuote);
     connect(importQuotesButton, &QPushButton::clicked, this, &QuotesView::chooseFileToImport);
     // The managers announce a change before it is stored: redraw once it has been.
@@ -225,7 +228,7 @@ void QuotesView::updateNoMatches() {
 
 void QuotesView::addQuote() {
     const QString quote = trimmedWhitespaceAndNewlines(newQuoteEdit->text());
-    if (quote.isEmpty())
+    if (isBlankQuote(quote))
         return;
     model->appendQuote(quote);
     manager.saveQuotes();
@@ -314,7 +317,7 @@ void QuotesView::updateTexts() {
 }
 
 void QuotesView::updateAddButton() {
-    addQuoteButton->setEnabled(!trimmedWhitespaceAndNewlines(newQuoteEdit->text()).isEmpty());
+    addQuoteButton->setEnabled(!isBlankQuote(trimmedWhitespaceAndNewlines(newQuoteEdit->text())));
 }
 
 void QuotesView::syncRowWidgets() {

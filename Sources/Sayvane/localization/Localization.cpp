@@ -138,6 +138,13 @@ const Table& table(AppLanguage language) {
         {u"FindQuotes"_s, u"Find quotes"_s},
         {u"ClearSearch"_s, u"Clear the search"_s},
         {u"NoMatches"_s, u"No quote contains “%1”"_s},
+        {u"NoQuotesFound"_s, u"No quotes found. Add some!"_s},
+        {u"ErrorLoadingQuotes"_s, u"Error loading quotes file"_s},
+        {u"CopyKeptTitle"_s, u"Sayvane kept a copy of your quotes"_s},
+        {u"ConflictCopyKept"_s,
+         u"Another program changed the quotes file at the same time; its version is kept as %1"_s},
+        {u"BrokenCopyKept"_s, u"The quotes file could not be loaded; it is kept as %1"_s},
+        {u"DuplicateNamesCopyKept"_s, u"The quotes file named a member twice; it is kept as %1"_s},
     };
     static const Table vietnamese = {
         {u"Loading"_s, u"Đang tải..."_s},
@@ -240,6 +247,14 @@ const Table& table(AppLanguage language) {
         {u"FindQuotes"_s, u"Tìm trích dẫn"_s},
         {u"ClearSearch"_s, u"Xoá nội dung tìm"_s},
         {u"NoMatches"_s, u"Không có trích dẫn nào chứa “%1”"_s},
+        {u"NoQuotesFound"_s, u"Không tìm thấy trích dẫn nào. Hãy thêm vài câu!"_s},
+        {u"ErrorLoadingQuotes"_s, u"Lỗi khi tải tệp trích dẫn"_s},
+        {u"CopyKeptTitle"_s, u"Sayvane đã giữ một bản sao trích dẫn của bạn"_s},
+        {u"ConflictCopyKept"_s,
+         u"Một chương trình khác đã sửa tệp trích dẫn cùng lúc; bản của nó được giữ tại %1"_s},
+        {u"BrokenCopyKept"_s, u"Không tải được tệp trích dẫn; tệp được giữ tại %1"_s},
+        {u"DuplicateNamesCopyKept"_s,
+         u"Tệp trích dẫn có một mục mang cùng tên hai lần; tệp được giữ tại %1"_s},
     };
     static const Table chinese = {
         {u"Loading"_s, u"加载中..."_s},
@@ -335,6 +350,12 @@ const Table& table(AppLanguage language) {
         {u"FindQuotes"_s, u"查找引语"_s},
         {u"ClearSearch"_s, u"清除搜索"_s},
         {u"NoMatches"_s, u"没有包含“%1”的引语"_s},
+        {u"NoQuotesFound"_s, u"没有找到引语。添加一些吧！"_s},
+        {u"ErrorLoadingQuotes"_s, u"加载引语文件时出错"_s},
+        {u"CopyKeptTitle"_s, u"Sayvane 保留了一份引语副本"_s},
+        {u"ConflictCopyKept"_s, u"另一个程序同时修改了引语文件；它的版本保存为 %1"_s},
+        {u"BrokenCopyKept"_s, u"无法加载引语文件；它保存为 %1"_s},
+        {u"DuplicateNamesCopyKept"_s, u"引语文件中有成员名出现了两次；它保存为 %1"_s},
     };
     switch (language) {
     case AppLanguage::english:

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 class QuoteManager;
 
 // What came of adding quotes to the quote manager's list from outside the editor (a script or
@@ -27,3 +29,7 @@ struct QuoteAddition {
 // strip and the file all have them. Refuses, changing nothing, when any quote is blank and when
 // the list stands for a file that could not be loaded, as `sayvane --add` does.
 QuoteAddition addQuotes(QuoteManager& manager, const QStringList& quotes);
+// The same for a caller that can wait: additions that arrive together are saved in one
+// transaction a few milliseconds later, and each caller is answered once its quotes are on disk.
+void addQuotesSoon(QuoteManager& manager, const QStringList& quotes,
+                   std::function<void(QuoteAddition)> answer);

@@ -25,12 +25,15 @@ QuoteFileImport importQuotesFile(QuoteManager& manager, const QString& path) {
     if (!found)
         return failure(error);
 
-    QStringList list = manager.quotes;
-    const qsizetype added = QuoteImport::merge(list, *found);
-    if (added > 0) {
-        manager.quotes = std::move(list);
-        manager.saveQuotes();
-    }
+    // Added to the file as it is now, leaving out quotes already there, in one save.
+    const QuoteManager::Addition addition = manager.addQuotes(*found);
+    if (addition.outcome != QuoteManager::Addition::Outcome::added)
+        return failure(
+            addition.outcome == QuoteManager::Addition::Outcome::notLoaded
+                ? u"%1 could not be loaded, so that it stays as it is"_s.arg(
+                      QDir::toNativeSeparators(manager.quotesFileURL))
+                : u"%1 could not be saved"_s.arg(QDir::toNativeSeparators(manager.quotesFileURL)));
+    const qsizetype added = addition.added;
     printLine(u"Imported %1 %2 from %3"_s.arg(QString::number(added),
                                               added == 1 ? u"quote"_s : u"quotes"_s,
                                               QDir::toNativeSeparators(path)));

@@ -2,9 +2,11 @@
 
 #include "Files.h"
 #include "QuoteText.h"
+#include "QuotesDocument.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSet>
 #include <QString>
 #include <QStringDecoder>
@@ -24,9 +26,23 @@ bool isSeparator(QStringView line) {
 } // namespace
 
 QStringList parse(QByteArrayView bytes) {
+    // A quotes file (a copy kept beside quotes.json, say) gives its quotes, not its JSON lines.
+    QString ignored;
+    if (const auto document = QuotesDocument::decode(bytes, &ignored);
+        document && document->hasQuotes) {
+        QStringList quotes;
+        for (const QString& quote : document->quotes) {
+            if (QString trimmed = trimmedWhitespaceAndNewlines(quote); !trimmed.isEmpty())
+                quotes.append(std::move(trimmed));
+        }
+        return quotes;
+    }
     QString text = QString::fromUtf8(bytes);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
+    // Lines end in LF, CR LF, or a lone CR (old Mac files).
+    text.replace(u"\r\n"_s, u"\n"_s);
+    text.replace(u'\r', u'\n');
     const QList<QStringView> lines = QStringView(text).split(u'\n');
     const bool fortune = std::any_of(lines.begin(), lines.end(), isSeparator);
 
@@ -62,9 +78,8 @@ std::optional<QStringList> readFile(const QString& path, QString* error) {
     const QString shown = QDir::toNativeSeparators(path);
     const QFileInfo info(path);
     if (info.isFile() && info.size() > largestFile) {
-        *error = u"%1 is too large for a file of quotes (%2 MiB; at most %3 MiB)"_s.arg(
-            shown, QString::number(info.size() / (1024 * 1024)),
-            QString::number(largestFile / (1024 * 1024)));
+        *error = u"%1 is too large for a file of quotes (%2 bytes; at most %3 MiB)"_s.arg(
+            shown, QString::number(info.size()), QString::number(largestFile / (1024 * 1024)));
         return std::nullopt;
     }
     const auto bytes = Files::read(path, error);

@@ -3,7 +3,9 @@
 #include "Files.h"
 #include "ObservableObject.h"
 #include "Published.h"
+#include "QuoteChange.h"
 #include "QuotesDocument.h"
+#include "QuotesFile.h"
 
 #include <QDir>
 #include <QStringList>
@@ -41,14 +43,33 @@ public:
 
     // Reads the file (writing the default quotes first when nothing is at its path). The new
     // list is assigned later on the main queue and followed by one run of onQuotesChanged;
-    // a valid document without "quotes" changes nothing.
+    // a valid document without "quotes" changes nothing. Edits not saved yet (a row typed into
+    // and not submitted) are kept over the new list: a row that still reads as it did gets the
+    // edit again, and an edit of a row that is gone stays as a row of its own.
     void loadQuotes();
-    // Writes the list as it stands now. After a successful write, onQuotesChanged runs once,
-    // later on the main queue; a failure prints one line and changes nothing. Members of the
-    // document other than "quotes" are written back as they were last read. When the file is
-    // no longer the one last read or written (another program changed it), that version is
-    // first kept beside it under a new name, and one line says where.
+    // Saves the changes made to the list since it was last loaded or saved (rows edited,
+    // removed, appended) to the file as it is now, in one transaction (QuotesFile): what other
+    // writers changed meanwhile stays, and the list becomes the file's. An untouched
+    // placeholder is never saved. Only when another writer changed a row that is edited here
+    // too is that version first kept beside the file, and one line says where. After a
+    // successful save, onQuotesChanged runs once, later on the main queue; a failure prints one
+    // line and changes nothing.
     void saveQuotes();
+
+    // What came of adding quotes from outside the editor.
+    struct Addition {
+        enum class Outcome { added, notLoaded, failed };
+        Outcome outcome = Outcome::added;
+        // How many were appended (0 when all were there already; nothing was written then).
+        qsizetype added = 0;
+    };
+    // Appends to the file as it is now those of the quotes that it does not hold yet, in one
+    // transaction; never to a file that cannot be decoded. Edits not saved yet stay unsaved.
+    Addition addQuotes(const QStringList& quotes);
+    // The same, for many callers at once: additions that arrive within a few milliseconds of
+    // each other are written in one save, and each caller is answered once its quotes are on
+    // disk.
+    void addQuotesSoon(const QStringList& quotes, std::function<void(Addition)> answer);
 
     // What the last load found in the file: nothing it could read, a document without "quotes",
     // an empty "quotes" array (the list then holds the placeholder), or quotes (the list holds
@@ -60,14 +81,29 @@ public:
     // list while it is the no-quotes placeholder of a file with no quotes, else the list.
     std::optional<QStringList> storedQuotes() const;
 
-    // Whether the list differs from the one last loaded or saved.
+    // Whether the list differs from the one last loaded or saved, or a new quote is being
+    // typed.
     bool hasUnsavedEdits() const;
-    // Saves once if the list holds unsaved edits (at quit).
+    // Saves once if the list holds unsaved edits (at quit), the quote being typed as an addition.
     void saveUnsavedEdits();
+    // The text of the editor's new-quote field, typed and not added yet: saved by
+    // saveUnsavedEdits() as an addition unless it is blank.
+    void setNewQuoteDraft(const QString& text) { newQuoteDraft = text; }
+
+    // The two texts a load may show in the place of quotes. They are never saved: an addition
+    // takes their place.
+    enum class Placeholder { noQuotes, loadError };
+    // Gives a placeholder's text in the interface language; unset, the fixed English texts.
+    std::function<QString(Placeholder)> placeholderText;
+    // Shows the placeholder on display, if any, in the text placeholderText gives now (after a
+    // change of language).
+    void retranslatePlaceholder();
+    // Run when a save kept the earlier file beside the new one (it said where on standard
+    // output too).
+    std::function<void(const QuotesFile::KeptCopy&)> onCopyKept;
 
     // Follows the file from now on: a change made by another program is loaded as loadQuotes()
-    // loads it, unless the list holds unsaved edits (the next save then keeps that version
-    // beside the file). The manager's own saves are not taken for changes.
+    // loads it, keeping edits not saved yet. The manager's own saves are not taken for changes.
     void startWatching();
 
     // What a load makes of the file's bytes: the list it assigns (the file's quotes, or a
@@ -76,30 +112,32 @@ public:
     static std::optional<QStringList> listFromFile(QByteArrayView bytes, QString* error);
 
 private:
-    // The version of the file last read or written: its stamp (none when nothing was there or
-    // it could not be read), a hash of its bytes, and when that was recorded.
-    struct KnownVersion {
-        std::optional<Files::Stamp> stamp;
-        size_t hash = 0;
-        qint64 recordedNanoseconds = 0;
+    struct PendingAddition {
+        QStringList quotes;
+        std::function<void(Addition)> answer;
     };
 
-    void createDefaultQuotes();
-    void deliver(QStringList list);
-    void remember(std::optional<Files::Stamp> stamp, const QByteArray& bytes);
-    // True when something is at the path that is not the version last read or written.
-    bool changedOutside() const;
+    void deliver(QStringList stored, LoadOutcome outcome);
+    QString textOf(Placeholder placeholder) const;
+    // The list as the user sees it, without a placeholder nobody touched.
+    QStringList visibleQuotes() const;
+    // The file now holds `stored`: it becomes the list, with the edits not saved yet on top.
+    void adopt(const QStringList& fileList, const QuoteChanges& unsaved, bool alwaysAssign);
+    void remember(const QByteArray& bytes);
+    void reportKeptCopies(const QList<QuotesFile::KeptCopy>& kept);
     void fileMayHaveChanged();
-    bool keepCopyOfCurrentFile(const QString& stem, const QString& why);
+    void addPendingQuotes();
+    void notifyChanged();
 
-    // Set when a load failed on a file that is there (or read one that names a member twice);
-    // the save that would replace that file first keeps a copy of it under this stem, so a
-    // hand-edited file is never lost to the error placeholder.
-    QString keepBeforeSaveStem;
     LoadOutcome lastLoad = LoadOutcome::failed;
-    std::optional<KnownVersion> known;
-    QStringList lastLoadedOrSaved;
-    QList<QuotesDocument::Member> otherMembers;
-    qsizetype quotesPosition = -1;
+    // The list as the file held it when last read or written, and a hash of those bytes.
+    QStringList stored;
+    std::optional<size_t> knownHash;
+    // The placeholder a load showed at the top of the list instead of quotes, if any.
+    QString placeholderShown;
+    Placeholder placeholderKind = Placeholder::noQuotes;
+    QString newQuoteDraft;
     std::unique_ptr<FileWatcher> watcher;
+    std::vector<PendingAddition> pendingAdditions;
+    bool additionScheduled = false;
 };

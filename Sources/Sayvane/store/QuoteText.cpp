@@ -17,3 +17,14 @@ QString trimmedWhitespaceAndNewlines(const QString& text) {
         --end;
     return text.mid(start, end - start);
 }
+
+bool isBlankQuote(const QString& text) {
+    for (const QChar c : text) {
+        const auto category = c.category();
+        if (category != QChar::Other_Format && category != QChar::Other_Control &&
+            category != QChar::Separator_Space && category != QChar::Separator_Line &&
+            category != QChar::Separator_Paragraph)
+            return false;
+    }
+    return true;
+}

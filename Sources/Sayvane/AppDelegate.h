@@ -45,7 +45,7 @@ struct AppEnvironment {
         return QDesktopServices::openUrl(url);
     };
     // Where a kept copy of the quotes file is announced; unset, desktop notifications on the bus.
-    std::shared_ptr<DesktopNotifier> notifier;
+    std::shared_ptr<DesktopNotifier> notifier = nullptr;
 };
 
 // Owns every long-lived part of the program and wires them: the menu-bar item, the quote

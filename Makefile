@@ -5,12 +5,13 @@
 #   make bench  the performance record (docs/PERFORMANCE.md)
 #   make fuzz   the quotes-file fuzzer for FUZZ_SECONDS (600 by default)
 #   make deb    the Debian package, build/sayvane_<version>_<arch>.deb
+#   make test-desktops  Sayvane in real GNOME Shell and Plasma panels (installs the shells)
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build run test bench fuzz format clean deb
+.PHONY: all deps build run test bench fuzz format clean deb test-desktops
 
 all: build
 
@@ -43,3 +44,7 @@ format:
 
 clean:
 	rm -rf build build-*
+
+test-desktops: build
+	./scripts/install-deps.sh --desktop-shells
+	SAYVANE_DESKTOP_TESTS=1 ctest --test-dir build -L 'gnome|plasma' --output-on-failure

@@ -59,6 +59,25 @@ int idOfLabel(const LayoutNode& node, const QString& label) {
     return -1;
 }
 
+// The items and properties that ItemsPropertiesUpdated signals named, the later over the earlier.
+QMap<int, QVariantMap> updatedProperties(const QList<QDBusMessage>& signalsHeard) {
+    QMap<int, QVariantMap> items;
+    for (const QDBusMessage& message : signalsHeard) {
+        const QDBusArgument changed = message.arguments().value(0).value<QDBusArgument>();
+        changed.beginArray();
+        while (!changed.atEnd()) {
+            int id = 0;
+            QVariantMap properties;
+            changed.beginStructure();
+            changed >> id >> properties;
+            changed.endStructure();
+            items[id].insert(properties);
+        }
+        changed.endArray();
+    }
+    return items;
+}
+
 // A host on a connection of its own, reading the menu at "/MenuBar" of the program's connection.
 struct Host {
     Host(PrivateBus& bus, const QDBusConnection& program)
@@ -228,6 +247,8 @@ TEST(DBusMenuExporter, AClickRunsItsActionOnceAndHostsHearOfEveryChange) {
     on.host.event(1, u"hovered"_s);
     for (const int id : {0, 2, 4, 5})
         on.host.event(id);
+    // The replies came after the signals of the new menu: only what follows counts below.
+    on.host.recorder.received.clear();
 
     MenuEntry toggle = *on.exporter.menu().find(3);
     toggle.checked = false;
@@ -309,7 +330,9 @@ TEST(DBusMenuExporter, AHostSeesTheStatusMenuAndItsClicksActInTheProgram) {
     EXPECT_TRUE(findMenuItem(delegate.statusItem->menu(), launchAtLogin)->isChecked());
     EXPECT_EQ(host.layout(launchAtLogin).properties.value(u"toggle-state"_s), 1);
 
-    // A language: the menu is rebuilt in it, with the same ids, and hosts are told.
+    // A language: the menu is rebuilt in it, with the same ids, and hosts are told, also those
+    // that keep their items and read only the properties signal.
+    host.recorder.received.clear();
     host.event(idOfLabel(english, u"Tiếng Việt"_s));
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return !host.recorder.named(u"LayoutUpdated"_s).isEmpty(); }));
@@ -322,6 +345,13 @@ TEST(DBusMenuExporter, AHostSeesTheStatusMenuAndItsClicksActInTheProgram) {
     expectSameMenu(vietnamese, delegate.statusMenu().root(), delegate.statusItem->menu());
     EXPECT_EQ(idOfLabel(vietnamese, u"Tải lại"_s), idOfLabel(english, u"Reload Quotes"_s));
     EXPECT_EQ(host.layout(idOfLabel(vietnamese, u"Tiếng Việt"_s)).properties[u"toggle-state"_s], 1);
+    const QMap<int, QVariantMap> updates =
+        updatedProperties(host.recorder.named(u"ItemsPropertiesUpdated"_s));
+    EXPECT_EQ(updates.value(idOfLabel(english, u"Reload Quotes"_s)).value(u"label"_s),
+              u"Tải lại"_s);
+    EXPECT_EQ(updates.value(idOfLabel(english, u"English"_s)).value(u"toggle-state"_s), 0);
+    EXPECT_EQ(updates.value(idOfLabel(english, u"Tiếng Việt"_s)).value(u"toggle-state"_s), 1);
+    EXPECT_FALSE(updates.contains(idOfLabel(english, u"中文"_s))) << "only what changed";
 }
 
 TEST(DBusMenuExporter, PauseFollowsAPauseFromTheBusAndOpenAndAboutActInTheProgram) {

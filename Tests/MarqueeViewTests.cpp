@@ -2,6 +2,7 @@
 #include "MarqueeView.h"
 #include "TestSupport.h"
 
+#include <QCursor>
 #include <QPainter>
 #include <QTest>
 
@@ -376,6 +377,18 @@ TEST(MarqueeView, ThePointerOnTheViewOrItsButtonHoldsTheTextWhereItIs) {
     EXPECT_FALSE(hosted.isRunning());
     send(&button, QEvent::Leave);
     EXPECT_TRUE(hosted.isRunning());
+}
+
+// The strip's own menu grabs the pointer as it opens: the leave goes to the menu, and the view
+// would wait for a leave that never comes.
+TEST(MarqueeView, ThePauseOnHoverEndsWhenThePointerIsAwayThoughNoLeaveCame) {
+    Marquee marquee(blocks(90));
+    marquee.view->start();
+    QCursor::setPos(QPoint(5000, 5000));
+    send(marquee.view.get(), QEvent::Enter);
+    EXPECT_TRUE(marquee.view->isPausedByPointer());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !marquee.view->isPausedByPointer(); }, 2000));
+    EXPECT_TRUE(marquee.view->isRunning());
 }
 
 TEST(MarqueeView, NoTicksWhileTheWindowCannotBeSeenAndTheTextGoesOnFromWhereItWas) {

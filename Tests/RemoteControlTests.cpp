@@ -13,10 +13,15 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <thread>
 
@@ -270,6 +275,36 @@ TEST(RemoteControl, ANameTakenByAnotherProgramLeavesThisOneWithoutTheInterface) 
     app.launch();
     EXPECT_EQ(app.client.interface()->serviceOwner(service).value(), other.baseService());
     EXPECT_FALSE(app.delegate->displayController->segments().isEmpty()) << "the program goes on";
+}
+
+// The Plasma widget's side: it asks with the revision it has, and the answer waits for the next
+// change; while it waits, a view shows the ticker and the strip stays away.
+TEST(RemoteControl, AViewWaitsForTheNextDisplayAndTheStripMakesWayForIt) {
+    RemoteApp app;
+    app.launch();
+    const auto display = [](const QDBusMessage& answer) {
+        return QJsonDocument::fromJson(answer.arguments().value(0).toString().toUtf8()).object();
+    };
+    const QJsonObject now = display(app.call(u"WatchDisplay"_s, {0U}));
+    ASSERT_TRUE(now.contains(u"revision"_s)) << "answered at once: a newer revision than 0";
+    EXPECT_EQ(now[u"segments"_s].toArray().first().toString(), u"Stay foolish, stay hungry."_s);
+    EXPECT_EQ(app.get(u"DisplayText"_s).toString(),
+              app.delegate->displayController->segments().join(QString()));
+
+    bool stripShownWhileWaiting = true;
+    QTimer::singleShot(300, [&] {
+        stripShownWhileWaiting = app.delegate->statusItem->isStripShown();
+        LocalizationManager::shared().currentLanguage = AppLanguage::vietnamese;
+    });
+    const QJsonObject next =
+        display(app.call(u"WatchDisplay"_s, {uint(now[u"revision"_s].toInt())}));
+    EXPECT_GT(next[u"revision"_s].toInt(), now[u"revision"_s].toInt());
+    const QJsonArray menu = next[u"menu"_s].toArray();
+    EXPECT_TRUE(std::any_of(menu.begin(), menu.end(), [](const QJsonValue& entry) {
+        return entry.toObject()[u"title"_s].toString() == u"Tải lại"_s;
+    })) << "the menu in the new language";
+    EXPECT_FALSE(stripShownWhileWaiting) << "a view waiting shows the ticker";
+    LocalizationManager::shared().currentLanguage = AppLanguage::english;
 }
 
 // `sayvane --add A` and at once AddQuote B: B goes on the end of the file as it is, with A.

@@ -74,3 +74,35 @@ TEST(StripPlacement, TheChosenScreenThenThePanelsThenThePrimary) {
     EXPECT_EQ(StripPlacement::chooseScreen(screens, names, -1, u""_s, {}), 0);
     EXPECT_EQ(StripPlacement::chooseScreen({}, {}, 0, u"DP-1"_s, panelOnSecond), -1);
 }
+
+TEST(StripPlacement, BelowBarsThatOnlyTheWorkAreaTellsOf) {
+    const QRect screen(0, 0, 1280, 720);
+    // GNOME Shell's 32-pixel top bar is no window: the work area starts below it.
+    EXPECT_EQ(StripPlacement::stripRect(screen, QSize(1280, 720), {}, strip, 32),
+              QRect(1030, 32, 250, 24));
+    // Struts of windows and the work area: the deeper wins.
+    EXPECT_EQ(
+        StripPlacement::stripRect(screen, QSize(1280, 720), {topPanel(40, 0, 1279)}, strip, 32)
+            .top(),
+        40);
+    // A work area of another screen's rows says nothing about this one.
+    EXPECT_EQ(
+        StripPlacement::stripRect(QRect(0, 720, 1280, 720), QSize(1280, 1440), {}, strip, 32).top(),
+        720);
+
+    struct Case {
+        int workAreaTop, ownReservation, previous, expected;
+        const char* why;
+    };
+    for (const Case& c : {
+             Case{32, 0, 0, 32, "no reservation of its own yet: the work area is the bars'"},
+             Case{56, 56, 32, 32, "the window manager counts the strip's reservation"},
+             Case{32, 56, 32, 32, "a window manager that does not count it (mutter)"},
+             Case{70, 56, 32, 70, "a bar deeper than the strip"},
+             Case{0, 24, 0, 0, "no bar at all"},
+         }) {
+        EXPECT_EQ(StripPlacement::barsBottom(c.workAreaTop, c.ownReservation, c.previous),
+                  c.expected)
+            << c.why;
+    }
+}

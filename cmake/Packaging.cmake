@@ -76,6 +76,9 @@ install(DIRECTORY resources/quotes DESTINATION ${SAYVANE_DATA_DIR})
 install(FILES packaging/copyright ${generated}/changelog.gz DESTINATION ${SAYVANE_DOC_DIR})
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
     RENAME sayvane)
+# The Plasma panel widget, found by Plasma under its id.
+install(DIRECTORY packaging/plasma/io.github.sayvane.ticker
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/plasma/plasmoids)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME sayvane)
@@ -96,6 +99,11 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The libraries come from the binary; what Qt loads at run time and the emoji font do not.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, fonts-noto-color-emoji")
+# What the README promises beyond the program: Chinese letters, Qt's own texts in the interface
+# language, the desktop's GTK theme, and the tools the Plasma widget calls the program with.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n, qt6-gtk-platformtheme, libglib2.0-bin")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qdbus-qt5, gnome-shell-extension-appindicator")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Sayvane shows the quotes you collect as a ticker: a small strip at the top
 of the screen where every quote, followed by an emoji, scrolls from right to
@@ -105,6 +113,8 @@ An editor window adds, changes and removes quotes, and imports them from
 plain text or fortune files; proverbs in English, Vietnamese and Chinese come
 with the package. The interface speaks English, Vietnamese and Chinese.
 
-From the command line, the same ticker runs inside a status bar such as
-waybar, polybar, i3bar or xmobar, on X11 and on Wayland.")
+In GNOME's top bar (with the AppIndicator extension), in the indicator applets
+of Xfce and MATE, and as a widget in KDE Plasma's panel, the ticker shows in
+the panel itself. From the command line, the same ticker runs inside a status
+bar such as waybar, polybar, i3bar or xmobar, on X11 and on Wayland.")
 include(CPack)

@@ -13,6 +13,9 @@
 #include "PreferencesWindow.h"
 #include "QtTranslations.h"
 #include "RemoteActions.h"
+#include "StatusNotifierHosts.h"
+#include "StripPresence.h"
+#include "X11Window.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -58,9 +61,21 @@ void AppDelegate::applicationDidFinishLaunching() {
     setupPanelIndicator();
     statusItem = std::make_unique<StatusItem>(preferences->stripWidth());
     showTrayIconBesidePanelIndicator();
+    if (environment.bus.isConnected())
+        notifierHosts = std::make_unique<StatusNotifierHosts>(environment.bus);
+    stripPresence = std::make_unique<StripPresence>(
+        *statusItem, StripChoice::setting(preferences->strip()),
+        preferences->label().mode != LabelMode::off,
+        panelIndicator ? &panelIndicator->item() : nullptr, notifierHosts.get(),
+        &x11WindowManagerName);
+    connect(stripPresence.get(), &StripPresence::decided, this, [this] {
+        if (preferencesWindow)
+            preferencesWindow->updatePlaces();
+    });
     liveSettings = std::make_unique<LiveSettings>(
-        *preferences, LiveSettings::Targets{statusItem.get(), displayController.get(),
-                                            panelIndicator.get(), [this] { setupMenu(); }});
+        *preferences,
+        LiveSettings::Targets{statusItem.get(), displayController.get(), panelIndicator.get(),
+                              stripPresence.get(), [this] { setupMenu(); }});
     connect(statusItem.get(), &StatusItem::screensChanged, this, &AppDelegate::setupMenu);
     if (StatusBarButton* button = statusItem->button())
         button->setTitle(u""_s);
@@ -97,8 +112,14 @@ void AppDelegate::applicationDidFinishLaunching() {
                               weak->displayController->isPaused());
         if (weak && weak->panelIndicator)
             weak->panelIndicator->setPaused(weak->displayController->isPaused());
+        if (weak)
+            weak->showDisplayElsewhere();
         if (weak && weak->remoteControl)
             weak->remoteControl->announcePropertyChanges();
+    };
+    displayController->onDisplayReset = [weak = QPointer<AppDelegate>(this)] {
+        if (weak)
+            weak->showDisplayElsewhere();
     };
     watchTheStore();
     quoteManager->loadQuotes();
@@ -142,11 +163,24 @@ void AppDelegate::setupRemoteControl() {
     remoteControl = RemoteControl::publish(
         environment.bus,
         remoteActions({*quoteManager, *displayController, [this] { openQuotesUI(); },
-                       [this] { reloadQuotes(); }, preferences.get()}));
+                       [this] { reloadQuotes(); },
+                       // With the strip away, the label is the ticker the user sees: its quote
+                       // is the current one, and the wheel over it moves it.
+                       [this] {
+                           return panelIndicator && statusItem && !statusItem->isStripShown()
+                                      ? panelIndicator->ticker().tooltip()
+                                      : QString();
+                       },
+                       preferences.get()}));
     if (!remoteControl)
         return;
     connect(preferences.get(), &Preferences::changed, remoteControl.get(),
             &RemoteControl::announcePropertyChanges);
+    // The program's panel widget shows the ticker: the strip stays away as for the label.
+    connect(&remoteControl->display(), &DisplayFeed::viewShowingChanged, this,
+            [this](bool showing) { stripPresence->setWidgetInPanel(showing); });
+    remoteControl->display().setMenu(statusMenuDescription.description);
+    showDisplayElsewhere();
     NotificationCenter::defaultCenter().addObserver(
         LocalizationManager::languageChangedNotification, [weak = QPointer<AppDelegate>(this)] {
             if (weak && weak->remoteControl)
@@ -172,12 +206,13 @@ void AppDelegate::showTrayIconBesidePanelIndicator() {
     // an X11 tray icon, for trays without a watcher, shown while no watcher holds the item.
     trayIconOverDBus = panelIndicator->item().isWatcherPresent();
     statusItem->setTrayIconShown(!trayIconOverDBus);
-    // The label rests while the strip cannot be seen (a screen saver, a covering window).
+    // The label rests while the screen cannot be seen (the screen saver on), not while the
+    // strip is covered or kept away: the label is in the panel.
     if (const VisibilityWatchFactory& watches = environment.timing.watchVisibility)
-        stripVisibility = watches(statusItem->strip());
-    if (stripVisibility) {
-        panelIndicator->setOutOfSight(!stripVisibility->canBeSeen());
-        connect(stripVisibility.get(), &VisibilityWatch::canBeSeenChanged, this,
+        screenVisibility = watches(nullptr);
+    if (screenVisibility) {
+        panelIndicator->setOutOfSight(!screenVisibility->canBeSeen());
+        connect(screenVisibility.get(), &VisibilityWatch::canBeSeenChanged, this,
                 [this](bool seen) { panelIndicator->setOutOfSight(!seen); });
     }
 }
@@ -205,10 +240,15 @@ void AppDelegate::setupPanelIndicator() {
     connect(&item, &StatusNotifierItem::activated, this, popUp);
     connect(&item, &StatusNotifierItem::contextMenuRequested, this, popUp);
     connect(&item, &StatusNotifierItem::secondaryActivated, this, [this] { togglePause(); });
-    displayController->onDisplayReset = [this] {
-        panelIndicator->show(displayController->segments(),
-                             LocalizationManager::shared().localizedString(u"NoQuotes"_s));
-    };
+}
+
+void AppDelegate::showDisplayElsewhere() {
+    const QString still = LocalizationManager::shared().localizedString(u"NoQuotes"_s);
+    if (panelIndicator)
+        panelIndicator->show(displayController->segments(), still);
+    if (remoteControl)
+        remoteControl->display().show(displayController->segments(), still,
+                                      displayController->isPaused());
 }
 
 void AppDelegate::setupMenu() {
@@ -235,6 +275,8 @@ void AppDelegate::setupMenu() {
     statusItem->setMenu(makeMenu(statusMenuDescription.description));
     if (exporter)
         exporter->setMenu(statusMenuDescription.description);
+    if (remoteControl)
+        remoteControl->display().setMenu(statusMenuDescription.description);
 }
 
 void AppDelegate::changeScreen(const QVariant& choice) {
@@ -266,11 +308,15 @@ void AppDelegate::openPreferences() {
 }
 
 TickerPlaces AppDelegate::tickerPlaces() const {
+    const StripChoice::Situation situation =
+        stripPresence ? stripPresence->situation() : StripChoice::Situation();
     TickerPlaces places;
     places.stripSetting = preferences->strip();
-    places.stripShown = statusItem && statusItem->strip()->isVisible();
+    places.stripShown = statusItem && statusItem->isStripShown();
+    places.labelInPanel = situation.labelInPanel;
+    places.widgetInPanel = situation.widgetInPanel;
+    places.tilingWindowManager = !StripChoice::windowManagerPlacesStrip(situation.windowManager);
     const bool itemInPanel = panelIndicator && panelIndicator->item().isRegistered();
-    places.labelInPanel = itemInPanel && preferences->label().mode != LabelMode::off;
     places.menuElsewhere = itemInPanel || (statusItem && statusItem->trayIcon()->isVisible() &&
                                            QSystemTrayIcon::isSystemTrayAvailable());
     return places;
@@ -342,4 +388,6 @@ void AppDelegate::showChecked(int id, bool checked) {
         item->setChecked(checked);
     if (exporter)
         exporter->updateEntry(*entry);
+    if (remoteControl)
+        remoteControl->display().setMenu(statusMenuDescription.description);
 }

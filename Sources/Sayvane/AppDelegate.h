@@ -29,6 +29,8 @@ class QAction;
 class QMenu;
 class QtTranslations;
 class RemoteControl;
+class StatusNotifierHosts;
+class StripPresence;
 struct TickerPlaces;
 
 // What the delegate is given from outside: tests pass their own.
@@ -101,8 +103,10 @@ public:
     std::unique_ptr<QWidget> aboutWindow;
     // The item in the desktop panel's indicator area, when the bus is there.
     std::unique_ptr<PanelIndicator> panelIndicator;
-    // Whether the strip can be seen, and so the panel beside it: the label rests when not.
-    std::unique_ptr<VisibilityWatch> stripVisibility;
+    // Whether the screen can be seen (no screen saver): the label rests when not.
+    std::unique_ptr<VisibilityWatch> screenVisibility;
+    // Keeps the strip away where a panel shows the ticker itself.
+    std::unique_ptr<StripPresence> stripPresence;
 
 private:
     // Puts the program's D-Bus interface on the environment's bus, when it is connected.
@@ -115,6 +119,8 @@ private:
     void exportMenu();
     void setupPanelIndicator();
     void showTrayIconBesidePanelIndicator();
+    // The display as the strip shows it, for the panel's label and for views in other processes.
+    void showDisplayElsewhere();
     // Where the ticker shows now, for the Preferences window.
     TickerPlaces tickerPlaces() const;
 
@@ -125,5 +131,6 @@ private:
     std::unique_ptr<LiveSettings> liveSettings;
     StatusMenu statusMenuDescription;
     std::unique_ptr<DBusMenuExporter> exporter;
+    std::unique_ptr<StatusNotifierHosts> notifierHosts;
     bool trayIconOverDBus = false;
 };

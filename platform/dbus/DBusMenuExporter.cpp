@@ -6,6 +6,7 @@
 #include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QGuiApplication>
+#include <QHash>
 #include <QMetaObject>
 #include <QTimer>
 
@@ -406,9 +407,52 @@ DBusMenuExporter::~DBusMenuExporter() {
         connection.unregisterObject(objectPath);
 }
 
+namespace {
+
+// Every entry of the tree, by id.
+void collect(const MenuEntry& entry, QHash<int, const MenuEntry*>& entries) {
+    entries.insert(entry.id, &entry);
+    for (const MenuEntry& child : entry.children)
+        collect(child, entries);
+}
+
+} // namespace
+
 void DBusMenuExporter::setMenu(MenuDescription menu) {
+    // Hosts that keep their items across a new layout (GNOME's AppIndicator extension reads
+    // only the items' types from it) learn of new titles and marks only from the properties
+    // signal: it names what changed in every item that keeps its id.
+    QHash<int, const MenuEntry*> before;
+    collect(description.root(), before);
+    QList<DBusMenuItem> changed;
+    QList<DBusMenuItemKeys> removed;
+    QHash<int, const MenuEntry*> after;
+    collect(menu.root(), after);
+    for (auto entry = after.cbegin(); entry != after.cend(); ++entry) {
+        const MenuEntry* old = before.value(entry.key());
+        if (!old || entry.key() == 0)
+            continue;
+        const QVariantMap was = properties(*old);
+        const QVariantMap is = properties(**entry);
+        DBusMenuItem item{entry.key(), {}};
+        DBusMenuItemKeys gone{entry.key(), {}};
+        for (auto property = is.cbegin(); property != is.cend(); ++property) {
+            if (was.value(property.key()) != property.value())
+                item.properties.insert(property.key(), property.value());
+        }
+        for (auto property = was.cbegin(); property != was.cend(); ++property) {
+            if (!is.contains(property.key()))
+                gone.names << property.key();
+        }
+        if (!item.properties.isEmpty())
+            changed << item;
+        if (!gone.names.isEmpty())
+            removed << gone;
+    }
     description = std::move(menu);
     ++layoutRevision;
+    if (!changed.isEmpty() || !removed.isEmpty())
+        Q_EMIT adaptor->ItemsPropertiesUpdated(changed, removed);
     Q_EMIT adaptor->LayoutUpdated(layoutRevision, 0);
 }
 

@@ -34,8 +34,16 @@ const QString interfaceXml = uR"(  <interface name="io.github.sayvane.Sayvane">
       <arg name="quotes" type="as" direction="in"/>
       <arg name="added" type="u" direction="out"/>
     </method>
+    <method name="WatchDisplay">
+      <arg name="revision" type="u" direction="in"/>
+      <arg name="display" type="s" direction="out"/>
+    </method>
     <signal name="QuotesChanged"/>
+    <signal name="DisplayChanged"/>
     <property name="CurrentQuote" type="s" access="read">
+      <annotation name="org.freedesktop.DBus.Property.EmitsChangedSignal" value="false"/>
+    </property>
+    <property name="DisplayText" type="s" access="read">
       <annotation name="org.freedesktop.DBus.Property.EmitsChangedSignal" value="false"/>
     </property>
     <property name="Language" type="s" access="readwrite"/>
@@ -86,8 +94,14 @@ std::unique_ptr<RemoteControl> RemoteControl::publish(QDBusConnection connection
 }
 
 RemoteControl::RemoteControl(QDBusConnection connection, Actions actions)
-    : connection(std::move(connection))
-    , actions(std::move(actions)) {}
+    : connection(connection)
+    , actions(std::move(actions))
+    , feed(connection) {
+    QObject::connect(&feed, &DisplayFeed::changed, this, [this] {
+        this->connection.send(
+            QDBusMessage::createSignal(objectPath, interfaceName, u"DisplayChanged"_s));
+    });
+}
 
 RemoteControl::~RemoteControl() {
     if (connection.isConnected()) {
@@ -117,6 +131,8 @@ const RemoteControl::Setting* RemoteControl::findSetting(const QString& name) co
 std::optional<QVariant> RemoteControl::property(const QString& name) const {
     if (name == u"CurrentQuote")
         return QVariant(actions.currentQuote ? actions.currentQuote() : QString());
+    if (name == u"DisplayText")
+        return QVariant(feed.displayText());
     if (name == u"Language")
         return QVariant(current().language);
     if (name == u"Paused")
@@ -221,6 +237,8 @@ void RemoteControl::handleMethod(const QDBusMessage& message) {
                     quit();
             });
         });
+    else if (member == u"WatchDisplay" && signature == u"u")
+        feed.watch(message);
     else if (member == u"AddQuote" && signature == u"s")
         addQuotes(message, {message.arguments().at(0).toString()});
     else if (member == u"AddQuotes" && signature == u"as")
@@ -275,7 +293,8 @@ void RemoteControl::handlePropertyCall(const QDBusMessage& message) {
     };
     if (member == u"GetAll" && signature == u"s") {
         QVariantMap all;
-        for (const QString& name : {u"CurrentQuote"_s, u"Language"_s, u"Paused"_s})
+        for (const QString& name :
+             {u"CurrentQuote"_s, u"DisplayText"_s, u"Language"_s, u"Paused"_s})
             all.insert(name, *property(name));
         for (const Setting& setting : actions.settings)
             all.insert(setting.name, *property(setting.name));

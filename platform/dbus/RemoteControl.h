@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DisplayFeed.h"
+
 #include <QDBusConnection>
 #include <QDBusVirtualObject>
 #include <QString>
@@ -13,11 +15,13 @@
 // The running program's own D-Bus interface, for desktops, scripts and keyboard shortcuts:
 // service io.github.sayvane.Sayvane, object "/", interface io.github.sayvane.Sayvane.
 //
-// Methods EditQuotes, Reload, Quit, Pause, Resume, TogglePause, AddQuote(s) -> u and
-// AddQuotes(as) -> u; properties CurrentQuote (s), Language (s, writable) and Paused (b), and
-// one writable property for each setting the actions offer; the signal QuotesChanged and
-// org.freedesktop.DBus.Properties.PropertiesChanged for every property but CurrentQuote. What
-// each call does is the actions' business; this class speaks the protocol.
+// Methods EditQuotes, Reload, Quit, Pause, Resume, TogglePause, AddQuote(s) -> u,
+// AddQuotes(as) -> u and WatchDisplay(u) -> s (the display as JSON, for views in other
+// processes: DisplayFeed); properties CurrentQuote (s), DisplayText (s), Language (s, writable)
+// and Paused (b), and one writable property for each setting the actions offer; the signals
+// QuotesChanged and DisplayChanged, and org.freedesktop.DBus.Properties.PropertiesChanged for
+// Language, Paused and the settings. What each call does is the actions' business; this class
+// speaks the protocol.
 //
 // It is a virtual object rather than an exported QObject: QtDBus answers a property write that
 // a QObject refuses with "Internal error", and an unknown language deserves plain words.
@@ -78,6 +82,10 @@ public:
     static std::unique_ptr<RemoteControl> publish(QDBusConnection connection, Actions actions);
     ~RemoteControl() override;
 
+    // What the program shows, for views in other processes; DisplayChanged follows its
+    // changes.
+    DisplayFeed& display() { return feed; }
+
     // Emits QuotesChanged.
     void announceQuotesChanged();
     // Emits PropertiesChanged for the properties that differ from what was last announced.
@@ -107,4 +115,5 @@ private:
     QDBusConnection connection;
     Actions actions;
     Announced announced;
+    DisplayFeed feed;
 };

@@ -11,11 +11,15 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QDBusVariant>
 #include <QDir>
 #include <QIcon>
 #include <QImage>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QtEndian>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -200,6 +204,8 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection connection, QObject* pare
                 if (!newOwner.isEmpty())
                     registerWithWatcher();
             });
+    bus.connect(watcherName, watcherPath, watcherInterface, u"StatusNotifierItemRegistered"_s, this,
+                SLOT(watcherRegisteredItem(QString)));
     watcherPresent = bus.interface() && bus.interface()->isServiceRegistered(watcherName);
     if (watcherPresent)
         registerWithWatcher();
@@ -221,8 +227,39 @@ void StatusNotifierItem::registerWithWatcher() {
     connect(pending, &QDBusPendingCallWatcher::finished, this,
             [this](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();
-                setRegistered(!finished->isError());
+                if (!finished->isError()) {
+                    retries = 0;
+                    setRegistered(true);
+                    return;
+                }
+                // A watcher that is still starting (GNOME Shell's extension as the shell comes
+                // up) may refuse an item it has found on the bus by itself: its list says.
+                if (!registered)
+                    setRegistered(isListedByWatcher());
+                if (!registered && watcherPresent && ++retries <= 5)
+                    QTimer::singleShot(1000, this, [this] {
+                        if (watcherPresent && !registered)
+                            registerWithWatcher();
+                    });
             });
+}
+
+bool StatusNotifierItem::isListedByWatcher() const {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(watcherService), watcherPath,
+                                       u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
+    call << watcherInterface << u"RegisteredStatusNotifierItems"_s;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 2000);
+    const QStringList items =
+        reply.arguments().value(0).value<QDBusVariant>().variant().toStringList();
+    return std::any_of(items.cbegin(), items.cend(), [this](const QString& name) {
+        return name == service || name.startsWith(service + u'/');
+    });
+}
+
+void StatusNotifierItem::watcherRegisteredItem(const QString& name) {
+    if (!registered && (name == service || name.startsWith(service + u'/')))
+        setRegistered(true);
 }
 
 void StatusNotifierItem::setRegistered(bool value) {

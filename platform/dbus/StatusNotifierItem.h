@@ -101,9 +101,15 @@ Q_SIGNALS:
     void newLabel(const QString& label, const QString& guide);
     void newToolTip();
 
+private Q_SLOTS:
+    // The watcher's own word that an item came (GNOME's also takes items it finds on the bus).
+    void watcherRegisteredItem(const QString& name);
+
 private:
     void registerWithWatcher();
     void setRegistered(bool value);
+    // Whether the watcher lists this item among those it shows.
+    bool isListedByWatcher() const;
 
     QDBusConnection bus;
     QString service;
@@ -116,4 +122,6 @@ private:
     bool exported = false;
     bool registered = false;
     bool watcherPresent = false;
+    // Registrations refused by a watcher still starting up, tried again a second later.
+    int retries = 0;
 };

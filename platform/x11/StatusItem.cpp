@@ -174,6 +174,21 @@ void StatusItem::setMenu(QMenu* menu) {
     tray->setContextMenu(menu);
 }
 
+void StatusItem::setStripShown(bool shown) {
+    if (shown == stripShown)
+        return;
+    stripShown = shown;
+    placeStrip();
+    if (shown) {
+        stripWindow->show();
+        refuseX11Focus(stripWindow.get());
+    } else {
+        if (statusMenu && statusMenu->isVisible())
+            statusMenu->hide();
+        stripWindow->hide();
+    }
+}
+
 void StatusItem::setTrayIconShown(bool shown) {
     trayWanted = shown;
     tray->setVisible(shown);
@@ -281,16 +296,22 @@ void StatusItem::placeStrip() {
                                                    preferredScreenName, others);
     QScreen* screen = screens[index];
     const qreal ratio = screen->devicePixelRatio();
+    // Bars that the compositor draws itself (GNOME Shell's top bar under XWayland) are no
+    // windows with a strut: the work area is the only word on them.
+    if (const QRect workArea = x11WorkArea(); !workArea.isEmpty())
+        barsBottom = StripPlacement::barsBottom(workArea.top(), reservedStrut.top, barsBottom);
     const QRect strip = StripPlacement::stripRect(
         geometries[index], root, others,
-        QSize(qRound(itemLength * ratio), qRound(stripHeight * ratio)), stripAlignment);
+        QSize(qRound(itemLength * ratio), qRound(stripHeight * ratio)), barsBottom,
+        stripAlignment);
 
     const bool screenChanged = currentScreen != screen;
     currentScreen = screen;
     if (screenChanged && stripWindow->windowHandle())
         stripWindow->windowHandle()->setScreen(screen);
     stripWindow->move(logicalPosition(screen, strip.topLeft()));
-    const Strut strut = StripPlacement::strutOf(strip);
+    // A strip kept off the screen reserves nothing.
+    const Strut strut = stripShown ? StripPlacement::strutOf(strip) : Strut();
     if (strut != reservedStrut || screenChanged) {
         reservedStrut = strut;
         setX11Strut(stripWindow.get(), strut);

@@ -88,6 +88,10 @@ public:
     void setPreferredScreen(const QString& name);
     // The screen the strip is on now.
     QScreen* screen() const { return currentScreen; }
+    // Whether the strip is on the screen (it is, unless the owner says otherwise: where the
+    // desktop's panel shows the ticker itself). A strip kept away reserves no space.
+    bool isStripShown() const { return stripShown; }
+    void setStripShown(bool shown);
     QSystemTrayIcon* trayIcon() const { return tray; }
     // Whether the tray icon shows; it does unless the owner says otherwise (when the panel shows
     // an item of the program's own instead).
@@ -113,6 +117,9 @@ private:
     QPointer<QScreen> currentScreen;
     QString preferredScreenName;
     Strut reservedStrut;
+    // The first row below the bars that only the work area tells of.
+    int barsBottom = 0;
+    bool stripShown = true;
     QTimer backgroundTimer;
     bool placementScheduled = false;
     bool translucent = false;

@@ -26,8 +26,11 @@ int freeTop(const QRect& screen, const QList<Strut>& others) {
 namespace StripPlacement {
 
 QRect stripRect(const QRect& screen, const QSize& root, const QList<Strut>& others,
-                const QSize& size, Qt::Alignment alignment) {
-    const int top = freeTop(screen, others);
+                const QSize& size, int barsBottom, Qt::Alignment alignment) {
+    int top = freeTop(screen, others);
+    // Bars that end above this screen or below its bottom say nothing about it.
+    if (barsBottom > screen.top() && barsBottom <= screen.bottom())
+        top = std::max(top, barsBottom);
     const int bottom = top + size.height() - 1;
     int left = screen.left();
     int right = screen.right();
@@ -47,6 +50,14 @@ QRect stripRect(const QRect& screen, const QSize& root, const QList<Strut>& othe
     else if (alignment & Qt::AlignHCenter)
         x = left + (right + 1 - left - size.width()) / 2;
     return QRect(QPoint(x, top), size);
+}
+
+int barsBottom(int workAreaTop, int ownReservation, int previous) {
+    if (ownReservation > 0 && workAreaTop == ownReservation)
+        return previous;
+    // Above the strip's reservation: a window manager that does not count it, so the work
+    // area's top is the bars' own. Below it: a bar deeper than the strip.
+    return std::max(workAreaTop, 0);
 }
 
 Strut strutOf(const QRect& strip) {

@@ -22,11 +22,21 @@ struct Strut {
 // place instead of chasing itself down the screen. Everything in root pixels.
 namespace StripPlacement {
 
-// The rectangle of the strip, `size` big, on the screen, below any top panel, in the span that
-// side panels (the struts of the other windows) leave free: at its right end (Qt::AlignRight),
-// in its middle (Qt::AlignHCenter) or at its left end (Qt::AlignLeft).
+// The rectangle of the strip, `size` big, on the screen, below any top panel and no higher than
+// `barsBottom` (the first row below bars that are not windows with a strut; 0 for none), in the
+// span that side panels (the struts of the other windows) leave free: at its right end
+// (Qt::AlignRight), in its middle (Qt::AlignHCenter) or at its left end (Qt::AlignLeft).
 QRect stripRect(const QRect& screen, const QSize& root, const QList<Strut>& others,
-                const QSize& size, Qt::Alignment alignment = Qt::AlignRight);
+                const QSize& size, int barsBottom = 0, Qt::Alignment alignment = Qt::AlignRight);
+
+// The first row below every bar of the top edge as the work area the window manager publishes
+// tells it, leaving out the strip's own reservation: compositors (GNOME Shell under XWayland)
+// draw their top bar themselves and count it only there. `workAreaTop` is the work area's top
+// row, `ownReservation` the depth of the strip's top reservation in force now (0 for none), and
+// `previous` what this gave last time. A work area that ends exactly at the strip's own
+// reservation cannot tell how deep the bars are: the previous answer stands, so that the strip
+// never chases its own reservation down the screen, and never goes under a bar.
+int barsBottom(int workAreaTop, int ownReservation, int previous);
 
 // The reservation of the strip: a band along the top edge of the root window, down to the
 // strip's bottom, over exactly the strip's own columns.

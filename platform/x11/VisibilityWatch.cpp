@@ -21,11 +21,14 @@ class X11VisibilityWatch final : public VisibilityWatch, public QAbstractNativeE
 public:
     X11VisibilityWatch(QWidget* window, xcb_connection_t* connection)
         : connection(connection)
-        , windowId(static_cast<xcb_window_t>(window->winId()))
-        , mapped(window->isVisible()) {
+        , windowId(window ? static_cast<xcb_window_t>(window->winId()) : XCB_WINDOW_NONE)
+        , mapped(!window || window->isVisible()) {
         // Add to the events Qt already selects on the window rather than replace them.
-        if (auto* attributes = xcb_get_window_attributes_reply(
-                connection, xcb_get_window_attributes(connection, windowId), nullptr)) {
+        if (auto* attributes = window ? xcb_get_window_attributes_reply(
+                                            connection,
+                                            xcb_get_window_attributes(connection, windowId),
+                                            nullptr)
+                                      : nullptr) {
             const uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_VISIBILITY_CHANGE;
             std::free(attributes);
             xcb_change_window_attributes(connection, windowId, XCB_CW_EVENT_MASK, &mask);
@@ -100,7 +103,7 @@ VisibilityWatchFactory x11VisibilityWatches() {
     return [](QWidget* window) -> std::unique_ptr<VisibilityWatch> {
         auto* x11 =
             qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-        if (!x11 || !x11->connection() || !window)
+        if (!x11 || !x11->connection())
             return nullptr;
         return std::make_unique<X11VisibilityWatch>(window, x11->connection());
     };

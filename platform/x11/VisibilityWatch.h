@@ -22,7 +22,8 @@ Q_SIGNALS:
     void canBeSeenChanged(bool canBeSeen);
 };
 
-// Makes the watch for a window; may give none, and the window then counts as always seen.
+// Makes the watch for a window; may give none, and the window then counts as always seen. Given
+// no window, the watch is of the screen alone: seen unless blanked or locked.
 using VisibilityWatchFactory = std::function<std::unique_ptr<VisibilityWatch>(QWidget* window)>;
 
 // On X11: map and unmap notices, visibility notices (fully obscured or not) and the screen

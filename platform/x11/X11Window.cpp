@@ -196,6 +196,50 @@ QList<Strut> otherX11Struts(const QWidget* except) {
     return struts;
 }
 
+QRect x11WorkArea() {
+#ifdef SAYVANE_HAVE_XCB
+    if (xcb_connection_t* connection = x11Connection()) {
+        const xcb_window_t root = rootWindow(connection);
+        const std::vector<uint32_t> current = property32(
+            connection, root, internAtom(connection, "_NET_CURRENT_DESKTOP"), XCB_ATOM_CARDINAL);
+        const std::vector<uint32_t> areas = property32(
+            connection, root, internAtom(connection, "_NET_WORKAREA"), XCB_ATOM_CARDINAL);
+        // Four values a desktop: x, y, width, height.
+        const size_t desktop = current.empty() ? 0 : current.front();
+        if (areas.size() >= (desktop + 1) * 4) {
+            const uint32_t* area = areas.data() + desktop * 4;
+            auto clamp = [](uint32_t value) { return int(std::min<uint32_t>(value, 1u << 30)); };
+            return QRect(clamp(area[0]), clamp(area[1]), clamp(area[2]), clamp(area[3]));
+        }
+    }
+#endif
+    return {};
+}
+
+QString x11WindowManagerName() {
+#ifdef SAYVANE_HAVE_XCB
+    xcb_connection_t* connection = x11Connection();
+    if (!connection)
+        return {};
+    const std::vector<uint32_t> check =
+        property32(connection, rootWindow(connection),
+                   internAtom(connection, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW);
+    if (check.empty())
+        return {};
+    const auto cookie =
+        xcb_get_property(connection, 0, check.front(), internAtom(connection, "_NET_WM_NAME"),
+                         internAtom(connection, "UTF8_STRING"), 0, 256);
+    const ReplyPtr<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(connection, cookie, nullptr));
+    if (!reply || reply->format != 8)
+        return {};
+    return QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                             xcb_get_property_value_length(reply.get()));
+#else
+    return {};
+#endif
+}
+
 QSize x11RootSize() {
 #ifdef SAYVANE_HAVE_XCB
     if (xcb_connection_t* connection = x11Connection()) {

@@ -3,7 +3,9 @@
 #include "StripPlacement.h"
 
 #include <QList>
+#include <QRect>
 #include <QSize>
+#include <QString>
 
 class QWidget;
 
@@ -25,6 +27,14 @@ void setX11Strut(QWidget* window, const Strut& strut);
 // The reservations of every other window on the display: top-level windows and the client
 // windows inside window-manager frames.
 QList<Strut> otherX11Struts(const QWidget* except);
+
+// The work area the window manager publishes for the current desktop (_NET_WORKAREA), in root
+// pixels; empty when it publishes none, and off X11.
+QRect x11WorkArea();
+
+// The name the window manager gives itself (_NET_WM_NAME of its _NET_SUPPORTING_WM_CHECK
+// window); empty without one, and off X11.
+QString x11WindowManagerName();
 
 // The size of the root window in pixels; empty off X11.
 QSize x11RootSize();

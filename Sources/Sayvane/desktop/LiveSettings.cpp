@@ -6,6 +6,7 @@
 #include "PanelIndicator.h"
 #include "Preferences.h"
 #include "StatusItem.h"
+#include "StripPresence.h"
 
 #include <algorithm>
 #include <utility>

@@ -9,11 +9,12 @@ class DisplayController;
 class PanelIndicator;
 class Preferences;
 class StatusItem;
+class StripPresence;
 
 // Keeps the running program as its settings say, from the start and at every change, whoever
-// made it (the Preferences window, a hand edit of the file, `sayvane --set`, D-Bus): the strip's
-// size, place on the top edge, screen, speed, text size and pause on hover, the order of the
-// quotes, the label in the panel and the interface language.
+// made it (the Preferences window, a hand edit of the file, `sayvane --set`, D-Bus): whether the
+// strip shows, its size, place on the top edge, screen, speed, text size and pause on hover, the
+// order of the quotes, the label in the panel and the interface language.
 class LiveSettings : public QObject {
     Q_OBJECT
 
@@ -23,6 +24,8 @@ public:
         DisplayController* display = nullptr;
         // Null where no panel hosts the program's item.
         PanelIndicator* panelIndicator = nullptr;
+        // Decides whether the strip shows, from the "Strip" setting and the label among others.
+        StripPresence* stripPresence = nullptr;
         // After the strip's screen changed: the menu marks the chosen one.
         std::function<void()> screenChanged;
     };

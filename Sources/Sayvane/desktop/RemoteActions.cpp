@@ -47,7 +47,10 @@ RemoteControl::Actions remoteActions(const RemoteActionTargets& targets) {
     actions.quit = [] { QCoreApplication::exit(0); };
     actions.setPaused = [display](bool paused) { display->setPaused(paused); };
     actions.isPaused = [display] { return display->isPaused(); };
-    actions.currentQuote = [display] { return display->currentQuote(); };
+    actions.currentQuote = [display, seen = targets.currentQuote] {
+        const QString passing = seen ? seen() : QString();
+        return passing.isNull() ? display->currentQuote() : passing;
+    };
     actions.language = [] {
         return AppLanguages::rawValue(LocalizationManager::shared().currentLanguage);
     };

@@ -15,6 +15,9 @@ struct RemoteActionTargets {
     DisplayController& displayController;
     std::function<void()> editQuotes;
     std::function<void()> reloadQuotes;
+    // The quote the user sees passing, where that is not the strip's (the strip kept away, the
+    // label in the panel); none: the strip's.
+    std::function<QString()> currentQuote = {};
     // The settings offered as properties; none when null.
     Preferences* preferences = nullptr;
 };

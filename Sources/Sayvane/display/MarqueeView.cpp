@@ -1,6 +1,7 @@
 #include "MarqueeView.h"
 
 #include <QAccessibleWidget>
+#include <QCursor>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QPainter>
@@ -49,6 +50,11 @@ MarqueeView::MarqueeView(const QRect& frame, QWidget* parent, MarqueeTiming timi
     if (parent)
         parent->installEventFilter(this);
     setupDisplayLink();
+    pointerCheck.setInterval(250);
+    connect(&pointerCheck, &QTimer::timeout, this, [this] {
+        if (!QRect(mapToGlobal(QPoint(0, 0)), size()).contains(QCursor::pos()))
+            setPointerInside(false);
+    });
     if (this->timing.watchVisibility) {
         visibility = this->timing.watchVisibility(window());
         if (visibility) {
@@ -120,6 +126,10 @@ void MarqueeView::setPaused(bool paused) {
 
 void MarqueeView::setPointerInside(bool inside) {
     pointerInside = inside;
+    if (inside)
+        pointerCheck.start();
+    else
+        pointerCheck.stop();
     updateLink();
 }
 

@@ -7,6 +7,7 @@
 #include "VisibilityWatch.h"
 
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -139,6 +140,9 @@ private:
     bool started = false;
     bool pointerInside = false;
     bool pausesOnHover = true;
+    // While the pointer is taken to rest on the view: looks where it really is now and then. A
+    // popup's grab (the strip's own menu) takes the leave event the view would have heard.
+    QTimer pointerCheck;
     bool userPaused = false;
     bool seen = true;
     std::unique_ptr<VisibilityWatch> visibility;

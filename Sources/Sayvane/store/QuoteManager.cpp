@@ -246,6 +246,7 @@ void QuoteManager::saveQuotes() {
     if (outcome.kind == QuotesFile::Outcome::Kind::failed ||
         outcome.kind == QuotesFile::Outcome::Kind::notLoaded) {
         printLine(u"Could not save quotes: "_s + outcome.error);
+        reportKeptCopies(outcome.kept);
         return;
     }
     reportKeptCopies(outcome.kept);
@@ -311,6 +312,7 @@ void QuoteManager::addPendingQuotes() {
         break;
     case QuotesFile::Outcome::Kind::failed:
         printLine(u"Could not save quotes: "_s + outcome.error);
+        reportKeptCopies(outcome.kept);
         kind = Addition::Outcome::failed;
         break;
     }

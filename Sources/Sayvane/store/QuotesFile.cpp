@@ -185,11 +185,30 @@ Outcome change(const QString& path, const QuoteChanges& changes, const Options& 
             return expected.missing ? !stamp : expected.stamp && expected.stamp == stamp;
         };
         const auto replacement = Files::putInPlace(path, bytes, &out.error, unchangedSinceRead);
+        // Giving up once a version of this transaction's was in place: the version it was
+        // merged from is kept whole, since what stands in the file may lack its words.
+        auto giveUp = [&] {
+            QString ignored;
+            if (published && !earlier.isEmpty()) {
+                if (const auto copy = Files::moveBeside(
+                        earlier, Files::finalTarget(path),
+                        QString::fromLatin1(stemOf(KeptCopy::Reason::conflict)), &ignored))
+                    out.kept.append({KeptCopy::Reason::conflict, *copy});
+            } else {
+                discard(earlier);
+            }
+        };
         if (!replacement) {
-            discard(earlier);
+            giveUp();
             return out;
         }
-        if (replacement->abandoned && attempt < mergeAttempts) {
+        if (replacement->abandoned && attempt == mergeAttempts) {
+            out.error = u"cannot write %1: another program kept changing it"_s.arg(
+                QDir::toNativeSeparators(path));
+            giveUp();
+            return out;
+        }
+        if (replacement->abandoned) {
             // Once a version of this transaction's was in place, what replaced it is merged as
             // a swapped-out version would be.
             if (published)

@@ -313,6 +313,11 @@ TEST(AppDelegate, EverySettingReachesTheRunningPartsAtOnce) {
     std::sort(many.begin(), many.end());
     EXPECT_EQ(shown, many) << "every quote once, in another order";
 
+    set(u"Strip"_s, u"off"_s);
+    EXPECT_FALSE(app.delegate->statusItem->isStripShown());
+    set(u"Strip"_s, u"auto"_s);
+    EXPECT_TRUE(app.delegate->statusItem->isStripShown()) << "no panel shows the label here";
+
     set(u"AppLanguage"_s, u"vi"_s);
     runMainQueue();
     EXPECT_EQ(LocalizationManager::shared().currentLanguage.get(), AppLanguage::vietnamese);

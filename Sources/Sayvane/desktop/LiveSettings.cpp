@@ -60,6 +60,10 @@ void LiveSettings::apply(const QString& name) {
         targets.display->setOrder(preferences.order());
     if ((name == label || name == labelColumns || name == labelInterval) && targets.panelIndicator)
         targets.panelIndicator->setSettings(preferences.label());
+    if (name == label && targets.stripPresence)
+        targets.stripPresence->setLabelShown(preferences.label().mode != LabelMode::off);
+    if (name == strip && targets.stripPresence)
+        targets.stripPresence->setSetting(StripChoice::setting(preferences.strip()));
     if (name == appLanguage) {
         LocalizationManager& localization = LocalizationManager::shared();
         // The manager writes what it is given: only a change is given.

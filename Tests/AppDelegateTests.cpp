@@ -388,12 +388,14 @@ TEST(AppDelegate, TheEditMenuActsOnTheFocusedField) {
     QMenu* edit = main[1]->menu();
     ASSERT_TRUE(edit);
     const QList<QAction*> commands = edit->actions();
-    ASSERT_EQ(commands.size(), 9);
-    const QStringList titles = {u"Undo"_s,  u"Redo"_s,       u""_s, u"Cut"_s,    u"Copy"_s,
-                                u"Paste"_s, u"Select All"_s, u""_s, u"Find..."_s};
+    const QStringList titles = {u"Undo"_s,    u"Redo"_s,  u""_s,           u"Cut"_s,
+                                u"Copy"_s,    u"Paste"_s, u"Select All"_s, u""_s,
+                                u"Find..."_s, u""_s,      u"Move Up"_s,    u"Move Down"_s};
     const QStringList keys = {u"Ctrl+Z"_s, u"Ctrl+Shift+Z"_s, u""_s, u"Ctrl+X"_s, u"Ctrl+C"_s,
-                              u"Ctrl+V"_s, u"Ctrl+A"_s,       u""_s, u"Ctrl+F"_s};
-    for (int i = 0; i < 9; ++i) {
+                              u"Ctrl+V"_s, u"Ctrl+A"_s,       u""_s, u"Ctrl+F"_s, u""_s,
+                              u"Alt+Up"_s, u"Alt+Down"_s};
+    ASSERT_EQ(commands.size(), titles.size());
+    for (int i = 0; i < titles.size(); ++i) {
         EXPECT_EQ(commands[i]->text(), titles[i]);
         EXPECT_EQ(commands[i]->shortcut(), QKeySequence(keys[i]));
     }

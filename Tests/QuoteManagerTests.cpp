@@ -625,6 +625,20 @@ TEST(QuoteManager, ChangesFoundBetweenTwoListsMergeWithOtherWriters) {
         {{u"a"_s}, {u"a"_s, u"mine"_s}, {u"a"_s, u"theirs"_s}, {u"a"_s, u"theirs"_s, u"mine"_s}},
         // A row removed here that another writer removed too: nothing more to do.
         {{u"a"_s, u"b"_s}, {u"a"_s}, {u"a"_s}, {u"a"_s}},
+        // A removal undone puts the row back before the one it stood before.
+        {{u"a"_s, u"c"_s},
+         {u"a"_s, u"b"_s, u"c"_s},
+         {u"new"_s, u"a"_s, u"c"_s, u"end"_s},
+         {u"new"_s, u"a"_s, u"b"_s, u"c"_s, u"end"_s}},
+        // A row moved up, and one moved down, among rows another writer added to.
+        {{u"a"_s, u"b"_s, u"c"_s},
+         {u"c"_s, u"a"_s, u"b"_s},
+         {u"new"_s, u"a"_s, u"b"_s, u"c"_s},
+         {u"c"_s, u"new"_s, u"a"_s, u"b"_s}},
+        {{u"a"_s, u"b"_s, u"c"_s},
+         {u"b"_s, u"c"_s, u"a"_s},
+         {u"a"_s, u"b"_s, u"c"_s, u"d"_s},
+         {u"b"_s, u"c"_s, u"a"_s, u"d"_s}},
     };
     for (const auto& c : cases) {
         const AppliedChanges applied = applyChanges(c.file, changesBetween(c.before, c.after));

@@ -1,5 +1,7 @@
 #include "QuotesView.h"
 
+#include "EditHistory.h"
+#include "EditMenu.h"
 #include "Localization.h"
 #include "QtTranslations.h"
 #include "QuoteFilter.h"
@@ -10,6 +12,7 @@
 
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -22,6 +25,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -74,7 +78,8 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     , loc(loc)
     , model(new QuoteListModel(manager, this))
     , filter(new QuoteFilter(this))
-    , delegate(new QuoteRowDelegate(manager, *model, loc, this))
+    , editHistory(new EditHistory(manager, *model, this))
+    , delegate(new QuoteRowDelegate(*model, loc, this))
     , findEdit(new QLineEdit(this))
     , noMatchesLabel(new QLabel(this))
     , list(new QuoteListView(this))
@@ -98,6 +103,10 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setUniformItemSizes(true);
     list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Rows dragged by their grip are dropped between others.
+    list->setDragDropMode(QAbstractItemView::DropOnly);
+    list->setDefaultDropAction(Qt::MoveAction);
+    list->setDropIndicatorShown(true);
     list->setFocusPolicy(Qt::NoFocus);
     list->viewport()->installEventFilter(this);
 
@@ -108,6 +117,8 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     findEdit->setObjectName(u"findField"_s);
     findEdit->setClearButtonEnabled(true);
     findEdit->installEventFilter(this);
+    // Ctrl+Z after removing a quote found here brings the quote back, not the search's typing.
+    findEdit->setProperty(EditMenu::leavesUndoToParents, true);
     noMatchesLabel->setObjectName(u"noMatches"_s);
     noMatchesLabel->setAlignment(Qt::AlignCenter);
     noMatchesLabel->setWordWrap(true);
@@ -143,6 +154,12 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     layout->addWidget(padded);
     layout->addWidget(importStatusLabel);
 
+    delegate->onSubmit = [this](int) { editHistory->submit(); };
+    delegate->onRemove = [this](int row) { editHistory->remove(row); };
+    connect(model, &QuoteListModel::moveRequested, editHistory, &EditHistory::move);
+    connect(editHistory, &EditHistory::stepTaken, this, &QuotesView::forgetTyping);
+    watchUndoKeys(findEdit);
+    watchUndoKeys(newQuoteEdit);
     connect(findEdit, &QLineEdit::textChanged, this, &QuotesView::search);
     connect(newQuoteEdit, &QLineEdit::returnPressed, this, &QuotesView::addQuote);
     connect(newQuoteEdit, &QLineEdit::textChanged, this, &QuotesView::updateAddButton);
@@ -181,6 +198,8 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     updateTexts();
     updateAddButton();
     syncRowWidgets();
+    // The window opens ready for a new quote.
+    newQuoteEdit->setFocus();
 }
 
 QString QuotesView::newQuote() const {
@@ -196,12 +215,99 @@ void QuotesView::find() {
     findEdit->selectAll();
 }
 
+namespace {
+
+// The focused text field of the widget that takes back its own typing, if there is one.
+const QLineEdit* focusedField(const QWidget* widget) {
+    auto* field = qobject_cast<const QLineEdit*>(QApplication::focusWidget());
+    return field && widget->isAncestorOf(field) &&
+                   !field->property(EditMenu::leavesUndoToParents).toBool()
+               ? field
+               : nullptr;
+}
+
+} // namespace
+
+QString QuotesView::undoStep() const {
+    const QLineEdit* field = focusedField(this);
+    if (field && field->isUndoAvailable())
+        return {};
+    // Typing not submitted is undone first, as an edit.
+    if (!editHistory->typing().isEmpty())
+        return u"EditQuoteStep"_s;
+    const QUndoStack& stack = editHistory->stack();
+    return stack.canUndo() ? stack.undoText() : QString();
+}
+
+QString QuotesView::redoStep() const {
+    const QLineEdit* field = focusedField(this);
+    if (field && field->isRedoAvailable())
+        return {};
+    const QUndoStack& stack = editHistory->stack();
+    return stack.canRedo() ? stack.redoText() : QString();
+}
+
+void QuotesView::undo() {
+    editHistory->undo();
+}
+
+void QuotesView::redo() {
+    editHistory->redo();
+}
+
+void QuotesView::moveUp() {
+    moveFocusedRow(-1);
+}
+
+void QuotesView::moveDown() {
+    moveFocusedRow(1);
+}
+
+void QuotesView::moveFocusedRow(int direction) {
+    QWidget* focus = QApplication::focusWidget();
+    for (const QPersistentModelIndex& shown : std::as_const(openRows)) {
+        QWidget* row = list->indexWidget(shown);
+        if (!row || !focus || !row->isAncestorOf(focus))
+            continue;
+        // Among the rows shown: past the neighbour the search leaves in view.
+        const QModelIndex neighbour = filter->index(shown.row() + direction, 0);
+        if (!neighbour.isValid())
+            return;
+        editHistory->move(filter->mapToSource(shown).row(), filter->mapToSource(neighbour).row());
+        list->scrollTo(shown);
+        return;
+    }
+}
+
+void QuotesView::watchUndoKeys(QWidget* field) {
+    field->installEventFilter(this);
+}
+
+void QuotesView::forgetTyping() {
+    for (const QPersistentModelIndex& shown : std::as_const(openRows)) {
+        if (QWidget* row = list->indexWidget(shown))
+            delegate->forgetTyping(row);
+    }
+}
+
 bool QuotesView::eventFilter(QObject* object, QEvent* event) {
     // A viewport resized while hidden gets no resize event of its own when it is shown.
     if (object == list->viewport() &&
         (event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
         syncRowWidgets();
         static_cast<QuoteListView*>(list)->fitEditors();
+    }
+    // A field with nothing of its own to take back leaves Ctrl+Z (Ctrl+Shift+Z) to the menu's
+    // Undo (Redo), which takes back the list's last step.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const auto* field = qobject_cast<QLineEdit*>(object);
+        const bool own = field && !field->property(EditMenu::leavesUndoToParents).toBool();
+        if (field && ((key->matches(QKeySequence::Undo) && !(own && field->isUndoAvailable())) ||
+                      (key->matches(QKeySequence::Redo) && !(own && field->isRedoAvailable())))) {
+            event->ignore();
+            return true;
+        }
     }
     // Escape in the search field shows every quote again.
     if (object == findEdit && event->type() == QEvent::KeyPress &&
@@ -230,16 +336,19 @@ void QuotesView::addQuote() {
     const QString quote = trimmedWhitespaceAndNewlines(newQuoteEdit->text());
     if (isBlankQuote(quote))
         return;
-    model->appendQuote(quote);
-    manager.saveQuotes();
-    newQuoteEdit->clear();
+    editHistory->add({quote});
+    // Emptied without an undo step of its own: Ctrl+Z then takes back the addition.
+    newQuoteEdit->setText(QString());
     list->scrollToBottom();
 }
 
 void QuotesView::chooseFileToImport() {
-    // The folder of the last import, else the collections installed with the program.
-    const QString folder =
+    // The folder of the last import, else the collections installed with the program, else the
+    // home folder (not the folder the program happened to be started in).
+    QString folder =
         lastImportPath.isEmpty() ? installedQuotesFolder() : QFileInfo(lastImportPath).path();
+    if (folder.isEmpty())
+        folder = QDir::homePath();
     auto* dialog = new QFileDialog(this, loc.localizedString(u"ImportQuotesTitle"_s), folder);
     dialog->setObjectName(u"importDialog"_s);
     // The desktop's own dialog speaks the session's language; where that is not the program's,
@@ -253,12 +362,15 @@ void QuotesView::chooseFileToImport() {
 }
 
 void QuotesView::importQuotes(const QString& path) {
+    // The import saves the list: what was typed is a step of its own first.
+    editHistory->commitTyping();
     const int before = static_cast<int>(manager.quotes->size());
     lastImportPath = path;
     lastImport = importQuotesFile(manager, path);
     updateTexts();
     importStatusLabel->show();
     if (lastImport->added > 0) {
+        editHistory->imported(manager.quotes->mid(manager.quotes->size() - lastImport->added));
         // The first of the new quotes shows at the top.
         model->sync();
         list->scrollTo(filter->mapFromSource(model->index(before)),
@@ -311,8 +423,10 @@ void QuotesView::updateTexts() {
     }
     for (const QPersistentModelIndex& index : std::as_const(openRows)) {
         // Numbered by its place in the list, also while a search shows some rows only.
-        if (QWidget* row = list->indexWidget(index))
+        if (QWidget* row = list->indexWidget(index)) {
+            delegate->updateTexts(row);
             delegate->nameRow(row, filter->mapToSource(index).row());
+        }
     }
 }
 
@@ -348,6 +462,8 @@ void QuotesView::syncRowWidgets() {
         if (!list->isPersistentEditorOpen(index)) {
             list->openPersistentEditor(index);
             openRows.append(index);
+            if (auto* field = list->indexWidget(index)->findChild<QLineEdit*>())
+                watchUndoKeys(field);
         }
     }
     // Tab goes down the rows in their order, whatever order they were opened in, then on to the

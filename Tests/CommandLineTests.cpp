@@ -257,6 +257,29 @@ TEST(CommandLine, FailuresLeaveTheFileAsItIsAndSaySo) {
     EXPECT_EQ(version.out, u"Sayvane " SAYVANE_VERSION "\n"_s);
 }
 
+TEST(CommandLine, SetAndGetRefusingUnknownKeysAndBadValuesWithoutWritingAny) {
+    TempHome home;
+    const QString file = home.quotesFolder() + u"/Sayvane.conf"_s;
+    EXPECT_EQ(run(home, {u"--get"_s, u"StripWidth"_s}).out, u"250\n"_s) << "the default";
+    EXPECT_EQ(
+        run(home, {u"--set"_s, u"StripWidth=400"_s, u"--set"_s, u"StripAlign= Left"_s}).status, 0);
+    EXPECT_EQ(run(home, {u"--get"_s, u"StripWidth"_s}).out, u"400\n"_s);
+    EXPECT_EQ(run(home, {u"--get"_s, u"StripAlign"_s}).out, u"left\n"_s);
+    const QByteArray written = readBytes(file);
+
+    const Result bad =
+        run(home, {u"--set"_s, u"StripSpeed=60"_s, u"--set"_s, u"StripWidth=5000"_s});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.err.startsWith(u"sayvane: StripWidth takes a whole number of pixels from 100 "
+                                   u"to 1000, not \"5000\".\n"_s))
+        << bad.err.toStdString();
+    const Result unknown = run(home, {u"--get"_s, u"Colour"_s});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_TRUE(unknown.err.contains(u"no setting 'Colour'; the settings are Strip, "_s));
+    EXPECT_EQ(run(home, {u"--set"_s, u"StripWidth"_s}).status, 2);
+    EXPECT_EQ(readBytes(file), written) << "nothing of a refused command is written";
+}
+
 TEST(CommandLine, TheDailyQuoteDependsOnTheDateAlone) {
     const QDate day(2026, 3, 14);
     QSet<qsizetype> picks;
@@ -279,6 +302,7 @@ TEST(CommandLine, EditReloadAndTogglePauseReachTheRunningProgram) {
     ASSERT_TRUE(waitForFile(home.path() + u"/sayvane.socket"_s));
     EXPECT_EQ(run(home, {u"--reload"_s}).status, 0);
     EXPECT_EQ(run(home, {u"--edit"_s}).status, 0);
+    EXPECT_EQ(run(home, {u"--preferences"_s}).status, 0);
     EXPECT_EQ(run(home, {u"--toggle-pause"_s}).status, 0);
     EXPECT_TRUE(running.isRunning());
     running.signal(SIGTERM);

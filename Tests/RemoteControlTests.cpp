@@ -4,6 +4,8 @@
 #include "PrivateBus.h"
 #include "QuotesDocument.h"
 #include "RemoteControl.h"
+#include "Settings.h"
+#include "StatusItem.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
@@ -137,7 +139,9 @@ TEST(RemoteControl, MethodsAndPropertiesActOnTheRunningProgram) {
     LocalizationManager::shared().currentLanguage = AppLanguage::chinese;
     runMainQueue();
     app.settle();
-    EXPECT_EQ(app.changed(), QVariantMap({{u"Paused"_s, true}, {u"Language"_s, u"zh"_s}}));
+    EXPECT_EQ(
+        app.changed(),
+        QVariantMap({{u"Paused"_s, true}, {u"Language"_s, u"zh"_s}, {u"AppLanguage"_s, u"zh"_s}}));
 
     EXPECT_EQ(app.set(u"Language"_s, u"vi"_s).type(), QDBusMessage::ReplyMessage);
     EXPECT_EQ(LocalizationManager::shared().currentLanguage.get(), AppLanguage::vietnamese);
@@ -153,6 +157,43 @@ TEST(RemoteControl, MethodsAndPropertiesActOnTheRunningProgram) {
     EXPECT_EQ(app.delegate->displayController->quotes, QStringList{u"Reloaded"_s});
     EXPECT_EQ(app.signals.members(), QStringList{u"QuotesChanged"_s});
     EXPECT_EQ(app.get(u"CurrentQuote"_s), QVariant(u"Reloaded"_s));
+}
+
+TEST(RemoteControl, EachSettingIsAPropertyOfItsNameReadWrittenAndAnnouncedWhoeverChangesIt) {
+    RemoteApp app;
+    app.launch();
+    EXPECT_EQ(app.get(u"StripWidth"_s), QVariant(250));
+    EXPECT_EQ(app.get(u"PauseOnHover"_s), QVariant(true));
+    EXPECT_EQ(app.get(u"Strip"_s), QVariant(u"auto"_s));
+
+    ASSERT_EQ(app.set(u"StripWidth"_s, 400).type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(app.delegate->statusItem->strip()->width(), 400);
+    EXPECT_EQ(Settings::open()->value(u"StripWidth"_s).toString(), u"400"_s);
+    for (const auto& [name, value] : {std::pair(u"StripWidth"_s, QVariant(5000)),
+                                      {u"StripWidth"_s, QVariant(u"400"_s)},
+                                      {u"PauseOnHover"_s, QVariant(1)},
+                                      {u"Order"_s, QVariant(u"backwards"_s)}})
+        EXPECT_TRUE(isError(app.set(name, value), invalidArgs)) << name.toStdString();
+    EXPECT_EQ(app.get(u"StripWidth"_s), QVariant(400));
+
+    // A hand edit of the file, as a text editor saves it.
+    ASSERT_TRUE(replaceByRename(Settings::path(), "[General]\nStripWidth=400\nStripSpeed=90\n"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            app.settle();
+            return app.changed().value(u"StripSpeed"_s) == QVariant(90);
+        },
+        5000));
+    EXPECT_EQ(app.changed().value(u"StripWidth"_s), QVariant(400));
+    EXPECT_EQ(app.delegate->displayController->marqueeStyle().speed, 90);
+
+    const QString introspection =
+        app.call(u"Introspect"_s, {}, u"org.freedesktop.DBus.Introspectable"_s)
+            .arguments()
+            .value(0)
+            .toString();
+    EXPECT_TRUE(
+        introspection.contains(uR"(<property name="StripWidth" type="i" access="readwrite"/>)"_s));
 }
 
 TEST(RemoteControl, AddQuoteReachesTheEditorTheStripAndTheFileAndBadInputChangesNothing) {

@@ -8,8 +8,10 @@
 #include "StripPresence.h"
 #include "TestSupport.h"
 
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -48,15 +50,6 @@ TEST(StripChoice, TheSettingThenThePanelThenTheWindowManagerDecide) {
     EXPECT_FALSE(StripChoice::hostsShowLabel({u"xfce4-panel"_s, {u"xfce4-panel"_s}}));
     EXPECT_FALSE(StripChoice::hostsShowLabel({}));
 
-    QTemporaryDir folder;
-    QSettings settings(folder.filePath(u"Sayvane.conf"_s), QSettings::IniFormat);
-    for (const auto& [value, expected] :
-         {std::pair{u"off"_s, Setting::off}, std::pair{u" On "_s, Setting::on},
-          std::pair{u"auto"_s, Setting::automatic},
-          std::pair{u"sometimes"_s, Setting::automatic}}) {
-        settings.setValue(u"Strip"_s, value);
-        EXPECT_EQ(StripChoice::read(settings), expected) << value.toStdString();
-    }
 }
 
 // Under Ayatana's real indicator service, the host behind the indicator applets of Xfce and

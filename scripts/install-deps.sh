@@ -26,6 +26,7 @@ testLibs=(libgtest-dev libgmock-dev libbenchmark-dev python3)
 testTools=(
     clang-format xdotool x11-utils dbus libglib2.0-bin desktop-file-utils
     openbox tint2 xfwm4 xfce4-panel xfce4-indicator-plugin ayatana-indicator-application
+    at-spi2-core
     librsvg2-bin dpkg-dev file lintian appstream mandoc groff-base
 )
 # The fuzzer's compiler and runtime; installed where the release has them.

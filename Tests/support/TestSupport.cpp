@@ -46,24 +46,25 @@ void TempHome::shareWithOtherUsers() const {
         ::chmod(QFile::encodeName(folder).constData(), 0777);
 }
 
-CapturedStdout::CapturedStdout()
-    : capturePath(folder.filePath(u"stdout.txt"_s)) {
-    std::fflush(stdout);
-    savedDescriptor = ::dup(STDOUT_FILENO);
+CapturedStdout::CapturedStdout(std::FILE* captured)
+    : capturePath(folder.filePath(u"output.txt"_s))
+    , stream(captured) {
+    std::fflush(stream);
+    savedDescriptor = ::dup(::fileno(stream));
     const int capture = ::open(QFile::encodeName(capturePath).constData(),
                                O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    ::dup2(capture, STDOUT_FILENO);
+    ::dup2(capture, ::fileno(stream));
     ::close(capture);
 }
 
 CapturedStdout::~CapturedStdout() {
-    std::fflush(stdout);
-    ::dup2(savedDescriptor, STDOUT_FILENO);
+    std::fflush(stream);
+    ::dup2(savedDescriptor, ::fileno(stream));
     ::close(savedDescriptor);
 }
 
 QString CapturedStdout::text() const {
-    std::fflush(stdout);
+    std::fflush(stream);
     return QString::fromUtf8(readBytes(capturePath));
 }
 

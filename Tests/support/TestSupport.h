@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -56,10 +57,11 @@ private:
     QByteArray previousHome;
 };
 
-// Everything written to standard output (file descriptor 1) while the object lives.
+// Everything written to standard output (or the stream given, such as stderr) while the object
+// lives.
 class CapturedStdout {
 public:
-    CapturedStdout();
+    explicit CapturedStdout(std::FILE* stream = stdout);
     ~CapturedStdout();
     CapturedStdout(const CapturedStdout&) = delete;
     CapturedStdout& operator=(const CapturedStdout&) = delete;
@@ -70,6 +72,7 @@ public:
 private:
     QTemporaryDir folder;
     QString capturePath;
+    std::FILE* stream;
     int savedDescriptor = -1;
 };
 

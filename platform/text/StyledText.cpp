@@ -213,6 +213,12 @@ qsizetype StyledText::segmentAt(double x) const {
     return after == segmentSpans.begin() ? 0 : after - segmentSpans.begin() - 1;
 }
 
+double StyledText::segmentStart(qsizetype segment) const {
+    if (segment >= 0 && size_t(segment) < segmentSpans.size())
+        return segmentSpans[size_t(segment)].x;
+    return segment < 0 ? 0 : width();
+}
+
 void StyledText::draw(QPainter& painter, QPointF origin, double clipLeft, double clipRight) const {
     // The last segment that begins at or left of the clip (or the first), then its pieces and
     // those after it up to the clip's right end.

@@ -64,6 +64,9 @@ public:
     // The segment under x (from the text's left edge): the last one measured for an x past
     // the measured part, the first for an x before it; -1 for a text without segments.
     qsizetype segmentAt(double x) const;
+    // Where a segment begins (from the text's left edge); the width of what is measured for one
+    // past the last measured.
+    double segmentStart(qsizetype segment) const;
 
     // Draws, with the painter's pen, the pieces that reach into [clipLeft, clipRight) of the
     // painter's x axis, with the top left corner of the text's box at origin.

@@ -2,6 +2,7 @@
 
 #include "FreedMemory.h"
 
+#include <QAccessibleWidget>
 #include <QCursor>
 #include <QEvent>
 #include <QFontDatabase>
@@ -12,6 +13,18 @@
 #include <cmath>
 #include <limits>
 
+namespace {
+
+// The view as assistive technologies see it: a label, named by its owner after the quote that
+// passes its middle, rather than a plain unnamed filler.
+QAccessibleInterface* accessibleMarquee(const QString& className, QObject* object) {
+    if (className == u"MarqueeView" && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::StaticText);
+    return nullptr;
+}
+
+} // namespace
+
 MarqueeTiming MarqueeTiming::system() {
     return {MediaClock::system(), screenDisplayLinks(), x11VisibilityWatches(),
             x11StripPresenters()};
@@ -21,8 +34,13 @@ MarqueeView::MarqueeView(const QRect& frame, QWidget* parent, MarqueeTiming timi
     : QWidget(parent)
     , timing(std::move(timing))
     , font(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {
+    static const bool accessible = [] {
+        QAccessible::installFactory(accessibleMarquee);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setGeometry(frame);
-    font.setPixelSize(14);
+    font.setPixelSize(defaultFontPixelSize);
     font.setWeight(QFont::Normal);
     // Glyphs placed at fractional x positions, so the line glides instead of stepping.
     font.setHintingPreference(QFont::PreferVerticalHinting);
@@ -32,6 +50,8 @@ MarqueeView::MarqueeView(const QRect& frame, QWidget* parent, MarqueeTiming timi
     if (parent)
         parent->installEventFilter(this);
     setupDisplayLink();
+    middleCheck.setSingleShot(true);
+    connect(&middleCheck, &QTimer::timeout, this, &MarqueeView::followMiddle);
     pointerCheck.setInterval(250);
     connect(&pointerCheck, &QTimer::timeout, this, [this] {
         if (!QRect(mapToGlobal(QPoint(0, 0)), size()).contains(QCursor::pos()))
@@ -76,7 +96,7 @@ void MarqueeView::stop() {
 void MarqueeView::updateLink() {
     if (!displayLink)
         return;
-    if (started && !pointerInside && !userPaused && seen) {
+    if (started && !(pointerInside && pausesOnHover) && !userPaused && seen) {
         if (!isRunning()) {
             // Whatever kept the link stopped, the text goes on from where it stood.
             lastTime = timing.clock->now();
@@ -87,6 +107,29 @@ void MarqueeView::updateLink() {
         stopPresenting();
         displayLink->stop();
     }
+    followMiddle();
+}
+
+void MarqueeView::setSpeed(double speed) {
+    // The frames so far stay where they were: the new speed counts from here.
+    offset = currentOffset();
+    lastTime = timing.clock->now();
+    pixelsPerSecond = speed;
+    if (isPresenting())
+        publishFrames();
+    followMiddle();
+}
+
+void MarqueeView::setFontPixelSize(int pixels) {
+    if (pixels == font.pixelSize())
+        return;
+    font.setPixelSize(pixels);
+    setupText();
+}
+
+void MarqueeView::setPausesOnHover(bool pauses) {
+    pausesOnHover = pauses;
+    updateLink();
 }
 
 void MarqueeView::setPaused(bool paused) {
@@ -116,6 +159,12 @@ bool MarqueeView::event(QEvent* event) {
         setPointerInside(true);
     else if (event->type() == QEvent::Leave)
         setPointerInside(false);
+    else if (event->type() == QEvent::Resize && attributedText) {
+        // A strip of another size takes a tape of its own size now, not at its next stretch.
+        if (isPresenting())
+            ensureTape();
+        followMiddle();
+    }
     return QWidget::event(event);
 }
 
@@ -134,7 +183,9 @@ bool MarqueeView::isTextComplete() const {
 }
 
 double MarqueeView::currentOffset() const {
-    return isPresenting() ? offsetAfter(offset, timing.clock->now() - lastTime, textWidth) : offset;
+    return isPresenting()
+               ? offsetAfter(offset, timing.clock->now() - lastTime, textWidth, pixelsPerSecond)
+               : offset;
 }
 
 qsizetype MarqueeView::segmentAtMiddle() const {
@@ -152,15 +203,15 @@ bool MarqueeView::isRunning() const {
     return isPresenting() || (displayLink && displayLink->isRunning());
 }
 
-double MarqueeView::advancedOffset(double offset, double step, double textWidth) {
-    double next = offset + step * -scrollSpeed;
+double MarqueeView::advancedOffset(double offset, double step, double textWidth, double speed) {
+    double next = offset + step * -speed;
     if (next <= -textWidth)
         next += textWidth;
     return next;
 }
 
-double MarqueeView::offsetAfter(double offset, double seconds, double textWidth) {
-    double next = advancedOffset(offset, seconds, textWidth);
+double MarqueeView::offsetAfter(double offset, double seconds, double textWidth, double speed) {
+    double next = advancedOffset(offset, seconds, textWidth, speed);
     if (next <= -textWidth)
         next = -std::fmod(-next, textWidth);
     return next;
@@ -185,10 +236,31 @@ void MarqueeView::updateOffset() {
     const double now = timing.clock->now();
     const double step = now - lastTime;
     lastTime = now;
-    offset = advancedOffset(offset, step, textWidth);
+    offset = advancedOffset(offset, step, textWidth, pixelsPerSecond);
     // Qt delivers the redraw later, through the main thread's event queue, one for any number
     // of requests made meanwhile.
     update();
+    followMiddle();
+}
+
+void MarqueeView::followMiddle() {
+    // A search among the segments' starts, without allocation: the signal goes out only when
+    // another segment is there.
+    const qsizetype segment = segmentAtMiddle();
+    if (segment != middleSegment) {
+        middleSegment = segment;
+        Q_EMIT segmentAtMiddleChanged(segment);
+    }
+    middleCheck.stop();
+    if (!isPresenting() || segment < 0 || !std::isfinite(textWidth) || textWidth <= 0 ||
+        pixelsPerSecond <= 0)
+        return;
+    // The next segment's start, or the text's end, reaches the middle after this long.
+    const double x =
+        std::fmod(std::fmod(width() * 0.5 - currentOffset(), textWidth) + textWidth, textWidth);
+    const double next = attributedText->segmentStart(segment + 1);
+    const double end = next > x ? next : textWidth;
+    middleCheck.start(int(std::ceil((end - x) / pixelsPerSecond * 1000)) + 1);
 }
 
 void MarqueeView::setTextColors(const TextColors& colors) {
@@ -227,6 +299,9 @@ void MarqueeView::setupText() {
             displayLink->start();
     }
     update();
+    // A new text starts a new count: its first segment is news even at the same index.
+    middleSegment = -1;
+    followMiddle();
 }
 
 void MarqueeView::finishMeasuring() {
@@ -364,23 +439,23 @@ void MarqueeView::stopPresenting() {
 
 void MarqueeView::publishFrames() {
     const qreal ratio = devicePixelRatioF();
-    auto frames = std::make_shared<const StripPresenter::Frames>([layout = tape.layout(), ratio,
-                                                                  since = lastTime, from = offset,
-                                                                  width = textWidth](double now) {
-        const TextTape::Copies copies =
-            layout.copiesAt(offsetAfter(from, now - since, width), ratio);
-        StripPresenter::Frame frame;
-        frame.count = copies.count;
-        frame.phase = copies.phase;
-        frame.complete = copies.complete;
-        frame.aheadReady = copies.aheadReady;
-        for (int i = 0; i < copies.count; ++i) {
-            const TextTape::Copy& copy = copies.copies[static_cast<size_t>(i)];
-            frame.copies[static_cast<size_t>(i)] = {copy.slot, copy.sourceX, copy.targetX,
-                                                    copy.width};
-        }
-        return frame;
-    });
+    auto frames = std::make_shared<const StripPresenter::Frames>(
+        [layout = tape.layout(), ratio, since = lastTime, from = offset, width = textWidth,
+         speed = pixelsPerSecond](double now) {
+            const TextTape::Copies copies =
+                layout.copiesAt(offsetAfter(from, now - since, width, speed), ratio);
+            StripPresenter::Frame frame;
+            frame.count = copies.count;
+            frame.phase = copies.phase;
+            frame.complete = copies.complete;
+            frame.aheadReady = copies.aheadReady;
+            for (int i = 0; i < copies.count; ++i) {
+                const TextTape::Copy& copy = copies.copies[static_cast<size_t>(i)];
+                frame.copies[static_cast<size_t>(i)] = {copy.slot, copy.sourceX, copy.targetX,
+                                                        copy.width};
+            }
+            return frame;
+        });
     const QPoint at = mapTo(window(), QPoint(0, 0)) * ratio;
     const QScreen* shown = screen();
     presenter->run(std::move(frames), at, shown ? shown->refreshRate() : 60.0);

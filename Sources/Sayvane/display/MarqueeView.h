@@ -50,7 +50,9 @@ class MarqueeView : public QWidget {
     Q_OBJECT
 
 public:
+    // The speed and the text's size until they are set, in pixels a second and pixels.
     static constexpr double scrollSpeed = 45;
+    static constexpr int defaultFontPixelSize = 14;
     // How long measuring a long text may hold the main thread at a time, in seconds.
     static constexpr double measuringSlice = 0.008;
 
@@ -70,6 +72,14 @@ public:
     // What the view stands on (its button's fill; transparent where the desktop shows through):
     // the frames of the tape carry it. The palette's window colour until it is set.
     void setBackground(const QColor& color);
+    // Pixels a second, leftward; the text goes on from where it stands.
+    void setSpeed(double pixelsPerSecond);
+    double speed() const { return pixelsPerSecond; }
+    // The text's size in pixels; the text is laid out again, from the left edge.
+    void setFontPixelSize(int pixels);
+    int fontPixelSize() const { return font.pixelSize(); }
+    // Whether the text stands still while the pointer rests on the view (it does unless told).
+    void setPausesOnHover(bool pauses);
 
     // Takes the current time as the last tick, then starts the display link (once the pointer
     // has left and the window can be seen).
@@ -97,16 +107,22 @@ public:
     // before any text.
     qsizetype segmentAtMiddle() const;
 
-    // One tick: the offset after `step` seconds, wrapped by one addition of the text width once
-    // it has reached -textWidth.
-    static double advancedOffset(double offset, double step, double textWidth);
+    // One tick: the offset after `step` seconds at `speed` pixels a second, wrapped by one
+    // addition of the text width once it has reached -textWidth.
+    static double advancedOffset(double offset, double step, double textWidth,
+                                 double speed = scrollSpeed);
     // The offset `seconds` after one, wrapped as often as it has reached -textWidth: what the
     // ticks of that time would give one by one.
-    static double offsetAfter(double offset, double seconds, double textWidth);
+    static double offsetAfter(double offset, double seconds, double textWidth,
+                              double speed = scrollSpeed);
     // Where the second copy of the text goes, if one is drawn: right after the first, while the
     // first has moved left and ends inside the view.
     static std::optional<double> secondCopyOrigin(double offset, double textWidth,
                                                   double viewWidth);
+
+Q_SIGNALS:
+    // Another segment came under the middle of the view (a new text, or the text moved on).
+    void segmentAtMiddleChanged(qsizetype segment);
 
 protected:
     bool event(QEvent* event) override;
@@ -123,6 +139,9 @@ private:
     void setCanBeSeen(bool canBeSeen);
     // Runs the display link exactly while started, the pointer is away and the window is seen.
     void updateLink();
+    // Tells of another segment under the middle, and while the presenter puts the frames (no
+    // tick comes then), looks again when the next one is due there.
+    void followMiddle();
 
     // What a frame shows now, for the tape.
     TextTape::Picture picture() const;
@@ -146,6 +165,9 @@ private:
     bool measuringScheduled = false;
     // Time of the last tick, or while the presenter runs, the time the offset was taken at.
     double lastTime = 0;
+    double pixelsPerSecond = scrollSpeed;
+    qsizetype middleSegment = -1;
+    QTimer middleCheck;
     quint64 textVersion = 0;
 
     MarqueeTiming timing;
@@ -160,6 +182,7 @@ private:
     std::pair<int, QSize> presenterSlots;
     bool started = false;
     bool pointerInside = false;
+    bool pausesOnHover = true;
     // While the pointer is taken to rest on the view: looks where it really is now and then. A
     // popup's grab (the strip's own menu) takes the leave event the view would have heard.
     QTimer pointerCheck;

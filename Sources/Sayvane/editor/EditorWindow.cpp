@@ -1,5 +1,6 @@
 #include "EditorWindow.h"
 
+#include "AccessibleWindows.h"
 #include "EditMenu.h"
 #include "Localization.h"
 #include "QuotesView.h"
@@ -15,6 +16,7 @@ using namespace Qt::StringLiterals;
 namespace EditorWindow {
 
 std::unique_ptr<QWidget> make(QuoteManager& manager, LocalizationManager& loc, QMenu* mainMenu) {
+    installAccessibleWindows();
     auto window = std::make_unique<QWidget>(
         nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                      Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);

@@ -113,6 +113,7 @@ QWidget* QuoteRowDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
     if (const auto* proxy = qobject_cast<const QAbstractProxyModel*>(index.model()))
         source = proxy->mapToSource(index);
     const QPersistentModelIndex position(source);
+    nameRow(row, source.row());
     row->showQuote(index.data(Qt::EditRole).toString());
     connect(row->field, &QLineEdit::textChanged, row, [this, row, position](const QString& text) {
         // Every change writes the field's whole text into its element; nothing is saved.
@@ -138,6 +139,20 @@ QWidget* QuoteRowDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
         drag->exec(Qt::MoveAction);
     };
     return row;
+}
+
+void QuoteRowDelegate::nameRow(QWidget* editor, int row) const {
+    auto* quoteRow = static_cast<QuoteRow*>(editor);
+    const QString number = QString::number(row + 1);
+    quoteRow->field->setAccessibleName(loc.localizedString(u"QuoteNumber"_s).arg(number));
+    quoteRow->field->setAccessibleDescription(loc.localizedString(u"QuoteFieldDescription"_s));
+    quoteRow->removeButton->setAccessibleName(
+        loc.localizedString(u"DeleteQuoteNumber"_s).arg(number));
+}
+
+QList<QWidget*> QuoteRowDelegate::controls(QWidget* editor) const {
+    auto* quoteRow = static_cast<QuoteRow*>(editor);
+    return {quoteRow->field, quoteRow->removeButton};
 }
 
 void QuoteRowDelegate::updateTexts(QWidget* editor) const {

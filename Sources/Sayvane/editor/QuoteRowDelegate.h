@@ -37,6 +37,12 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 
+    // The names assistive technologies read for the row's field and trash button, in the current
+    // language; they count the rows of the list from 1.
+    void nameRow(QWidget* editor, int row) const;
+    // The row's controls in the order Tab visits them: the field, then the trash button.
+    QList<QWidget*> controls(QWidget* editor) const;
+
 protected:
     // The rows handle their own keys and focus: Return saves, and the field keeps the focus.
     bool eventFilter(QObject* object, QEvent* event) override;

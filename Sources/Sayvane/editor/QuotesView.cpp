@@ -10,6 +10,7 @@
 #include "QuoteRowDelegate.h"
 #include "QuoteText.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -23,9 +24,11 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QToolButton>
 #include <QUndoStack>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -59,6 +62,14 @@ protected:
     }
 };
 
+// The list as assistive technologies see it: the rows' own fields and trash buttons, which are
+// what edits the quotes, rather than read-only cells beside them.
+QAccessibleInterface* accessibleQuoteList(const QString& className, QObject* object) {
+    if (className != u"QListView"_s || !object || object->objectName() != u"quoteList"_s)
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::List);
+}
+
 } // namespace
 
 QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget* parent)
@@ -77,6 +88,11 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     , importQuotesButton(new QPushButton(this))
     , importStatusLabel(new QLabel(this)) {
     setMinimumSize(400, 300);
+    static const bool accessible = [] {
+        QAccessible::installFactory(accessibleQuoteList);
+        return true;
+    }();
+    Q_UNUSED(accessible);
 
     newQuoteEdit->setMaxLength(std::numeric_limits<int>::max());
     list->setObjectName(u"quoteList"_s);
@@ -166,6 +182,18 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     });
     connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &QuotesView::syncRowWidgets);
+    // A row reached by Tab comes into view, and the rows after it are opened, so that Tab walks
+    // the whole list.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (!now || !list->viewport()->isAncestorOf(now))
+            return;
+        for (const QPersistentModelIndex& index : std::as_const(openRows)) {
+            if (QWidget* row = list->indexWidget(index); row && row->isAncestorOf(now)) {
+                list->scrollTo(index);
+                return;
+            }
+        }
+    });
 
     updateTexts();
     updateAddButton();
@@ -365,12 +393,21 @@ void QuotesView::refresh() {
 }
 
 void QuotesView::updateTexts() {
+    list->setAccessibleName(loc.localizedString(u"QuoteList"_s));
     findEdit->setPlaceholderText(loc.localizedString(u"Find"_s));
     findEdit->setAccessibleName(loc.localizedString(u"FindQuotes"_s));
+    // The field's own clear button, which Qt leaves unnamed.
+    for (QToolButton* clear : findEdit->findChildren<QToolButton*>())
+        clear->setAccessibleName(loc.localizedString(u"ClearSearch"_s));
     updateNoMatches();
     newQuoteEdit->setPlaceholderText(loc.localizedString(u"AddNewQuote"_s));
+    newQuoteEdit->setAccessibleName(loc.localizedString(u"NewQuote"_s));
+    newQuoteEdit->setAccessibleDescription(loc.localizedString(u"NewQuoteDescription"_s));
     addQuoteButton->setText(loc.localizedString(u"Add"_s));
+    addQuoteButton->setAccessibleDescription(loc.localizedString(u"AddDescription"_s));
     importQuotesButton->setText(loc.localizedString(u"Import"_s));
+    importQuotesButton->setAccessibleName(loc.localizedString(u"ImportQuotesTitle"_s));
+    importQuotesButton->setAccessibleDescription(loc.localizedString(u"ImportDescription"_s));
     if (lastImport) {
         const QString file = QFileInfo(lastImportPath).fileName();
         if (!lastImport->succeeded)
@@ -385,8 +422,11 @@ void QuotesView::updateTexts() {
                                            .arg(QString::number(lastImport->added), file));
     }
     for (const QPersistentModelIndex& index : std::as_const(openRows)) {
-        if (QWidget* row = list->indexWidget(index))
+        // Numbered by its place in the list, also while a search shows some rows only.
+        if (QWidget* row = list->indexWidget(index)) {
             delegate->updateTexts(row);
+            delegate->nameRow(row, filter->mapToSource(index).row());
+        }
     }
 }
 
@@ -426,4 +466,22 @@ void QuotesView::syncRowWidgets() {
                 watchUndoKeys(field);
         }
     }
+    // Tab goes down the rows in their order, whatever order they were opened in, then on to the
+    // add bar.
+    std::sort(openRows.begin(), openRows.end(),
+              [](const QPersistentModelIndex& a, const QPersistentModelIndex& b) {
+                  return a.row() < b.row();
+              });
+    QWidget* previous = nullptr;
+    for (const QPersistentModelIndex& index : std::as_const(openRows)) {
+        if (QWidget* row = list->indexWidget(index)) {
+            for (QWidget* control : delegate->controls(row)) {
+                if (previous)
+                    QWidget::setTabOrder(previous, control);
+                previous = control;
+            }
+        }
+    }
+    if (previous)
+        QWidget::setTabOrder(previous, newQuoteEdit);
 }

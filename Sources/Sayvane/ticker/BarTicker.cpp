@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-void BarTicker::setQuotes(const QStringList& list) {
-    setSegments(DisplayText::segments(list));
+void BarTicker::setQuotes(const QStringList& list, QuoteOrder order) {
+    setSegments(DisplayText::segments(list, order));
 }
 
 void BarTicker::setSegments(const QStringList& segments) {

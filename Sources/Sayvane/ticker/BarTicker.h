@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ColumnWindow.h"
+#include "DisplayText.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,7 +15,7 @@ public:
         : columns(columns) {}
 
     // Builds the display text of a non-empty list and puts the window at its start.
-    void setQuotes(const QStringList& quotes);
+    void setQuotes(const QStringList& quotes, QuoteOrder order = QuoteOrder::written);
     // The same for a display text already made, as segments: each quote followed by its
     // separator (DisplayText::segments), so that the emojis are the ones shown
     // elsewhere.

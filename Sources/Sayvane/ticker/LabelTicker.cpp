@@ -7,32 +7,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-int boundedNumber(const QVariant& value, int fallback, int minimum, int maximum) {
-    bool ok = false;
-    const qlonglong number = value.toString().trimmed().toLongLong(&ok);
-    if (!ok)
-        return fallback;
-    return static_cast<int>(std::clamp<qlonglong>(number, minimum, maximum));
-}
-
-} // namespace
-
-LabelSettings LabelSettings::read(const QSettings& settings) {
-    LabelSettings read;
-    const QString mode = settings.value(u"Label"_s).toString().trimmed().toLower();
-    if (mode == u"quote"_s)
-        read.mode = LabelMode::quote;
-    else if (mode == u"off"_s)
-        read.mode = LabelMode::off;
-    read.columns = boundedNumber(settings.value(u"LabelColumns"_s), defaultColumns, minimumColumns,
-                                 maximumColumns);
-    read.intervalMilliseconds = boundedNumber(settings.value(u"LabelInterval"_s), defaultInterval,
-                                              minimumInterval, maximumInterval);
-    return read;
-}
-
 LabelTicker::LabelTicker(LabelSettings settings)
     : config(settings)
     , ticker(settings.columns) {}

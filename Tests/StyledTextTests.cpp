@@ -1,4 +1,7 @@
+#include "EmojiImages.h"
 #include "StyledText.h"
+#include "TextMeasurer.h"
+#include "TextShadow.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -102,7 +105,7 @@ TEST(StyledText, RightToLeftTextIsLaidOutWhole) {
 }
 
 TEST(StyledText, EmojiShowInColourAlsoWithThePresentationSelector) {
-    if (StyledText::emojiFamily().isEmpty())
+    if (TextMeasurer::emojiFamily().isEmpty())
         GTEST_SKIP() << "no colour emoji font installed";
     const QFont font = monospace();
     for (const QString& emoji :
@@ -299,10 +302,10 @@ TEST(StyledText, EmojiRunsAreCutPerClusterAndTheirImagesStayUnderTheCeiling) {
     qsizetype most = 0;
     for (double x = 0; x < text.width(); x += 250) {
         text.draw(painter, QPointF(-x, 2), 0, 250);
-        most = std::max(most, StyledText::emojiCacheBytes());
+        most = std::max(most, EmojiImages::bytes());
     }
     EXPECT_GT(most, 0);
-    EXPECT_LE(most, StyledText::emojiCacheCeiling());
+    EXPECT_LE(most, EmojiImages::ceiling);
 }
 
 TEST(StyledText, AQuoteOfManyPiecesDrawsAsTheSamePiecesInSegmentsOfTheirOwn) {

@@ -1,5 +1,7 @@
 #include "PanelIndicator.h"
 
+#include "FreedMemory.h"
+
 PanelIndicator::PanelIndicator(QDBusConnection bus, LabelSettings settings, QObject* parent)
     : QObject(parent)
     , notifierItem(std::make_unique<StatusNotifierItem>(std::move(bus)))
@@ -32,6 +34,8 @@ void PanelIndicator::show(const QStringList& segments, const QString& stillText)
         QTimer::singleShot(0, this, [this, ready, generation] {
             if (generation == shownGeneration)
                 adopt(std::move(*ready));
+            // The list before, and with it perhaps the last hold on the old quotes, is gone.
+            FreedMemory::returnSoon();
         });
     });
 }

@@ -28,10 +28,15 @@ void DisplayController::setupMarquee() {
     // The button's layout pins every hosted view to its four edges.
     if (button->layout())
         button->layout()->addWidget(view);
-    // The text's colours follow what the button is filled with.
+    // The text's colours follow what the button is filled with, and the view's frames carry
+    // that fill under the text.
+    view->setBackground(button->background());
     view->setTextColors(TextColors::on(button->background()));
     QObject::connect(button, &StatusBarButton::backgroundChanged, view,
-                     [view](const QColor& color) { view->setTextColors(TextColors::on(color)); });
+                     [view](const QColor& color) {
+                         view->setBackground(color);
+                         view->setTextColors(TextColors::on(color));
+                     });
     view->setPaused(paused);
     view->show();
     marqueeView = view;

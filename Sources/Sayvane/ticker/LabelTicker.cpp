@@ -47,11 +47,11 @@ void LabelTicker::setSegments(const QStringList& segments, const QString& stillT
     ticker.setSegments(segments);
     if (config.mode == LabelMode::quote) {
         qsizetype widest = -1;
-        for (const QString& quote : ticker.shownQuotes()) {
-            const qsizetype width = TerminalColumns::width(quote);
+        for (qsizetype i = 0; i < ticker.quoteCount(); ++i) {
+            const qsizetype width = TerminalColumns::width(ticker.quote(i));
             if (width > widest) {
                 widest = width;
-                widestQuote = quote;
+                widestQuote = ticker.quote(i);
             }
         }
     }
@@ -70,7 +70,7 @@ void LabelTicker::jumpQuotes(int steps) {
     if (!moving())
         return;
     if (config.mode == LabelMode::quote) {
-        const qsizetype count = ticker.shownQuotes().size();
+        const qsizetype count = ticker.quoteCount();
         quoteIndex = ((quoteIndex + steps) % count + count) % count;
     } else {
         ticker.jumpQuotes(steps);
@@ -91,7 +91,7 @@ QString LabelTicker::label() const {
     case LabelMode::off:
         return {};
     case LabelMode::quote:
-        return empty ? still : ticker.shownQuotes().at(quoteIndex);
+        return empty ? still : ticker.quote(quoteIndex);
     case LabelMode::scrolling:
         return empty ? ColumnWindow::fitted(still, config.columns) : ticker.text();
     }
@@ -117,7 +117,7 @@ QString LabelTicker::tooltip() const {
     if (empty)
         return still;
     if (config.mode == LabelMode::quote)
-        return ticker.shownQuotes().at(quoteIndex);
+        return ticker.quote(quoteIndex);
     if (config.mode == LabelMode::off)
         return {};
     return ticker.tooltip();

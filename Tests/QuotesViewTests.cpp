@@ -380,13 +380,22 @@ TEST(QuotesView, FindShowsTheQuotesContainingTheTextWhateverTheirCaseAndAccents)
     EXPECT_FALSE(editor.view->noMatches()->isVisible());
     EXPECT_EQ(editor.view->listView()->model()->rowCount(), 3);
 
+    // A quote typed into since the last search is found by what it reads now.
+    editor.field(2)->end(false);
+    editor.field(2)->insert(u" mới"_s);
+    find->setText(u"MOI"_s);
+    editor.settle();
+    EXPECT_EQ(editor.view->listView()->model()->rowCount(), 1);
+    EXPECT_TRUE(editor.field(2));
+    find->clear();
+
     // Ctrl+Z in the search field takes back the removal of a quote found, not the typing.
     find->setFocus();
     QTest::keyClicks(find, u"ROADS"_s);
     QTest::mouseClick(editor.removeButton(1), Qt::LeftButton);
     QTest::keyClick(find, Qt::Key_Z, Qt::ControlModifier);
     editor.settle();
-    EXPECT_EQ(editor.file(), (QStringList{u"Con đường xa"_s, u"Two roads"_s, u"路"_s}));
+    EXPECT_EQ(editor.file(), (QStringList{u"Con đường xa"_s, u"Two roads"_s, u"路 mới"_s}));
     EXPECT_EQ(find->text(), u"ROADS"_s);
 
     // Letters with a stroke have no decomposition; full-width letters and ligatures do.

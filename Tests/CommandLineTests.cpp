@@ -267,13 +267,13 @@ TEST(CommandLine, SetAndGetRefusingUnknownKeysAndBadValuesWithoutWritingAny) {
     EXPECT_EQ(run(home, {u"--get"_s, u"StripAlign"_s}).out, u"left\n"_s);
     const QByteArray written = readBytes(file);
 
-    const Result bad =
+    const ProgramRun bad =
         run(home, {u"--set"_s, u"StripSpeed=60"_s, u"--set"_s, u"StripWidth=5000"_s});
     EXPECT_EQ(bad.status, 2);
     EXPECT_TRUE(bad.err.startsWith(u"sayvane: StripWidth takes a whole number of pixels from 100 "
                                    u"to 1000, not \"5000\".\n"_s))
         << bad.err.toStdString();
-    const Result unknown = run(home, {u"--get"_s, u"Colour"_s});
+    const ProgramRun unknown = run(home, {u"--get"_s, u"Colour"_s});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_TRUE(unknown.err.contains(u"no setting 'Colour'; the settings are Strip, "_s));
     EXPECT_EQ(run(home, {u"--set"_s, u"StripWidth"_s}).status, 2);

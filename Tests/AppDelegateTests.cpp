@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 #include "Localization.h"
 #include "NotificationCenter.h"
+#include "Preferences.h"
 #include "QuotesDocument.h"
 #include "QuotesView.h"
 #include "TestSupport.h"
@@ -74,7 +75,7 @@ struct App {
     QMenu* menu() const { return delegate->statusItem->menu(); }
     QList<QAction*> items() const { return menu()->actions(); }
     QAction* languageItem(const QString& rawValue) const {
-        for (QAction* item : items()[6]->menu()->actions()) {
+        for (QAction* item : items()[7]->menu()->actions()) {
             if (item->data().toString() == rawValue)
                 return item;
         }
@@ -141,36 +142,40 @@ TEST(AppDelegate, TheStatusMenuInEveryLanguage) {
     const Expected expectations[] = {
         {AppLanguage::english,
          {u"Edit Quotes..."_s, u"Open Quotes File"_s, u"Reload Quotes"_s, u"Pause"_s,
-          u"Launch at Login"_s, u"Language"_s, u"About Sayvane"_s, u"Quit"_s}},
+          u"Launch at Login"_s, u"Preferences..."_s, u"Language"_s, u"About Sayvane"_s, u"Quit"_s}},
         {AppLanguage::vietnamese,
          {u"Chỉnh sửa trích dẫn..."_s, u"Mở tệp trích dẫn"_s, u"Tải lại"_s, u"Tạm dừng"_s,
-          u"Mở lúc đăng nhập"_s, u"Ngôn ngữ"_s, u"Giới thiệu Sayvane"_s, u"Thoát"_s}},
+          u"Mở lúc đăng nhập"_s, u"Tùy chọn..."_s, u"Ngôn ngữ"_s, u"Giới thiệu Sayvane"_s,
+          u"Thoát"_s}},
         {AppLanguage::chinese,
-         {u"编辑引语..."_s, u"打开引语文件"_s, u"重新加载"_s, u"暂停"_s, u"登录时启动"_s, u"语言"_s,
-          u"关于 Sayvane"_s, u"退出"_s}},
+         {u"编辑引语..."_s, u"打开引语文件"_s, u"重新加载"_s, u"暂停"_s, u"登录时启动"_s,
+          u"偏好设置..."_s, u"语言"_s, u"关于 Sayvane"_s, u"退出"_s}},
     };
     App app;
     app.launch();
     for (const Expected& expected : expectations) {
         setLanguage(expected.language);
         const QList<QAction*> items = app.items();
-        ASSERT_EQ(items.size(), 10);
-        EXPECT_TRUE(items[5]->isSeparator());
-        EXPECT_TRUE(items[7]->isSeparator());
-        const QList<QAction*> titled = {items[0], items[1], items[2], items[3],
-                                        items[4], items[6], items[8], items[9]};
+        ASSERT_EQ(items.size(), 11);
+        EXPECT_TRUE(items[6]->isSeparator());
+        EXPECT_TRUE(items[8]->isSeparator());
+        const QList<QAction*> titled = {items[0], items[1], items[2], items[3], items[4],
+                                        items[5], items[7], items[9], items[10]};
         for (int i = 0; i < titled.size(); ++i)
             EXPECT_EQ(titled[i]->text(), expected.titles[i]);
         EXPECT_EQ(items[0]->shortcut(), QKeySequence(u"Ctrl+E"_s));
         EXPECT_EQ(items[2]->shortcut(), QKeySequence(u"Ctrl+R"_s));
         EXPECT_TRUE(items[4]->shortcut().isEmpty());
-        EXPECT_EQ(items[9]->shortcut(), QKeySequence(u"Ctrl+Q"_s));
+        EXPECT_EQ(items[5]->shortcut(), QKeySequence(u"Ctrl+,"_s));
+        EXPECT_EQ(items[10]->shortcut(), QKeySequence(u"Ctrl+Q"_s));
         for (QAction* toggle : {items[3], items[4]}) {
             EXPECT_TRUE(toggle->isCheckable());
             EXPECT_FALSE(toggle->isChecked());
         }
 
-        QMenu* languages = items[6]->menu();
+        QMenu* languages = items[7]->menu();
+        EXPECT_EQ(languages->accessibleName(), expected.titles[6])
+            << "a submenu is named for assistive technologies";
         ASSERT_TRUE(languages);
         const QList<QAction*> choices = languages->actions();
         ASSERT_EQ(choices.size(), 3);
@@ -271,6 +276,54 @@ TEST(AppDelegate, ItemsWithoutAKnownLanguageChangeNothing) {
     EXPECT_EQ(LocalizationManager::shared().currentLanguage.get(), AppLanguage::english);
 }
 
+TEST(AppDelegate, EverySettingReachesTheRunningPartsAtOnce) {
+    App app;
+    QStringList many;
+    for (int i = 0; i < 40; ++i)
+        many.append(u"Quote %1"_s.arg(i));
+    writeBytes(app.home.quotesFile(), QuotesDocument::encode(many));
+    app.launch();
+    Preferences& preferences = *app.delegate->preferences;
+    const auto set = [&](const QString& name, const QVariant& value) {
+        ASSERT_EQ(preferences.set(name, value), std::nullopt) << name.toStdString();
+    };
+    QWidget* strip = app.delegate->statusItem->strip();
+    const QRect screen = app.delegate->statusItem->screen()->geometry();
+    set(u"StripWidth"_s, 500);
+    set(u"StripFontSize"_s, 30);
+    set(u"StripAlign"_s, u"left"_s);
+    EXPECT_EQ(strip->geometry(), QRect(screen.topLeft(), QSize(500, 40)));
+    EXPECT_EQ(app.marquee()->fontPixelSize(), 30);
+
+    set(u"StripSpeed"_s, 90);
+    app.manual.clock->advance(1);
+    app.manual.link().fire();
+    EXPECT_DOUBLE_EQ(app.marquee()->currentOffset(), -90);
+    set(u"PauseOnHover"_s, false);
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(app.delegate->statusItem->button(), &enter);
+    EXPECT_TRUE(app.marquee()->isRunning()) << "the pointer no longer stops it";
+
+    set(u"Order"_s, u"shuffled"_s);
+    QStringList shown;
+    for (qsizetype i = 0; i < app.delegate->displayController->segments().size(); i += 2)
+        shown.append(app.delegate->displayController->segments()[i]);
+    EXPECT_NE(shown, many);
+    std::sort(shown.begin(), shown.end());
+    std::sort(many.begin(), many.end());
+    EXPECT_EQ(shown, many) << "every quote once, in another order";
+
+    set(u"Strip"_s, u"off"_s);
+    EXPECT_FALSE(app.delegate->statusItem->isStripShown());
+    set(u"Strip"_s, u"auto"_s);
+    EXPECT_TRUE(app.delegate->statusItem->isStripShown()) << "no panel shows the label here";
+
+    set(u"AppLanguage"_s, u"vi"_s);
+    runMainQueue();
+    EXPECT_EQ(LocalizationManager::shared().currentLanguage.get(), AppLanguage::vietnamese);
+    EXPECT_EQ(app.items()[0]->text(), u"Chỉnh sửa trích dẫn..."_s);
+}
+
 TEST(AppDelegate, ReloadResetsAtOnceWithTheOldListAndAgainWithTheNewOne) {
     App app;
     app.launch();
@@ -335,12 +388,14 @@ TEST(AppDelegate, TheEditMenuActsOnTheFocusedField) {
     QMenu* edit = main[1]->menu();
     ASSERT_TRUE(edit);
     const QList<QAction*> commands = edit->actions();
-    ASSERT_EQ(commands.size(), 9);
-    const QStringList titles = {u"Undo"_s,  u"Redo"_s,       u""_s, u"Cut"_s,    u"Copy"_s,
-                                u"Paste"_s, u"Select All"_s, u""_s, u"Find..."_s};
+    const QStringList titles = {u"Undo"_s,    u"Redo"_s,  u""_s,           u"Cut"_s,
+                                u"Copy"_s,    u"Paste"_s, u"Select All"_s, u""_s,
+                                u"Find..."_s, u""_s,      u"Move Up"_s,    u"Move Down"_s};
     const QStringList keys = {u"Ctrl+Z"_s, u"Ctrl+Shift+Z"_s, u""_s, u"Ctrl+X"_s, u"Ctrl+C"_s,
-                              u"Ctrl+V"_s, u"Ctrl+A"_s,       u""_s, u"Ctrl+F"_s};
-    for (int i = 0; i < 9; ++i) {
+                              u"Ctrl+V"_s, u"Ctrl+A"_s,       u""_s, u"Ctrl+F"_s, u""_s,
+                              u"Alt+Up"_s, u"Alt+Down"_s};
+    ASSERT_EQ(commands.size(), titles.size());
+    for (int i = 0; i < titles.size(); ++i) {
         EXPECT_EQ(commands[i]->text(), titles[i]);
         EXPECT_EQ(commands[i]->shortcut(), QKeySequence(keys[i]));
     }
@@ -418,7 +473,7 @@ TEST(AppDelegate, AnythingButEnabledIsOffAndChoosingItRegisters) {
 TEST(AppDelegate, QuitEndsTheEventLoopWithStatusZero) {
     App app;
     app.launch();
-    QTimer::singleShot(0, app.items()[9], &QAction::trigger);
+    QTimer::singleShot(0, app.items()[10], &QAction::trigger);
     // The application's own loop, as the program runs it: a bare QEventLoop would leave the
     // thread marked as quitting, and every later loop in this process would end at once.
     EXPECT_EQ(QCoreApplication::exec(), 0);

@@ -62,3 +62,37 @@ TEST(ColumnWindow, EmptyTextsAndStillTexts) {
     EXPECT_EQ(ColumnWindow::fitted(u"没有引语"_s, 5), u"没有 "_s);
     EXPECT_EQ(ColumnWindow::fitted(u"abc"_s, 0), u""_s);
 }
+
+TEST(ColumnWindow, SegmentsReadAsTheJoinedTextAlsoWhereACellGoesOnIntoTheNext) {
+    // Boundaries before a combining mark, after a joiner, inside a flag and a skin tone, around
+    // empty segments and wide characters, as well as the ticker's own quote and separator.
+    const std::vector<QStringList> splits = {
+        {u"Quote one"_s, u"  \U0001F31F  "_s, u"引语 two"_s, u"  \u2600\uFE0F  "_s},
+        {u"ab"_s, u"\u0301cd"_s, u"e"_s},
+        {u"x \U0001F469\u200D"_s, u"\U0001F4BB y"_s},
+        {u"\U0001F1FB"_s, u"\U0001F1F3 z"_s, u""_s, u"\U0001F44D"_s, u"\U0001F3FD!"_s},
+        {u""_s, u"没有"_s, u""_s, u""_s, u"引语"_s, u""_s},
+        {u"a"_s, u"\uFE0F"_s, u"b"_s},
+    };
+    for (const QStringList& segments : splits) {
+        const QString joined = segments.join(QString());
+        const ColumnWindow whole(joined);
+        const ColumnWindow parts(segments);
+        ASSERT_EQ(parts.totalColumns(), whole.totalColumns()) << joined.toStdString();
+        for (qsizetype column = -3; column < whole.totalColumns() + 3; ++column) {
+            for (const int columns : {1, 3, 8}) {
+                EXPECT_EQ(parts.window(column, columns), whole.window(column, columns))
+                    << joined.toStdString() << " at " << column;
+            }
+            EXPECT_EQ(parts.indexAtColumn(column), whole.indexAtColumn(column));
+        }
+        qsizetype segmentStart = 0;
+        for (qsizetype s = 0; s < segments.size() && segmentStart < joined.size(); ++s) {
+            EXPECT_EQ(parts.columnOfSegment(s), whole.columnAtIndex(segmentStart))
+                << joined.toStdString() << ", segment " << s;
+            segmentStart += segments[s].size();
+        }
+        for (qsizetype index = 0; index < joined.size(); ++index)
+            EXPECT_EQ(parts.columnAtIndex(index), whole.columnAtIndex(index));
+    }
+}

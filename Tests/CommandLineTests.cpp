@@ -8,14 +8,13 @@
 #include "TerminalColumns.h"
 #include "TestSupport.h"
 
+#include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QProcess>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -28,26 +27,12 @@ namespace {
 const QString program = QStringLiteral(SAYVANE_EXECUTABLE);
 
 // The program as a bar or a shell starts it: its own home and runtime folder, and no display.
-void prepare(QProcess& process, const TempHome& home) {
-    process.setProcessEnvironment(programEnvironment(home.path(), home.path()));
-    process.setProgram(program);
+QProcessEnvironment environmentIn(const TempHome& home) {
+    return programEnvironment(home.path(), home.path());
 }
 
-struct Result {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Result run(const TempHome& home, const QStringList& arguments) {
-    QProcess process;
-    prepare(process, home);
-    process.setArguments(arguments);
-    process.start();
-    process.waitForFinished(20000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+ProgramRun run(const TempHome& home, const QStringList& arguments) {
+    return runProgram(program, arguments, environmentIn(home));
 }
 
 void writeQuotes(const TempHome& home, const QStringList& quotes) {
@@ -55,44 +40,21 @@ void writeQuotes(const TempHome& home, const QStringList& quotes) {
 }
 
 // A running feed, read line by line.
-class Feed {
+class Feed : public ChildProcess {
 public:
     Feed(const TempHome& home, const QStringList& arguments) {
-        prepare(process, home);
-        process.setArguments(arguments);
-        process.start();
-    }
-    ~Feed() {
-        process.kill();
-        process.waitForFinished();
-    }
-    // The next line, or nothing within the time.
-    std::optional<QString> next(int milliseconds = 3000) {
-        QDeadlineTimer deadline(milliseconds);
-        while (!process.canReadLine()) {
-            if (deadline.hasExpired() || !process.waitForReadyRead(deadline.remainingTime()))
-                return std::nullopt;
-        }
-        return QString::fromUtf8(process.readLine()).chopped(1);
-    }
-    // The first line that satisfies the test, within the time.
-    std::optional<QString> until(const std::function<bool(const QString&)>& test, int ms) {
-        QDeadlineTimer deadline(ms);
-        while (auto line = next(std::max<int>(1, deadline.remainingTime())))
-            if (test(*line))
-                return line;
-        return std::nullopt;
+        setEnvironment(environmentIn(home));
+        start(program, arguments);
     }
     // Whether, within the time, a stretch without any line comes (lines already on their way
     // when it stopped are read first). A running feed at 0.05 s never falls quiet for long.
     bool fallsQuiet(int quietMilliseconds, int withinMilliseconds) {
         QDeadlineTimer deadline(withinMilliseconds);
-        while (next(quietMilliseconds))
+        while (nextLine(quietMilliseconds))
             if (deadline.hasExpired())
                 return false;
         return true;
     }
-    QProcess process;
 };
 
 const QStringList mixedQuotes = {u"千里之行，始于足下。"_s, u"Tri thức là sức mạnh."_s,
@@ -110,7 +72,7 @@ TEST(BarFeed, PlainLinesStepOneColumnWrapWithoutASeamAndKeepTheirWidth) {
         total += TerminalColumns::width(quote) + 6;
     QStringList lines;
     while (lines.size() < total + 20) {
-        const auto line = feed.next();
+        const auto line = feed.nextLine();
         ASSERT_TRUE(line.has_value()) << lines.size();
         lines.append(*line);
     }
@@ -137,7 +99,7 @@ TEST(BarFeed, WaybarLinesAreJsonWithEscapedMarkupAndTheQuoteAsTooltip) {
     writeQuotes(home, {u"<b>Fish & \"chips\"</b> isn't bold"_s, u"second"_s});
     Feed feed(home, {u"--bar"_s, u"waybar"_s, u"--interval"_s, u"0.01"_s});
     for (int i = 0; i < 60; ++i) {
-        const auto line = feed.next();
+        const auto line = feed.nextLine();
         ASSERT_TRUE(line.has_value());
         QJsonParseError error;
         const QJsonObject object = QJsonDocument::fromJson(line->toUtf8(), &error).object();
@@ -170,12 +132,12 @@ TEST(BarFeed, I3barSpeaksTheProtocolAndTakesClicks) {
     });
 
     Feed feed(home, {u"--bar"_s, u"i3bar"_s, u"--interval"_s, u"0.05"_s});
-    const QJsonObject header = QJsonDocument::fromJson(feed.next()->toUtf8()).object();
+    const QJsonObject header = QJsonDocument::fromJson(feed.nextLine()->toUtf8()).object();
     EXPECT_EQ(header.value(u"version"_s).toInt(), 1);
     EXPECT_TRUE(header.value(u"click_events"_s).toBool());
-    EXPECT_EQ(feed.next(), u"["_s);
+    EXPECT_EQ(feed.nextLine(), u"["_s);
     for (int i = 0; i < 5; ++i) {
-        QString line = *feed.next();
+        QString line = *feed.nextLine();
         ASSERT_EQ(line.startsWith(u','), i > 0) << line.toStdString();
         const QJsonArray blocks = QJsonDocument::fromJson(line.mid(i > 0).toUtf8()).array();
         ASSERT_EQ(blocks.size(), 1);
@@ -183,13 +145,13 @@ TEST(BarFeed, I3barSpeaksTheProtocolAndTakesClicks) {
         EXPECT_EQ(TerminalColumns::width(blocks[0][u"full_text"_s].toString()), 30);
     }
     // A middle click pauses: no line for a while; another one resumes.
-    feed.process.write("[\n{\"name\":\"sayvane\",\"button\":2,\"x\":10,\"y\":3}\n");
+    feed.write("[\n{\"name\":\"sayvane\",\"button\":2,\"x\":10,\"y\":3}\n");
     EXPECT_TRUE(feed.fallsQuiet(600, 5000));
-    feed.process.write(",{\"name\":\"sayvane\",\"button\":2}\n");
-    EXPECT_TRUE(feed.next(1000).has_value());
+    feed.write(",{\"name\":\"sayvane\",\"button\":2}\n");
+    EXPECT_TRUE(feed.nextLine(1000).has_value());
     // A left click asks the running program for its editor.
-    feed.process.write(",{\"name\":\"sayvane\",\"button\":1}\n");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return asked == "show\n"; }, 10000)) << asked.data();
+    feed.write(",{\"name\":\"sayvane\",\"button\":1}\n");
+    EXPECT_TRUE(eventually([&] { return asked == "show\n"; })) << asked.data();
 }
 
 TEST(BarFeed, FollowsTheFileAndShowsStillTexts) {
@@ -197,47 +159,45 @@ TEST(BarFeed, FollowsTheFileAndShowsStillTexts) {
     writeBytes(home.quotesFile(), "{\"other\": []}");
     writeBytes(home.quotesFolder() + u"/Sayvane.conf"_s, "[General]\nAppLanguage=zh\n");
     Feed feed(home, {u"--bar"_s, u"--width"_s, u"10"_s, u"--interval"_s, u"0.05"_s});
-    // No list at all: the no-quotes text of the interface language, once.
-    EXPECT_EQ(feed.next(), u"没有引语  "_s);
-    EXPECT_FALSE(feed.next(500).has_value());
-    // The language chosen in the running program's menu reaches the feed.
+    // No list at all: the no-quotes text of the interface language, once: the line after it is
+    // the one that the language chosen in the running program's menu brings.
+    EXPECT_EQ(feed.nextLine(), u"没有引语  "_s);
     ASSERT_TRUE(
         replaceByRename(home.quotesFolder() + u"/Sayvane.conf"_s, "[General]\nAppLanguage=vi\n"));
-    EXPECT_EQ(feed.next(), u"Không có t"_s);
+    EXPECT_EQ(feed.nextLine(), u"Không có t"_s);
 
     EXPECT_EQ(run(home, {u"--add"_s, u"Added from a shell"_s}).status, 0);
-    EXPECT_TRUE(feed.until([](const QString& l) { return l == u"Added fro"_s + u'm'; }, 2000));
+    EXPECT_TRUE(feed.lineWhere([](const QString& l) { return l == u"Added fro"_s + u'm'; }, 2000));
 
-    // A file that cannot be loaded: the load-error text, still; the reason on standard error.
+    // A file that cannot be loaded: the load-error text, still (the line after it is the one a
+    // mended file brings); the reason on standard error.
     ASSERT_TRUE(replaceByRename(home.quotesFile(), "{\"quotes\": ["));
-    EXPECT_TRUE(feed.until([](const QString& l) { return l == u"Error load"_s; }, 2000));
-    EXPECT_FALSE(feed.next(500).has_value());
-    EXPECT_TRUE(feed.process.readAllStandardError().startsWith("Failed to load quotes: "));
+    EXPECT_TRUE(feed.lineWhere([](const QString& l) { return l == u"Error load"_s; }, 2000));
+    ASSERT_TRUE(replaceByRename(home.quotesFile(), QuotesDocument::encode({u"Mended now"_s})));
+    EXPECT_EQ(feed.nextLine(), u"Mended now"_s);
+    EXPECT_TRUE(feed.errors().startsWith(u"Failed to load quotes: "_s));
 }
 
 TEST(BarFeed, EndsWithStatusZeroWhenTheBarClosesThePipeAndIdlesWhileStopped) {
     TempHome home;
     writeQuotes(home, {u"quote"_s});
-    QProcess shell;
-    prepare(shell, home);
-    shell.setProgram(u"bash"_s);
-    shell.setArguments({u"-c"_s,
-                        u"\"$0\" --bar --interval 0.01 | head -n 3 >/dev/null; "
-                        "echo ${PIPESTATUS[0]}"_s,
-                        program});
-    shell.start();
-    ASSERT_TRUE(shell.waitForFinished(10000));
-    EXPECT_EQ(shell.readAllStandardOutput().trimmed(), "0");
-    EXPECT_TRUE(shell.readAllStandardError().isEmpty());
+    const ProgramRun shell = runProgram(u"bash"_s,
+                                        {u"-c"_s,
+                                         u"\"$0\" --bar --interval 0.01 | head -n 3 >/dev/null; "
+                                         "echo ${PIPESTATUS[0]}"_s,
+                                         program},
+                                        environmentIn(home));
+    EXPECT_EQ(shell.out.trimmed(), u"0"_s);
+    EXPECT_TRUE(shell.err.isEmpty());
 
     Feed feed(home, {u"--bar"_s, u"--interval"_s, u"0.05"_s});
-    ASSERT_TRUE(feed.next().has_value());
+    ASSERT_TRUE(feed.nextLine().has_value());
     // Stopped (a bar hidden, a session suspended) and continued, it goes on where it was: the
     // lines already in the pipe are read first, so that the one after must be new.
-    ::kill(static_cast<pid_t>(feed.process.processId()), SIGSTOP);
+    feed.signal(SIGSTOP);
     feed.fallsQuiet(700, 5000);
-    ::kill(static_cast<pid_t>(feed.process.processId()), SIGCONT);
-    EXPECT_TRUE(feed.next(1000).has_value());
+    feed.signal(SIGCONT);
+    EXPECT_TRUE(feed.nextLine(1000).has_value());
 }
 
 TEST(CommandLine, PrintListAddAndImport) {
@@ -248,7 +208,7 @@ TEST(CommandLine, PrintListAddAndImport) {
     quotes.append(u"Two\nlines \\ here"_s);
     writeQuotes(home, quotes);
 
-    const Result daily = run(home, {u"--print"_s, u"--daily"_s});
+    const ProgramRun daily = run(home, {u"--print"_s, u"--daily"_s});
     EXPECT_EQ(daily.status, 0);
     EXPECT_EQ(run(home, {u"--daily"_s, u"--print"_s}).out, daily.out);
     EXPECT_TRUE(quotes.contains(daily.out.chopped(1))) << daily.out.toStdString();
@@ -259,7 +219,7 @@ TEST(CommandLine, PrintListAddAndImport) {
     EXPECT_EQ(listed.value(quotes.size() - 1), u"Two\\nlines \\\\ here"_s);
 
     EXPECT_EQ(run(home, {u"--add"_s, u"  \n A new one\t"_s}).status, 0);
-    const Result imported =
+    const ProgramRun imported =
         run(home, {u"--import"_s, QStringLiteral(SAYVANE_TEST_DATA) + u"/sample.fortune"_s});
     EXPECT_EQ(imported.status, 0);
     EXPECT_EQ(imported.out, u"Added 3 quotes (1 already in the list).\n"_s);
@@ -276,7 +236,7 @@ TEST(CommandLine, FailuresLeaveTheFileAsItIsAndSaySo) {
     const QByteArray before = readBytes(home.quotesFile());
     for (const QStringList& arguments :
          {QStringList{u"--add"_s, u"x"_s}, QStringList{u"--list"_s}, QStringList{u"--print"_s}}) {
-        const Result result = run(home, arguments);
+        const ProgramRun result = run(home, arguments);
         EXPECT_EQ(result.status, 1);
         EXPECT_TRUE(result.out.isEmpty());
         EXPECT_TRUE(result.err.startsWith(u"Failed to load quotes: "_s));
@@ -293,8 +253,31 @@ TEST(CommandLine, FailuresLeaveTheFileAsItIsAndSaySo) {
           QStringList{u"--bar"_s, u"--interval"_s, u"nan"_s}, QStringList{u"--add"_s, u" "_s},
           QStringList{u"--nonsense"_s}})
         EXPECT_EQ(run(home, arguments).status, 2) << arguments.join(u' ').toStdString();
-    const Result version = run(home, {u"--version"_s});
+    const ProgramRun version = run(home, {u"--version"_s});
     EXPECT_EQ(version.out, u"Sayvane " SAYVANE_VERSION "\n"_s);
+}
+
+TEST(CommandLine, SetAndGetRefusingUnknownKeysAndBadValuesWithoutWritingAny) {
+    TempHome home;
+    const QString file = home.quotesFolder() + u"/Sayvane.conf"_s;
+    EXPECT_EQ(run(home, {u"--get"_s, u"StripWidth"_s}).out, u"250\n"_s) << "the default";
+    EXPECT_EQ(
+        run(home, {u"--set"_s, u"StripWidth=400"_s, u"--set"_s, u"StripAlign= Left"_s}).status, 0);
+    EXPECT_EQ(run(home, {u"--get"_s, u"StripWidth"_s}).out, u"400\n"_s);
+    EXPECT_EQ(run(home, {u"--get"_s, u"StripAlign"_s}).out, u"left\n"_s);
+    const QByteArray written = readBytes(file);
+
+    const ProgramRun bad =
+        run(home, {u"--set"_s, u"StripSpeed=60"_s, u"--set"_s, u"StripWidth=5000"_s});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.err.startsWith(u"sayvane: StripWidth takes a whole number of pixels from 100 "
+                                   u"to 1000, not \"5000\".\n"_s))
+        << bad.err.toStdString();
+    const ProgramRun unknown = run(home, {u"--get"_s, u"Colour"_s});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_TRUE(unknown.err.contains(u"no setting 'Colour'; the settings are Strip, "_s));
+    EXPECT_EQ(run(home, {u"--set"_s, u"StripWidth"_s}).status, 2);
+    EXPECT_EQ(readBytes(file), written) << "nothing of a refused command is written";
 }
 
 TEST(CommandLine, TheDailyQuoteDependsOnTheDateAlone) {
@@ -311,21 +294,21 @@ TEST(CommandLine, TheDailyQuoteDependsOnTheDateAlone) {
 
 TEST(CommandLine, EditReloadAndTogglePauseReachTheRunningProgram) {
     TempHome home;
-    QProcess running;
-    prepare(running, home);
-    QProcessEnvironment environment = running.processEnvironment();
+    ChildProcess running;
+    QProcessEnvironment environment = environmentIn(home);
     environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    running.setProcessEnvironment(environment);
-    running.start();
+    running.setEnvironment(environment);
+    running.start(program);
     ASSERT_TRUE(waitForFile(home.path() + u"/sayvane.socket"_s));
     EXPECT_EQ(run(home, {u"--reload"_s}).status, 0);
     EXPECT_EQ(run(home, {u"--edit"_s}).status, 0);
+    EXPECT_EQ(run(home, {u"--preferences"_s}).status, 0);
     EXPECT_EQ(run(home, {u"--toggle-pause"_s}).status, 0);
-    EXPECT_EQ(running.state(), QProcess::Running);
-    running.terminate();
-    running.waitForFinished();
+    EXPECT_TRUE(running.isRunning());
+    running.signal(SIGTERM);
+    running.waitForExit();
     // With no ticker running, there is none to pause.
-    const Result none = run(home, {u"--toggle-pause"_s});
+    const ProgramRun none = run(home, {u"--toggle-pause"_s});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.err, u"Sayvane is not running.\n"_s);
 }
@@ -333,21 +316,18 @@ TEST(CommandLine, EditReloadAndTogglePauseReachTheRunningProgram) {
 TEST(CommandLine, AddsRunAtOnceEachKeepTheirQuote) {
     TempHome home;
     writeQuotes(home, {u"first"_s});
-    std::vector<std::unique_ptr<QProcess>> adds;
+    std::vector<std::unique_ptr<ChildProcess>> adds;
     QStringList expected{u"first"_s};
     for (int i = 0; i < 16; ++i) {
         expected.append(u"parallel quote %1"_s.arg(i));
-        adds.push_back(std::make_unique<QProcess>());
-        prepare(*adds.back(), home);
-        adds.back()->setArguments({u"--add"_s, expected.last()});
+        adds.push_back(std::make_unique<ChildProcess>());
+        adds.back()->setEnvironment(environmentIn(home));
     }
-    for (auto& add : adds)
-        add->start();
+    for (qsizetype i = 0; i < qsizetype(adds.size()); ++i)
+        adds[size_t(i)]->start(program, {u"--add"_s, expected[i + 1]});
     int succeeded = 0;
-    for (auto& add : adds) {
-        add->waitForFinished(30000);
-        succeeded += add->exitStatus() == QProcess::NormalExit && add->exitCode() == 0;
-    }
+    for (auto& add : adds)
+        succeeded += add->waitForExit(30000) == 0;
     EXPECT_EQ(succeeded, 16);
     const auto saved = QuotesDocument::decode(readBytes(home.quotesFile()), nullptr);
     ASSERT_TRUE(saved.has_value());
@@ -363,12 +343,12 @@ TEST(CommandLine, AddsRunAtOnceEachKeepTheirQuote) {
 TEST(CommandLine, ReadingCommandsNeverWrite) {
     TempHome home;
     ASSERT_FALSE(QFileInfo::exists(home.quotesFile()));
-    const Result daily = run(home, {u"--print"_s, u"--daily"_s});
+    const ProgramRun daily = run(home, {u"--print"_s, u"--daily"_s});
     EXPECT_EQ(daily.status, 0);
     EXPECT_TRUE(QuoteManager::defaultQuotes.contains(daily.out.chopped(1)));
     EXPECT_EQ(run(home, {u"--list"_s}).out.count(u'\n'), QuoteManager::defaultQuotes.size());
     Feed feed(home, {u"--bar"_s, u"--interval"_s, u"0.05"_s});
-    EXPECT_TRUE(feed.next().has_value());
+    EXPECT_TRUE(feed.nextLine().has_value());
     EXPECT_FALSE(QFileInfo::exists(home.quotesFile()));
 
     // Nothing a terminal acts on reaches it raw; invisible characters alone are no quote.

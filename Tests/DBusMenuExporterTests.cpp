@@ -9,13 +9,12 @@
 #include "TestSupport.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QLabel>
 #include <QMenu>
-#include <QProcess>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -209,18 +208,19 @@ TEST(DBusMenuExporter, TheLayoutCarriesEveryEntryAsTheProtocolNamesItAndUnknownI
 TEST(DBusMenuExporter, AGLibClientsEventGroupRunsTheClicksOfTheItemsThatExist) {
     ExporterOnBus on;
     ASSERT_TRUE(on.exporter.isExported()) << on.bus.error().toStdString();
-    QProcess gdbus;
+    ChildProcess gdbus;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, on.bus.address());
-    gdbus.setProcessEnvironment(environment);
+    gdbus.setEnvironment(environment);
+    // It calls into this thread, which runs its events while it waits.
     gdbus.start(u"gdbus"_s, {u"call"_s, u"--session"_s, u"--dest"_s, on.program.baseService(),
                              u"--object-path"_s, u"/MenuBar"_s, u"--method"_s,
                              u"com.canonical.dbusmenu.EventGroup"_s,
                              u"[(1, 'clicked', <0>, uint32 0), (77, 'clicked', <0>, uint32 0)]"_s});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return gdbus.state() == QProcess::NotRunning; }, 20000));
-    EXPECT_EQ(gdbus.readAllStandardOutput().trimmed(), "([77],)")
-        << gdbus.readAllStandardError().toStdString();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return *on.clicks == 1; }));
+    ASSERT_TRUE(eventually([&] { return !gdbus.isRunning(); }, 20000));
+    EXPECT_EQ(gdbus.process().readAllStandardOutput().trimmed(), "([77],)")
+        << gdbus.errors().toStdString();
+    EXPECT_TRUE(eventually([&] { return *on.clicks == 1; }));
 }
 
 TEST(DBusMenuExporter, AClickRunsItsActionOnceAndHostsHearOfEveryChange) {
@@ -236,7 +236,7 @@ TEST(DBusMenuExporter, AClickRunsItsActionOnceAndHostsHearOfEveryChange) {
     EXPECT_EQ(on.host.event(1).type(), QDBusMessage::ReplyMessage);
     // Signals sent before the host's first call may come before its match rules: only the
     // revision the click made is sure to arrive.
-    EXPECT_TRUE(QTest::qWaitFor([&] {
+    EXPECT_TRUE(eventually([&] {
         const QList<QDBusMessage> updates = on.host.recorder.named(u"LayoutUpdated"_s);
         return !updates.isEmpty() && updates.last().arguments() == QVariantList{3U, 0};
     }));
@@ -258,7 +258,7 @@ TEST(DBusMenuExporter, AClickRunsItsActionOnceAndHostsHearOfEveryChange) {
     submenu.children.clear();
     EXPECT_TRUE(on.exporter.updateEntry(submenu));
     EXPECT_FALSE(on.exporter.updateEntry(MenuEntry{}));
-    ASSERT_TRUE(QTest::qWaitFor(
+    ASSERT_TRUE(eventually(
         [&] { return !on.host.recorder.named(u"ItemsPropertiesUpdated"_s).isEmpty(); }, 5000));
     const QDBusArgument changed = on.host.recorder.named(u"ItemsPropertiesUpdated"_s)
                                       .first()
@@ -319,13 +319,13 @@ TEST(DBusMenuExporter, AHostSeesTheStatusMenuAndItsClicksActInTheProgram) {
     writeBytes(home.quotesFile(), R"({"quotes": ["From the bus"]})");
     host.event(idOfLabel(english, u"Reload Quotes"_s));
     MarqueeView* marquee = delegate.statusItem->button()->findChild<MarqueeView*>();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return marquee->text().startsWith(u"From the bus"_s); }));
+    EXPECT_TRUE(eventually([&] { return marquee->text().startsWith(u"From the bus"_s); }));
 
     // Launch at Login: the mark changes in place, in the QMenu and for the host.
     const int launchAtLogin = idOfLabel(english, u"Launch at Login"_s);
     host.event(launchAtLogin);
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return !host.recorder.named(u"ItemsPropertiesUpdated"_s).isEmpty(); }));
+    EXPECT_TRUE(
+        eventually([&] { return !host.recorder.named(u"ItemsPropertiesUpdated"_s).isEmpty(); }));
     EXPECT_TRUE(QFile::exists(autostart + u"/sayvane.desktop"_s));
     EXPECT_TRUE(findMenuItem(delegate.statusItem->menu(), launchAtLogin)->isChecked());
     EXPECT_EQ(host.layout(launchAtLogin).properties.value(u"toggle-state"_s), 1);
@@ -334,8 +334,7 @@ TEST(DBusMenuExporter, AHostSeesTheStatusMenuAndItsClicksActInTheProgram) {
     // that keep their items and read only the properties signal.
     host.recorder.received.clear();
     host.event(idOfLabel(english, u"Tiếng Việt"_s));
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return !host.recorder.named(u"LayoutUpdated"_s).isEmpty(); }));
+    EXPECT_TRUE(eventually([&] { return !host.recorder.named(u"LayoutUpdated"_s).isEmpty(); }));
     EXPECT_EQ(LocalizationManager::shared().currentLanguage.get(), AppLanguage::vietnamese);
     const QVariantList updated = host.recorder.named(u"LayoutUpdated"_s).last().arguments();
     EXPECT_GT(updated.value(0).toUInt(), firstRevision);
@@ -384,25 +383,25 @@ TEST(DBusMenuExporter, PauseFollowsAPauseFromTheBusAndOpenAndAboutActInTheProgra
     const QDBusMessage paused = callAndWait(host.connection, host.service, u"/"_s,
                                             u"io.github.sayvane.Sayvane"_s, u"Pause"_s);
     ASSERT_EQ(paused.type(), QDBusMessage::ReplyMessage) << paused.errorMessage().toStdString();
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return host.layout(pause).properties.value(u"toggle-state"_s) == 1; }));
+    EXPECT_TRUE(
+        eventually([&] { return host.layout(pause).properties.value(u"toggle-state"_s) == 1; }));
     EXPECT_FALSE(host.recorder.named(u"ItemsPropertiesUpdated"_s).isEmpty());
     EXPECT_TRUE(findMenuItem(delegate.statusItem->menu(), pause)->isChecked());
     // The item lets it go on again.
     host.event(pause);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !delegate.displayController->isPaused(); }));
+    EXPECT_TRUE(eventually([&] { return !delegate.displayController->isPaused(); }));
     EXPECT_FALSE(findMenuItem(delegate.statusItem->menu(), pause)->isChecked());
 
     // Open: an edit typed and not submitted is saved before the file is opened.
     delegate.quoteManager->quotes.replace(0, u"Typed, not submitted"_s);
     host.event(idOfLabel(menu, u"Open Quotes File"_s));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }));
+    ASSERT_TRUE(eventually([&] { return !opened.isEmpty(); }));
     EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(home.quotesFile())});
     EXPECT_TRUE(readBytes(home.quotesFile()).contains("Typed, not submitted"));
 
     host.event(idOfLabel(menu, u"About Sayvane"_s));
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return delegate.aboutWindow && delegate.aboutWindow->isVisible(); }));
+        eventually([&] { return delegate.aboutWindow && delegate.aboutWindow->isVisible(); }));
     const QWidget* about = delegate.aboutWindow.get();
     EXPECT_EQ(about->windowTitle(), u"About Sayvane"_s);
     EXPECT_EQ(about->findChild<QLabel*>(u"aboutVersion"_s)->text(),
@@ -412,7 +411,7 @@ TEST(DBusMenuExporter, PauseFollowsAPauseFromTheBusAndOpenAndAboutActInTheProgra
     EXPECT_EQ(about->findChild<QLabel*>(u"aboutQuotesFile"_s)->text(), home.quotesFile());
     LocalizationManager::shared().currentLanguage = AppLanguage::vietnamese;
     runMainQueue();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return about->windowTitle() == u"Giới thiệu Sayvane"_s; }));
+    EXPECT_TRUE(eventually([&] { return about->windowTitle() == u"Giới thiệu Sayvane"_s; }));
     LocalizationManager::shared().currentLanguage = AppLanguage::english;
     runMainQueue();
 }

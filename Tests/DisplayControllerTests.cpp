@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <QGuiApplication>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -201,14 +202,20 @@ TEST(DisplayController, TheCurrentQuoteIsTheOneUnderTheMiddleOfTheStripRoundTheT
 
     // One pixel a step, once round the text and a strip's width more: the quotes pass the
     // middle in their order (a line break kept as stored), and round again by the second copy.
+    // Assistive technologies read the same quote as the marquee's name, told of a new one when
+    // it comes, not at every frame.
+    QSignalSpy told(display.marquee(), &MarqueeView::segmentAtMiddleChanged);
     QStringList passed = {display.controller.currentQuote()};
     for (int step = 0; step < int(width) + 250; ++step) {
         display.manual.clock->advance(1.0 / MarqueeView::scrollSpeed);
         display.manual.link().fire();
-        if (const QString quote = display.controller.currentQuote(); quote != passed.last())
+        if (const QString quote = display.controller.currentQuote(); quote != passed.last()) {
             passed.append(quote);
+            EXPECT_EQ(display.marquee()->accessibleName(), quote);
+        }
     }
     ASSERT_GE(passed.size(), quotes.size() + 1) << passed.join(u" | "_s).toStdString();
+    EXPECT_LE(told.size(), 2 * passed.size()) << "a quote and its separator each, at most";
     const qsizetype first = quotes.indexOf(passed.first());
     ASSERT_GE(first, 0);
     for (qsizetype i = 0; i < passed.size(); ++i)
@@ -217,4 +224,5 @@ TEST(DisplayController, TheCurrentQuoteIsTheOneUnderTheMiddleOfTheStripRoundTheT
     display.controller.quotes.clear();
     display.controller.resetDisplay();
     EXPECT_EQ(display.controller.currentQuote(), QString()) << "the no-quotes text is no quote";
+    EXPECT_EQ(display.marquee()->accessibleName(), u"No quotes"_s);
 }

@@ -10,39 +10,29 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Waits for one changed() and lets any echo of the same burst arrive, returning how many came.
-int changesWithin(QSignalSpy& spy, int milliseconds = 3000) {
-    spy.clear();
-    if (!spy.wait(milliseconds))
-        return 0;
-    spy.wait(400);
-    return static_cast<int>(spy.count());
-}
-
-} // namespace
-
 TEST(FileWatcher, FollowsWritesInPlaceReplacementsByRenameAndRecreation) {
     QTemporaryDir folder;
     const QString path = folder.filePath(u"quotes.json"_s);
     writeBytes(path, "one");
     FileWatcher watcher(path, nullptr, 50);
     QSignalSpy spy(&watcher, &FileWatcher::changed);
+    // How many changed() a change gives: counted once the witness, which settles longer, has
+    // seen the same burst, so that an echo of it would have come before.
+    FileChangeWitness witness(path);
+    auto changesOf = [&](const std::function<void()>& change) {
+        spy.clear();
+        change();
+        return witness.waitForChange() ? int(spy.count()) : -1;
+    };
 
-    writeBytes(path, "two");
-    EXPECT_EQ(changesWithin(spy), 1) << "a write in place";
-
+    EXPECT_EQ(changesOf([&] { writeBytes(path, "two"); }), 1) << "a write in place";
     // Editors and sync tools write a new file and rename it over the old one, more than once.
     for (const char* content : {"three", "four"}) {
-        ASSERT_TRUE(replaceByRename(path, content));
-        EXPECT_GE(changesWithin(spy), 1) << "a replacement by rename: " << content;
+        EXPECT_GE(changesOf([&] { ASSERT_TRUE(replaceByRename(path, content)); }), 1)
+            << "a replacement by rename: " << content;
     }
-    writeBytes(path, "five");
-    EXPECT_GE(changesWithin(spy), 1) << "a write in place after the renames";
-
-    ASSERT_TRUE(QFile::remove(path));
-    EXPECT_GE(changesWithin(spy), 1) << "a removal";
-    writeBytes(path, "six");
-    EXPECT_GE(changesWithin(spy), 1) << "created again";
+    EXPECT_GE(changesOf([&] { writeBytes(path, "five"); }), 1)
+        << "a write in place after the renames";
+    EXPECT_GE(changesOf([&] { ASSERT_TRUE(QFile::remove(path)); }), 1) << "a removal";
+    EXPECT_GE(changesOf([&] { writeBytes(path, "six"); }), 1) << "created again";
 }

@@ -2,9 +2,6 @@
 #include "LabelTicker.h"
 #include "TerminalColumns.h"
 
-#include <QSettings>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -79,24 +76,4 @@ TEST(LabelTicker, EmptyListAndOffModeStandStill) {
     LabelTicker off = ticker(LabelMode::off);
     EXPECT_FALSE(off.moving());
     EXPECT_TRUE(off.label().isEmpty() && off.guide().isEmpty());
-}
-
-TEST(LabelSettings, BadValuesFallBackAndNumbersAreBroughtIntoRange) {
-    QTemporaryDir folder;
-    QSettings file(folder.filePath(u"Sayvane.conf"_s), QSettings::IniFormat);
-    file.setValue(u"Label"_s, u" Quote "_s);
-    file.setValue(u"LabelColumns"_s, u"-3"_s);
-    file.setValue(u"LabelInterval"_s, u"10"_s);
-    LabelSettings read = LabelSettings::read(file);
-    EXPECT_EQ(read.mode, LabelMode::quote);
-    EXPECT_EQ(read.columns, LabelSettings::minimumColumns);
-    EXPECT_EQ(read.intervalMilliseconds, LabelSettings::minimumInterval);
-
-    file.setValue(u"Label"_s, u"sideways"_s);
-    file.setValue(u"LabelColumns"_s, u"99999999999999999999"_s);
-    file.setValue(u"LabelInterval"_s, u"soon"_s);
-    read = LabelSettings::read(file);
-    EXPECT_EQ(read.mode, LabelMode::scrolling);
-    EXPECT_EQ(read.columns, 30) << "a number too long to read is no number";
-    EXPECT_EQ(read.intervalMilliseconds, 250);
 }

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
@@ -47,10 +46,8 @@ TEST(XdgAutostart, RegisterWritesAnEntryThatStartsThisProgram) {
 
     const QString validate = QStandardPaths::findExecutable(u"desktop-file-validate"_s);
     if (!validate.isEmpty()) {
-        QProcess check;
-        check.start(validate, {a.service.entryPath()});
-        ASSERT_TRUE(check.waitForFinished(10000));
-        EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString();
+        const ProgramRun check = runProgram(validate, {a.service.entryPath()});
+        EXPECT_EQ(check.status, 0) << check.out.toStdString();
     }
 
     ASSERT_TRUE(a.service.unregisterApp(&error)) << error.toStdString();

@@ -3,7 +3,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QTest>
 #include <QThread>
 #include <QTimer>
 
@@ -33,7 +32,7 @@ TEST(MainQueue, ItemSubmittedInsideAnEventRunsAfterTheEvent) {
         MainQueue::async([&log] { log << QStringLiteral("item"); });
         log << QStringLiteral("event ends");
     });
-    ASSERT_TRUE(QTest::qWaitFor([&log] { return log.size() == 2; }, 2000));
+    ASSERT_TRUE(eventually([&log] { return log.size() == 2; }));
     EXPECT_EQ(log, (QStringList{QStringLiteral("event ends"), QStringLiteral("item")}));
 }
 

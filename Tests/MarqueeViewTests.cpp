@@ -1,10 +1,14 @@
+#include "DirectPicture.h"
 #include "MainQueue.h"
 #include "MarqueeView.h"
 #include "TestSupport.h"
 
+#include <QCoreApplication>
 #include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
 #include <QPainter>
-#include <QTest>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -200,17 +204,19 @@ TEST(MarqueeView, ANarrowTextIsDrawnOnceAtOffsetZeroAndAtMostTwiceWhileMoving) {
 
 TEST(MarqueeView, TheSecondCopyStartsExactlyWhereTheFirstEnds) {
     const QString text = u"\u2588a\u2588 b\u2588  "_s;
-    Marquee marquee(text);
-    const double width = marquee.view->measuredTextWidth();
-    const QImage start = marquee.picture();
-    // Move to an offset where the first copy ends at a whole column.
-    const double target = -(width - std::floor(width)) - 7;
-    marquee.view->start();
-    marquee.tick(-target / MarqueeView::scrollSpeed);
-    ASSERT_NEAR(marquee.view->currentOffset(), target, 1e-9);
-    const int seam = static_cast<int>(std::lround(target + width));
-    const QImage moved = marquee.picture();
-    EXPECT_TRUE(sameText(moved, seam, start, 0, static_cast<int>(width) - 1));
+    // The text with its second copy is the very picture of the text twice over, the second
+    // time exactly its width after the first.
+    Marquee once(text);
+    Marquee twice;
+    twice.view->setSegments({text, text});
+    for (Marquee* marquee : {&once, &twice}) {
+        marquee->view->start();
+        marquee->tick(17.3 / MarqueeView::scrollSpeed);
+    }
+    // Up to the end of the second copy (beyond it, the text twice over has copies of its own).
+    const int end = static_cast<int>(2 * once.view->measuredTextWidth() - 17.3) - 8;
+    EXPECT_EQ(once.picture().copy(0, 0, end, viewHeight),
+              twice.picture().copy(0, 0, end, viewHeight));
 }
 
 TEST(MarqueeView, TheTickThatReachesMinusTheWidthWrapsAndThePictureIsTheStartAgain) {
@@ -303,7 +309,7 @@ TEST(MarqueeView, ARealDisplayLinkScrollsAndStopsBeforeTheViewGoes) {
             std::make_unique<MarqueeView>(QRect(0, 0, viewWidth, viewHeight), nullptr, timing);
         view->setText(blocks(60));
         view->start();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return view->currentOffset() < 0; }, 2000));
+        ASSERT_TRUE(eventually([&] { return view->currentOffset() < 0; }));
         // Text changes while ticks run, then teardown while ticks are in flight.
         for (int i = 0; i < 20; ++i) {
             view->setText(blocks(30 + i));
@@ -387,7 +393,7 @@ TEST(MarqueeView, ThePauseOnHoverEndsWhenThePointerIsAwayThoughNoLeaveCame) {
     QCursor::setPos(QPoint(5000, 5000));
     send(marquee.view.get(), QEvent::Enter);
     EXPECT_TRUE(marquee.view->isPausedByPointer());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !marquee.view->isPausedByPointer(); }, 2000));
+    EXPECT_TRUE(eventually([&] { return !marquee.view->isPausedByPointer(); }));
     EXPECT_TRUE(marquee.view->isRunning());
 }
 
@@ -442,11 +448,63 @@ TEST(MarqueeView, ALongListMovesAtOnceAndWrapsOnceItIsMeasured) {
     marquee.tick(1.0);
     EXPECT_NEAR(marquee.view->currentOffset(), -45, 1e-9);
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return marquee.view->isTextComplete(); }, 20'000));
+    ASSERT_TRUE(eventually([&] { return marquee.view->isTextComplete(); }, 20'000));
     const double width = marquee.view->measuredTextWidth();
     Marquee atOnce(segments.join(QString()));
     EXPECT_DOUBLE_EQ(width, atOnce.view->measuredTextWidth());
     EXPECT_EQ(marquee.view->text(), atOnce.view->text());
     marquee.tick((width - 45) / MarqueeView::scrollSpeed);
     EXPECT_NEAR(marquee.view->currentOffset(), 0, 1e-6) << "it wraps now";
+}
+
+TEST(MarqueeView, FramesFollowEveryChangeOfTheTextItsColoursSizeAndPixelRatio) {
+    // Each change is made to a view that has been scrolling, its tape drawn, and each alone;
+    // what it shows next must be the picture painted directly for the new state.
+    struct State {
+        QString text = blocks(300);
+        TextColors colors{Qt::red, QColor(0, 0, 0, 153)};
+        QColor background = QColor(0x30, 0x30, 0x30);
+        int width = viewWidth;
+        QScreen* screen = QGuiApplication::primaryScreen();
+    } state;
+    Marquee marquee(blocks(400));
+    const auto apply = [&] {
+        marquee.view->setScreen(state.screen);
+        marquee.view->setTextColors(state.colors);
+        marquee.view->setBackground(state.background);
+        marquee.view->resize(state.width, viewHeight);
+    };
+    const auto expectPainted = [&](const char* change) {
+        marquee.run(1.3);
+        const StyledText text(state.text, stripFont());
+        const QImage expected =
+            directPicture(text, text.width(), QSize(state.width, viewHeight),
+                          state.screen->devicePixelRatio(), state.background, state.colors.label,
+                          state.colors.shadow, marquee.view->currentOffset());
+        EXPECT_EQ(marquee.picture(), expected.convertToFormat(QImage::Format_ARGB32))
+            << "after a change of " << change;
+    };
+    apply();
+    marquee.view->start();
+    marquee.run(3);
+    marquee.view->setText(state.text);
+    expectPainted("text");
+    state.colors.label = Qt::yellow;
+    apply();
+    expectPainted("text colour");
+    state.colors.shadow = QColor(255, 255, 255, 120);
+    apply();
+    expectPainted("shadow colour");
+    state.background = QColor(0xf0, 0xf0, 0xf0);
+    apply();
+    expectPainted("background");
+    state.width = 180;
+    apply();
+    expectPainted("size");
+    if (QGuiApplication::screens().size() > 1) {
+        state.screen = QGuiApplication::screens().at(1);
+        ASSERT_EQ(state.screen->devicePixelRatio(), 2);
+        apply();
+        expectPainted("pixel ratio");
+    }
 }

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -450,36 +449,42 @@ TEST(QuoteManager, OutsideChangesAreLoadedAndUnsavedEditsStayOnThem) {
     Fixture f;
     f.load();
     f.manager->startWatching();
+    // What did not come of a change is looked for once the witness has seen it.
+    FileChangeWitness witness(f.home.quotesFile());
+    auto settled = [&] {
+        const bool seen = witness.waitForChange();
+        runMainQueue();
+        return seen;
+    };
     const int afterLoad = f.callbacks;
 
     // Replaced by a rename, as editors and sync tools save.
     ASSERT_TRUE(replaceByRename(f.home.quotesFile(), R"({"quotes":["A","B"]})"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return f.quotes() == QStringList{u"A"_s, u"B"_s}; }, 2000));
+    EXPECT_TRUE(eventually([&] { return f.quotes() == QStringList{u"A"_s, u"B"_s}; }));
+    ASSERT_TRUE(settled());
     EXPECT_EQ(f.callbacks, afterLoad + 1);
 
     // The manager's own save is not taken for an outside change.
     f.manager->quotes.append(u"C"_s);
     f.save();
-    QTest::qWait(500);
+    ASSERT_TRUE(settled());
     EXPECT_EQ(f.callbacks, afterLoad + 2) << "one run for the save, no reload";
 
     // Written in place while an edit is unsaved: the file is loaded and the edit stays on it.
     f.manager->quotes.append(u"typed"_s);
     f.writeFile(R"({"quotes":["outside"]})");
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            return f.quotes() == QStringList{u"outside"_s, u"typed"_s};
-        },
-        2000));
+    EXPECT_TRUE(eventually([&] { return f.quotes() == QStringList{u"outside"_s, u"typed"_s}; }));
+    ASSERT_TRUE(settled());
     EXPECT_TRUE(f.save().isEmpty()) << "an addition is no conflict";
     EXPECT_EQ(quotesInFile(f.home.quotesFile()), (QStringList{u"outside"_s, u"typed"_s}));
+    ASSERT_TRUE(settled());
 
     // Removed: nothing is written in its place until it comes back.
     QFile::remove(f.home.quotesFile());
-    QTest::qWait(500);
+    ASSERT_TRUE(settled());
     EXPECT_FALSE(QFileInfo::exists(f.home.quotesFile()));
     f.writeFile(R"({"quotes":["back"]})");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return f.quotes() == QStringList{u"back"_s}; }, 2000));
+    EXPECT_TRUE(eventually([&] { return f.quotes() == QStringList{u"back"_s}; }));
 }
 
 // What other writers did to the file is merged with the manager's own changes, so that no
@@ -543,8 +548,7 @@ TEST(QuoteManager, UnsavedEditsOutliveAReloadAndAnOutsideChange) {
     EXPECT_EQ(f.quotes(), (QStringList{u"a"_s, u"b typed"_s, u"outside"_s}));
     EXPECT_TRUE(f.manager->hasUnsavedEdits());
     replaceByRename(f.home.quotesFile(), QuotesDocument::encode({u"first"_s, u"a"_s, u"b"_s}));
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return f.quotes().size() == 3 && f.quotes()[0] == u"first"; }, 2000));
+    EXPECT_TRUE(eventually([&] { return f.quotes().size() == 3 && f.quotes()[0] == u"first"; }));
     EXPECT_EQ(f.quotes(), (QStringList{u"first"_s, u"a"_s, u"b typed"_s}));
     f.manager->saveUnsavedEdits();
     EXPECT_EQ(quotesInFile(f.home.quotesFile()), (QStringList{u"first"_s, u"a"_s, u"b typed"_s}));
@@ -603,7 +607,7 @@ TEST(QuoteManager, AdditionsThatArriveTogetherAreSavedOnce) {
             });
     }
     EXPECT_TRUE(answers.empty()) << "nobody is answered before the save";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return answers.size() == 40; }, 2000));
+    EXPECT_TRUE(eventually([&] { return answers.size() == 40; }));
     runMainQueue();
     EXPECT_EQ(f.callbacks, before + 1) << "one save for the burst";
     EXPECT_EQ(quotesInFile(f.home.quotesFile()), QuoteManager::defaultQuotes + added);
@@ -625,6 +629,20 @@ TEST(QuoteManager, ChangesFoundBetweenTwoListsMergeWithOtherWriters) {
         {{u"a"_s}, {u"a"_s, u"mine"_s}, {u"a"_s, u"theirs"_s}, {u"a"_s, u"theirs"_s, u"mine"_s}},
         // A row removed here that another writer removed too: nothing more to do.
         {{u"a"_s, u"b"_s}, {u"a"_s}, {u"a"_s}, {u"a"_s}},
+        // A removal undone puts the row back before the one it stood before.
+        {{u"a"_s, u"c"_s},
+         {u"a"_s, u"b"_s, u"c"_s},
+         {u"new"_s, u"a"_s, u"c"_s, u"end"_s},
+         {u"new"_s, u"a"_s, u"b"_s, u"c"_s, u"end"_s}},
+        // A row moved up, and one moved down, among rows another writer added to.
+        {{u"a"_s, u"b"_s, u"c"_s},
+         {u"c"_s, u"a"_s, u"b"_s},
+         {u"new"_s, u"a"_s, u"b"_s, u"c"_s},
+         {u"c"_s, u"new"_s, u"a"_s, u"b"_s}},
+        {{u"a"_s, u"b"_s, u"c"_s},
+         {u"b"_s, u"c"_s, u"a"_s},
+         {u"a"_s, u"b"_s, u"c"_s, u"d"_s},
+         {u"b"_s, u"c"_s, u"a"_s, u"d"_s}},
     };
     for (const auto& c : cases) {
         const AppliedChanges applied = applyChanges(c.file, changesBetween(c.before, c.after));

@@ -1,5 +1,8 @@
+#include "EditMenu.h"
+#include "EditorWindow.h"
 #include "Localization.h"
 #include "QuoteFilter.h"
+#include "QuoteListModel.h"
 #include "QuoteManager.h"
 #include "QuoteText.h"
 #include "QuotesDocument.h"
@@ -12,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
@@ -29,17 +34,21 @@ struct Editor {
     QuoteManager manager{home.path()};
     LocalizationManager loc{
         std::make_unique<QSettings>(settingsFolder.filePath(u"s.conf"_s), QSettings::IniFormat)};
-    std::unique_ptr<QuotesView> view;
+    // The view in its window, under the Edit menu, as the program shows it.
+    std::unique_ptr<QMenu> mainMenu = EditMenu::makeMainMenu();
+    std::unique_ptr<QWidget> window;
+    QuotesView* view = nullptr;
 
     explicit Editor(const QStringList& quotes = {u"One"_s, u"Two"_s, u"Three"_s}) {
         manager.quotes = quotes;
         manager.saveQuotes();
         runMainQueue();
-        view = std::make_unique<QuotesView>(manager, loc);
-        view->resize(500, 400);
-        view->show();
-        view->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(view.get()));
+        window = EditorWindow::make(manager, loc, mainMenu.get());
+        view = window->findChild<QuotesView*>();
+        window->resize(500, 440);
+        window->show();
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
         settle();
     }
     void settle() {
@@ -325,7 +334,7 @@ TEST(QuotesView, TheTrashButtonsStayPutFromTheFirstChangeOn) {
     Editor editor({u"One"_s, u"Two"_s, u"Three"_s, u"Four"_s});
     auto column = [&editor](int row) {
         QToolButton* button = editor.removeButton(row);
-        return button ? button->mapTo(editor.view.get(), QPoint()).x() : -1;
+        return button ? button->mapTo(editor.view, QPoint()).x() : -1;
     };
     const int x = column(0);
     ASSERT_GT(x, 0);
@@ -371,8 +380,119 @@ TEST(QuotesView, FindShowsTheQuotesContainingTheTextWhateverTheirCaseAndAccents)
     EXPECT_FALSE(editor.view->noMatches()->isVisible());
     EXPECT_EQ(editor.view->listView()->model()->rowCount(), 3);
 
+    // A quote typed into since the last search is found by what it reads now.
+    editor.field(2)->end(false);
+    editor.field(2)->insert(u" mới"_s);
+    find->setText(u"MOI"_s);
+    editor.settle();
+    EXPECT_EQ(editor.view->listView()->model()->rowCount(), 1);
+    EXPECT_TRUE(editor.field(2));
+    find->clear();
+
+    // Ctrl+Z in the search field takes back the removal of a quote found, not the typing.
+    find->setFocus();
+    QTest::keyClicks(find, u"ROADS"_s);
+    QTest::mouseClick(editor.removeButton(1), Qt::LeftButton);
+    QTest::keyClick(find, Qt::Key_Z, Qt::ControlModifier);
+    editor.settle();
+    EXPECT_EQ(editor.file(), (QStringList{u"Con đường xa"_s, u"Two roads"_s, u"路 mới"_s}));
+    EXPECT_EQ(find->text(), u"ROADS"_s);
+
     // Letters with a stroke have no decomposition; full-width letters and ligatures do.
     EXPECT_EQ(QuoteFilter::foldedForSearch(u"Łódź Øre ＡＢＣ ﬁne 路"_s), u"lodz ore abc fine 路"_s);
+}
+
+namespace {
+
+// The Edit menu's title for Undo or Redo as it shows when opened.
+QString menuTitle(const Editor& editor, const QString& command) {
+    QMenu* edit = EditMenu::editMenu(editor.mainMenu.get());
+    Q_EMIT edit->aboutToShow();
+    for (QAction* item : edit->actions()) {
+        if (item->objectName() == command)
+            return item->text();
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(QuotesView, CtrlZTakesBackTheListsStepsEachSavedAndTheMenuNamesThem) {
+    Editor editor;
+    QLineEdit* add = editor.view->newQuoteField();
+    add->setFocus();
+    QTest::keyClicks(add, u"Four"_s);
+    QTest::keyClick(add, Qt::Key_Return);
+    QTest::mouseClick(editor.removeButton(1), Qt::LeftButton);
+    editor.settle();
+    ASSERT_EQ(editor.file(), (QStringList{u"One"_s, u"Three"_s, u"Four"_s}));
+    EXPECT_EQ(menuTitle(editor, u"Undo"_s), u"Undo Delete Quote"_s);
+
+    // Focus is still in the add field, which must not bring back the text it added.
+    QTest::keyClick(add, Qt::Key_Z, Qt::ControlModifier);
+    editor.settle();
+    EXPECT_TRUE(add->text().isEmpty());
+    EXPECT_EQ(editor.file(), (QStringList{u"One"_s, u"Two"_s, u"Three"_s, u"Four"_s}))
+        << "the quote is back at its place, and saved";
+    ASSERT_TRUE(editor.field(1));
+    EXPECT_EQ(editor.field(1)->text(), u"Two"_s);
+    EXPECT_EQ(menuTitle(editor, u"Undo"_s), u"Undo Add Quote"_s);
+    EXPECT_EQ(menuTitle(editor, u"Redo"_s), u"Redo Delete Quote"_s);
+    QTest::keyClick(add, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    editor.settle();
+    EXPECT_EQ(editor.file(), (QStringList{u"One"_s, u"Three"_s, u"Four"_s})) << "deleted again";
+
+    // An edit submitted with Return is a step too; typing not submitted is taken back first.
+    QLineEdit* row = editor.field(0);
+    row->setFocus();
+    QTest::keyClick(row, Qt::Key_End);
+    QTest::keyClicks(row, u"!"_s);
+    QTest::keyClick(row, Qt::Key_Return);
+    QTest::keyClicks(row, u"?"_s);
+    editor.settle();
+    EXPECT_EQ(editor.file().value(0), u"One!"_s);
+    QTest::keyClick(row, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(row->text(), u"One!"_s) << "the field's own typing";
+    EXPECT_EQ(menuTitle(editor, u"Undo"_s), u"Undo Edit Quote"_s);
+    QTest::keyClick(row, Qt::Key_Z, Qt::ControlModifier);
+    editor.settle();
+    EXPECT_EQ(row->text(), u"One"_s);
+    EXPECT_EQ(editor.file().value(0), u"One"_s);
+
+    editor.loc.currentLanguage = AppLanguage::vietnamese;
+    LocalizationManager::shared().currentLanguage = AppLanguage::vietnamese;
+    EditMenu::retitle(editor.mainMenu.get());
+    EXPECT_EQ(menuTitle(editor, u"Redo"_s), u"Làm lại sửa trích dẫn"_s);
+    LocalizationManager::shared().currentLanguage = AppLanguage::english;
+}
+
+TEST(QuotesView, AltUpAndADropMoveARowAndSaveTheOrder) {
+    Editor editor({u"One"_s, u"Two"_s, u"Three"_s, u"Four"_s});
+    QLineEdit* three = editor.field(2);
+    three->setFocus();
+    QTest::keyClick(three, Qt::Key_Up, Qt::AltModifier);
+    editor.settle();
+    EXPECT_EQ(editor.file(), (QStringList{u"One"_s, u"Three"_s, u"Two"_s, u"Four"_s}));
+    EXPECT_EQ(editor.field(1), three) << "the row moves with its field";
+    EXPECT_EQ(QApplication::focusWidget(), three);
+
+    // Row 3 dropped on the upper half of row 0 goes before it.
+    QListView* list = editor.view->listView();
+    const QPoint target = list->visualRect(list->model()->index(0, 0)).topLeft() + QPoint(20, 3);
+    std::unique_ptr<QMimeData> data(QuoteListModel::mimeDataOfRow(3));
+    QDragEnterEvent enter(target, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list->viewport(), &enter);
+    QDragMoveEvent move(target, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list->viewport(), &move);
+    ASSERT_TRUE(move.isAccepted());
+    QDropEvent drop(target, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list->viewport(), &drop);
+    editor.settle();
+    EXPECT_EQ(editor.file(), (QStringList{u"Four"_s, u"One"_s, u"Three"_s, u"Two"_s}));
+
+    editor.view->undo();
+    editor.settle();
+    EXPECT_EQ(editor.file(), (QStringList{u"One"_s, u"Three"_s, u"Two"_s, u"Four"_s}));
 }
 
 // Quit and SIGTERM save what is typed and not submitted: a row's edit, and the new-quote field's

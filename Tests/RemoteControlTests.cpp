@@ -4,8 +4,11 @@
 #include "PrivateBus.h"
 #include "QuotesDocument.h"
 #include "RemoteControl.h"
+#include "Settings.h"
+#include "StatusItem.h"
 #include "TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QDBusMessage>
@@ -14,7 +17,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -88,10 +90,12 @@ struct RemoteApp {
         return call(u"Set"_s, {interface, name, QVariant::fromValue(QDBusVariant(value))},
                     properties);
     }
-    // One more answer from the program, after which the signals it sent before are in.
+    // One more answer from the program, after which the signals it sent before are in: the bus
+    // keeps their order, and the client's connection posts each signal to this thread as it
+    // reads it, before it reads the answer.
     void settle() {
         get(u"Paused"_s);
-        QTest::qWait(20);
+        QCoreApplication::sendPostedEvents();
     }
     // The properties announced so far, each at its latest value.
     QVariantMap changed() const {
@@ -135,7 +139,9 @@ TEST(RemoteControl, MethodsAndPropertiesActOnTheRunningProgram) {
     LocalizationManager::shared().currentLanguage = AppLanguage::chinese;
     runMainQueue();
     app.settle();
-    EXPECT_EQ(app.changed(), QVariantMap({{u"Paused"_s, true}, {u"Language"_s, u"zh"_s}}));
+    EXPECT_EQ(
+        app.changed(),
+        QVariantMap({{u"Paused"_s, true}, {u"Language"_s, u"zh"_s}, {u"AppLanguage"_s, u"zh"_s}}));
 
     EXPECT_EQ(app.set(u"Language"_s, u"vi"_s).type(), QDBusMessage::ReplyMessage);
     EXPECT_EQ(LocalizationManager::shared().currentLanguage.get(), AppLanguage::vietnamese);
@@ -151,6 +157,43 @@ TEST(RemoteControl, MethodsAndPropertiesActOnTheRunningProgram) {
     EXPECT_EQ(app.delegate->displayController->quotes, QStringList{u"Reloaded"_s});
     EXPECT_EQ(app.signals.members(), QStringList{u"QuotesChanged"_s});
     EXPECT_EQ(app.get(u"CurrentQuote"_s), QVariant(u"Reloaded"_s));
+}
+
+TEST(RemoteControl, EachSettingIsAPropertyOfItsNameReadWrittenAndAnnouncedWhoeverChangesIt) {
+    RemoteApp app;
+    app.launch();
+    EXPECT_EQ(app.get(u"StripWidth"_s), QVariant(250));
+    EXPECT_EQ(app.get(u"PauseOnHover"_s), QVariant(true));
+    EXPECT_EQ(app.get(u"Strip"_s), QVariant(u"auto"_s));
+
+    ASSERT_EQ(app.set(u"StripWidth"_s, 400).type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(app.delegate->statusItem->strip()->width(), 400);
+    EXPECT_EQ(Settings::open()->value(u"StripWidth"_s).toString(), u"400"_s);
+    for (const auto& [name, value] : {std::pair(u"StripWidth"_s, QVariant(5000)),
+                                      {u"StripWidth"_s, QVariant(u"400"_s)},
+                                      {u"PauseOnHover"_s, QVariant(1)},
+                                      {u"Order"_s, QVariant(u"backwards"_s)}})
+        EXPECT_TRUE(isError(app.set(name, value), invalidArgs)) << name.toStdString();
+    EXPECT_EQ(app.get(u"StripWidth"_s), QVariant(400));
+
+    // A hand edit of the file, as a text editor saves it.
+    ASSERT_TRUE(replaceByRename(Settings::path(), "[General]\nStripWidth=400\nStripSpeed=90\n"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            app.settle();
+            return app.changed().value(u"StripSpeed"_s) == QVariant(90);
+        },
+        5000));
+    EXPECT_EQ(app.changed().value(u"StripWidth"_s), QVariant(400));
+    EXPECT_EQ(app.delegate->displayController->marqueeStyle().speed, 90);
+
+    const QString introspection =
+        app.call(u"Introspect"_s, {}, u"org.freedesktop.DBus.Introspectable"_s)
+            .arguments()
+            .value(0)
+            .toString();
+    EXPECT_TRUE(
+        introspection.contains(uR"(<property name="StripWidth" type="i" access="readwrite"/>)"_s));
 }
 
 TEST(RemoteControl, AddQuoteReachesTheEditorTheStripAndTheFileAndBadInputChangesNothing) {
@@ -305,7 +348,7 @@ TEST(RemoteControl, ANoticeGoesToTheDesktopsNotificationServer) {
     ASSERT_TRUE(server.registerService(FreedesktopNotifier::serviceName));
     FreedesktopNotifier notifier(bus.connect(u"app"_s));
     notifier.notify(u"Sayvane kept a copy of your quotes"_s, u"kept as <~/quotes.json.x>"_s);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !notifications.calls.isEmpty(); }, 5000));
+    ASSERT_TRUE(eventually([&] { return !notifications.calls.isEmpty(); }));
     const QVariantList call = notifications.calls.first();
     ASSERT_EQ(call.size(), 8);
     EXPECT_EQ(call[0].toString(), u"Sayvane"_s);

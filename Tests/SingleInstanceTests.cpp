@@ -6,14 +6,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLockFile>
-#include <QProcess>
 #include <QStandardPaths>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <future>
-
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,7 +28,7 @@ TEST(SingleInstance, TheSecondAsksTheFirstToComeForward) {
 
     SingleInstance second(folder.path());
     EXPECT_FALSE(second.claim());
-    EXPECT_TRUE(QTest::qWaitFor([&activations] { return activations == 1; }, 3000));
+    EXPECT_TRUE(eventually([&activations] { return activations == 1; }));
 }
 
 TEST(SingleInstance, EachRequestReachesTheRunningOneAsItsOwnSignal) {
@@ -50,7 +48,7 @@ TEST(SingleInstance, EachRequestReachesTheRunningOneAsItsOwnSignal) {
         auto answer = std::async(std::launch::async, [&folder, request] {
             return SingleInstance::ask(folder.path(), request);
         });
-        EXPECT_TRUE(QTest::qWaitFor([&answer] {
+        EXPECT_TRUE(eventually([&answer] {
             return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
         }));
         EXPECT_EQ(answer.get(), SingleInstance::Answer::done);
@@ -91,39 +89,13 @@ TEST(SingleInstance, WithoutAUsableRuntimeFolderItStaysInTheUsersOwnFolders) {
 }
 
 #ifdef SAYVANE_EXECUTABLE
-TEST(SingleInstance, ASecondLaunchOfTheProgramLeavesWithStatusZero) {
-    TempHome home;
-    QProcessEnvironment environment = programEnvironment(home.path(), home.path());
-    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    QProcess first;
-    first.setProcessEnvironment(environment);
-    first.start(QStringLiteral(SAYVANE_EXECUTABLE), {});
-    ASSERT_TRUE(first.waitForStarted());
-    ASSERT_TRUE(waitForFile(home.path() + u"/sayvane.socket"_s));
-
-    QProcess second;
-    second.setProcessEnvironment(environment);
-    second.start(QStringLiteral(SAYVANE_EXECUTABLE), {});
-    ASSERT_TRUE(second.waitForFinished(10000));
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_EQ(first.state(), QProcess::Running);
-    EXPECT_TRUE(second.readAllStandardOutput().isEmpty());
-
-    first.terminate();
-    ASSERT_TRUE(first.waitForFinished(10000));
-    EXPECT_TRUE(first.readAllStandardOutput().isEmpty()) << "start-up prints nothing";
-}
-#endif
-
-#ifdef SAYVANE_EXECUTABLE
 namespace {
 
 // The program in a child process, in a home folder of its own: offscreen, on the given display,
 // or with none at all ("none").
 struct Program {
     QProcessEnvironment environment;
-    QProcess process;
+    ChildProcess child;
 
     Program(const QString& home, const QString& runtime, const QString& display = {})
         : environment(programEnvironment(home, runtime)) {
@@ -131,15 +103,15 @@ struct Program {
             environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         else if (display != u"none"_s)
             environment.insert(u"DISPLAY"_s, display);
-        process.setProcessEnvironment(environment);
+        child.setEnvironment(environment);
     }
-    void start() { process.start(QStringLiteral(SAYVANE_EXECUTABLE), {}); }
+    bool start() { return child.start(QStringLiteral(SAYVANE_EXECUTABLE)); }
     // Runs it to the end; returns its exit status, or -1 when it did not end.
-    int run() {
-        start();
-        if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit)
-            return -1;
-        return process.exitCode();
+    int run() { return start() ? child.waitForExit() : -1; }
+    // Ends it as a desktop ends it; its exit status.
+    int terminate() {
+        child.signal(SIGTERM);
+        return child.waitForExit();
     }
 };
 
@@ -152,6 +124,22 @@ QString runtimeFolder(const QString& parent, const QString& name) {
 
 } // namespace
 
+TEST(SingleInstance, ASecondLaunchOfTheProgramLeavesWithStatusZero) {
+    TempHome home;
+    Program first(home.path(), home.path());
+    first.start();
+    ASSERT_TRUE(waitForFile(home.path() + u"/sayvane.socket"_s));
+
+    Program second(home.path(), home.path());
+    EXPECT_EQ(second.run(), 0);
+    EXPECT_TRUE(first.child.isRunning());
+    EXPECT_TRUE(second.child.process().readAllStandardOutput().isEmpty());
+
+    EXPECT_EQ(first.terminate(), 0);
+    EXPECT_TRUE(first.child.process().readAllStandardOutput().isEmpty())
+        << "start-up prints nothing";
+}
+
 TEST(SingleInstance, ASecondSessionOnTheSameQuotesFileSaysSoAndFails) {
     TempHome home;
     Program first(home.path(), runtimeFolder(home.path(), u"a"_s));
@@ -160,14 +148,12 @@ TEST(SingleInstance, ASecondSessionOnTheSameQuotesFileSaysSoAndFails) {
 
     Program second(home.path(), runtimeFolder(home.path(), u"b"_s));
     EXPECT_EQ(second.run(), 1);
-    const QString error = QString::fromLocal8Bit(second.process.readAllStandardError());
+    const QString error = second.child.errors();
     EXPECT_TRUE(error.contains(u"already runs"_s) &&
                 error.contains(home.quotesFolder() + u"/sayvane.lock"_s))
         << error.toStdString();
-    EXPECT_EQ(first.process.state(), QProcess::Running);
-    first.process.terminate();
-    EXPECT_TRUE(first.process.waitForFinished(10000));
-    EXPECT_EQ(first.process.exitCode(), 0);
+    EXPECT_TRUE(first.child.isRunning());
+    EXPECT_EQ(first.terminate(), 0);
 }
 
 TEST(SingleInstance, WithoutADisplayTheProgramSaysWhichAndEndsWithStatusOne) {
@@ -175,7 +161,7 @@ TEST(SingleInstance, WithoutADisplayTheProgramSaysWhichAndEndsWithStatusOne) {
     for (const QString& display : {u"none"_s, u":1999"_s}) {
         Program program(home.path(), runtimeFolder(home.path(), u"r"_s), display);
         EXPECT_EQ(program.run(), 1) << display.toStdString();
-        const QString error = QString::fromLocal8Bit(program.process.readAllStandardError());
+        const QString error = program.child.errors();
         EXPECT_TRUE(error.startsWith(u"sayvane: cannot open the display"_s) &&
                     error.contains(u"DISPLAY"_s) && error.count(u'\n') == 1)
             << error.toStdString();
@@ -183,60 +169,44 @@ TEST(SingleInstance, WithoutADisplayTheProgramSaysWhichAndEndsWithStatusOne) {
 }
 
 TEST(SingleInstance, SigtermSavesAnEditTypedButNotSubmitted) {
-    const QString xdotool = QStandardPaths::findExecutable(u"xdotool"_s);
-    if (QStandardPaths::findExecutable(u"Xvfb"_s).isEmpty() || xdotool.isEmpty())
-        GTEST_SKIP() << "needs Xvfb and xdotool";
-    QProcess server;
-    const QString display = startXvfb(server, u"1024x768x24"_s);
-    ASSERT_FALSE(display.isEmpty()) << "Xvfb did not start";
+    SAYVANE_REQUIRE_TOOL(!QStandardPaths::findExecutable(u"xdotool"_s).isEmpty(), "xdotool");
+    XSession x(u"1024x768x24"_s);
+    ASSERT_TRUE(x.isReady()) << x.error().toStdString();
 
     TempHome home;
     const QString runtime = runtimeFolder(home.path(), u"r"_s);
-    Program program(home.path(), runtime, display);
+    Program program(home.path(), runtime, x.display());
     program.start();
     // Generous waits: a sanitizer build among tests in parallel starts slowly.
     ASSERT_TRUE(waitForFile(runtime + u"/sayvane.socket"_s, 30000));
     // A second launch brings the editor forward.
-    ASSERT_EQ(Program(home.path(), runtime, display).run(), 0);
-
-    auto xdo = [&](const QStringList& arguments) {
-        QProcess tool;
-        tool.setProcessEnvironment(program.environment);
-        tool.start(xdotool, arguments);
-        tool.waitForFinished(10000);
-        return QString::fromLatin1(tool.readAllStandardOutput()).trimmed();
-    };
+    ASSERT_EQ(Program(home.path(), runtime, x.display()).run(), 0);
     QString window;
-    ASSERT_TRUE(QTest::qWaitFor(
+    ASSERT_TRUE(eventually(
         [&] {
-            window = xdo({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^Edit Quotes$"_s})
+            window = x.xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^Edit Quotes$"_s})
                          .section(u'\n', 0, 0);
             return !window.isEmpty();
         },
         30000));
-    // Into the first row's field (below the menu bar and the search field), to its end, and type
-    // without Return; each step is given time
-    // to arrive, since a loaded machine (a sanitizer build, tests in parallel) is slow to draw.
-    QTest::qWait(1000);
-    xdo({u"windowfocus"_s, u"--sync"_s, window});
-    xdo({u"mousemove"_s, u"--window"_s, window, u"100"_s, u"72"_s, u"click"_s, u"1"_s});
-    QTest::qWait(300);
-    xdo({u"key"_s, u"End"_s});
-    xdo({u"type"_s, u"--delay"_s, u"30"_s, u" (unsaved)"_s});
-    QTest::qWait(1000);
+    const quint32 editor = window.toUInt();
+    // Into the first row's field (below the menu bar and the search field), to its end, and
+    // type without Return; each step once the program has handled the input before it (it
+    // answers a ping after that input).
+    ASSERT_TRUE(x.ping(editor, 30000));
+    x.xdotool({u"windowfocus"_s, u"--sync"_s, window});
+    x.xdotool({u"mousemove"_s, u"--window"_s, window, u"100"_s, u"72"_s, u"click"_s, u"1"_s});
+    ASSERT_TRUE(x.ping(editor));
+    x.xdotool({u"key"_s, u"End"_s});
+    x.xdotool({u"type"_s, u"--delay"_s, u"30"_s, u" (unsaved)"_s});
+    ASSERT_TRUE(x.ping(editor));
     const QByteArray before = readBytes(home.quotesFile());
 
-    program.process.terminate();
-    ASSERT_TRUE(program.process.waitForFinished(10000));
-    server.terminate();
-    server.waitForFinished(5000);
-    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.process.exitCode(), 0);
+    EXPECT_EQ(program.terminate(), 0);
     QStringList expected = QuoteManager::defaultQuotes;
     expected[0] += u" (unsaved)"_s;
     EXPECT_EQ(readBytes(home.quotesFile()), QuotesDocument::encode(expected))
-        << "before: " << before.toStdString()
-        << program.process.readAllStandardError().toStdString();
+        << "before: " << before.toStdString() << program.child.errors().toStdString();
 }
 #endif
 

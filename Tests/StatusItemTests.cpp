@@ -35,7 +35,7 @@ TEST(StatusItem, APressDropsTheMenuDownBelowTheStrip) {
         menu->addAction(u"Quit"_s);
         item.setMenu(menu);
         QTest::mouseClick(item.button(), button, {}, QPoint(100, 10));
-        ASSERT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
+        ASSERT_TRUE(eventually([menu] { return menu->isVisible(); }));
         const QPoint stripBottomLeft = item.strip()->mapToGlobal(QPoint(0, StatusItem::barHeight));
         EXPECT_EQ(menu->geometry().top(), stripBottomLeft.y());
         menu->hide();

@@ -6,6 +6,7 @@
 #include "StatusNotifierItem.h"
 #include "StripChoice.h"
 #include "StripPresence.h"
+#include "TestSupport.h"
 
 #include <QProcess>
 #include <QSettings>
@@ -13,8 +14,6 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
-
-#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -51,15 +50,6 @@ TEST(StripChoice, TheSettingThenThePanelThenTheWindowManagerDecide) {
     EXPECT_FALSE(StripChoice::hostsShowLabel({u"xfce4-panel"_s, {u"xfce4-panel"_s}}));
     EXPECT_FALSE(StripChoice::hostsShowLabel({}));
 
-    QTemporaryDir folder;
-    QSettings settings(folder.filePath(u"Sayvane.conf"_s), QSettings::IniFormat);
-    for (const auto& [value, expected] :
-         {std::pair{u"off"_s, Setting::off}, std::pair{u" On "_s, Setting::on},
-          std::pair{u"auto"_s, Setting::automatic},
-          std::pair{u"sometimes"_s, Setting::automatic}}) {
-        settings.setValue(u"Strip"_s, value);
-        EXPECT_EQ(StripChoice::read(settings), expected) << value.toStdString();
-    }
 }
 
 // Under Ayatana's real indicator service, the host behind the indicator applets of Xfce and
@@ -67,11 +57,9 @@ TEST(StripChoice, TheSettingThenThePanelThenTheWindowManagerDecide) {
 TEST(StripPresence, FollowsTheHostsAsTheyComeAndGo) {
     const QString service =
         u"/usr/libexec/ayatana-indicator-application/ayatana-indicator-application-service"_s;
-    if (!QFile::exists(service))
-        GTEST_SKIP() << "ayatana-indicator-application is not installed";
+    SAYVANE_REQUIRE_TOOL(QFile::exists(service), "ayatana-indicator-application");
     PrivateBus bus;
-    if (!bus.isRunning())
-        GTEST_SKIP() << "no private session bus: " << bus.error().toStdString();
+    ASSERT_TRUE(bus.isRunning()) << "no private session bus: " << bus.error().toStdString();
     StatusItem statusItem(250);
     StatusNotifierItem item(bus.connect(u"program"_s));
     StatusNotifierHosts hosts(bus.connect(u"watch"_s));
@@ -79,14 +67,14 @@ TEST(StripPresence, FollowsTheHostsAsTheyComeAndGo) {
                             [] { return u"Openbox"_s; });
     EXPECT_TRUE(statusItem.isStripShown()) << "no host yet";
 
-    QProcess indicators;
+    ChildProcess indicators;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, bus.address());
     environment.remove(u"DISPLAY"_s);
-    indicators.setProcessEnvironment(environment);
-    indicators.start(service);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return item.isRegistered(); }, 10000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !statusItem.isStripShown(); }, 5000));
+    indicators.setEnvironment(environment);
+    indicators.start(service, {}, ChildProcess::Output::discard);
+    ASSERT_TRUE(eventually([&] { return item.isRegistered(); }));
+    EXPECT_TRUE(eventually([&] { return !statusItem.isStripShown(); }));
     EXPECT_EQ(hosts.current().watcher, u"ayatana-indicator-application-service"_s);
     EXPECT_EQ(statusItem.strip()->isVisible(), false);
 
@@ -95,11 +83,10 @@ TEST(StripPresence, FollowsTheHostsAsTheyComeAndGo) {
     StripPresence on(forced, StripSetting::on, true, &item, &hosts, {});
     EXPECT_TRUE(forced.isStripShown());
 
-    indicators.terminate();
-    indicators.waitForFinished(5000);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return statusItem.isStripShown(); }, 5000));
+    indicators.stop();
+    EXPECT_TRUE(eventually([&] { return statusItem.isStripShown(); }));
     EXPECT_TRUE(statusItem.strip()->isVisible());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return hosts.current().watcher.isEmpty(); }, 5000));
+    EXPECT_TRUE(eventually([&] { return hosts.current().watcher.isEmpty(); }));
     automatic.setWidgetInPanel(true);
     EXPECT_FALSE(statusItem.isStripShown());
     EXPECT_TRUE(forced.isStripShown());

@@ -1,4 +1,8 @@
+#include "EmojiImages.h"
 #include "StyledText.h"
+#include "TestSupport.h"
+#include "TextMeasurer.h"
+#include "TextShadow.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -102,8 +106,7 @@ TEST(StyledText, RightToLeftTextIsLaidOutWhole) {
 }
 
 TEST(StyledText, EmojiShowInColourAlsoWithThePresentationSelector) {
-    if (StyledText::emojiFamily().isEmpty())
-        GTEST_SKIP() << "no colour emoji font installed";
+    SAYVANE_REQUIRE_TOOL(!TextMeasurer::emojiFamily().isEmpty(), "a colour emoji font");
     const QFont font = monospace();
     for (const QString& emoji :
          {u"\U0001F31F"_s, u"\u2728"_s, u"\u2600\uFE0F"_s, u"\u26A1\uFE0F"_s}) {
@@ -299,10 +302,10 @@ TEST(StyledText, EmojiRunsAreCutPerClusterAndTheirImagesStayUnderTheCeiling) {
     qsizetype most = 0;
     for (double x = 0; x < text.width(); x += 250) {
         text.draw(painter, QPointF(-x, 2), 0, 250);
-        most = std::max(most, StyledText::emojiCacheBytes());
+        most = std::max(most, EmojiImages::bytes());
     }
     EXPECT_GT(most, 0);
-    EXPECT_LE(most, StyledText::emojiCacheCeiling());
+    EXPECT_LE(most, EmojiImages::ceiling);
 }
 
 TEST(StyledText, AQuoteOfManyPiecesDrawsAsTheSamePiecesInSegmentsOfTheirOwn) {

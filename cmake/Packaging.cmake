@@ -56,7 +56,12 @@ if(RSVG_CONVERT)
 else()
     message(WARNING "rsvg-convert (librsvg2-bin) not found: only the SVG icon is installed")
 endif()
-add_custom_target(sayvane_data ALL DEPENDS ${data_files})
+# Sanitizer and fuzzer builds make no package: they build only what their tests run.
+if(SAYVANE_SANITIZE)
+    add_custom_target(sayvane_data DEPENDS ${data_files})
+else()
+    add_custom_target(sayvane_data ALL DEPENDS ${data_files})
+endif()
 
 install(TARGETS sayvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # A stripped install (CPack's) also drops the compilers' notes, as Debian's own strip does.

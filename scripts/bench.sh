@@ -6,6 +6,5 @@ cd "$(dirname "$0")/.."
 echo "== Benchmarks (Google Benchmark)"
 ./build/Benchmarks/sayvane_benchmarks "$@"
 echo
-echo "== The program under Xvfb"
-xvfb-run -a -s "-screen 0 1280x720x24" ./build/Benchmarks/sayvane_process_measure ./build/sayvane \
-    ./build/Benchmarks/sayvane_bare_strip
+echo "== The program under Xvfb, beside the bare xcb program (it starts its own X servers and bus)"
+./build/Benchmarks/sayvane_process_measure ./build/sayvane ./build/Benchmarks/sayvane_bare_strip

@@ -5,13 +5,15 @@
 #include "DBusMenuExporter.h"
 #include "EditMenu.h"
 #include "EditorWindow.h"
+#include "LiveSettings.h"
 #include "Localization.h"
 #include "MenuView.h"
 #include "NotificationCenter.h"
 #include "PanelMenuPosition.h"
+#include "Preferences.h"
+#include "PreferencesWindow.h"
 #include "QtTranslations.h"
 #include "RemoteActions.h"
-#include "Settings.h"
 #include "StatusNotifierHosts.h"
 #include "StripPresence.h"
 #include "X11Window.h"
@@ -21,13 +23,12 @@
 #include <QDir>
 #include <QMenu>
 #include <QPointer>
-#include <QSettings>
+#include <QSystemTrayIcon>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString screenKey = u"Screen"_s;
 // Where the status menu is on the bus, for status notifier hosts.
 const QString statusMenuPath = u"/MenuBar"_s;
 
@@ -43,6 +44,7 @@ AppDelegate::AppDelegate(AppEnvironment environment)
 AppDelegate::~AppDelegate() {
     // The window's menu bar shows the main menu's Edit menu: the window goes first.
     quotesWindow.reset();
+    preferencesWindow.reset();
     aboutWindow.reset();
     // Its calls reach the parts below.
     remoteControl.reset();
@@ -51,21 +53,30 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::applicationDidFinishLaunching() {
     qtTranslations = std::make_unique<QtTranslations>();
     qtTranslations->setLanguage(LocalizationManager::shared().currentLanguage);
+    preferences = std::make_unique<Preferences>();
+    preferences->follow();
     // The menu is on the bus before the panel item names it: hosts read the item's menu once,
     // when it registers.
     exportMenu();
     // Before the strip, so that its tray icon never shows beside the item in the panel.
     setupPanelIndicator();
-    statusItem = std::make_unique<StatusItem>(250);
+    statusItem = std::make_unique<StatusItem>(preferences->stripWidth());
     showTrayIconBesidePanelIndicator();
     if (environment.bus.isConnected())
         notifierHosts = std::make_unique<StatusNotifierHosts>(environment.bus);
     stripPresence = std::make_unique<StripPresence>(
-        *statusItem, StripChoice::read(*Settings::open()),
-        LabelSettings::read(*Settings::open()).mode != LabelMode::off,
+        *statusItem, StripChoice::setting(preferences->strip()),
+        preferences->label().mode != LabelMode::off,
         panelIndicator ? &panelIndicator->item() : nullptr, notifierHosts.get(),
         &x11WindowManagerName);
-    statusItem->setPreferredScreen(Settings::open()->value(screenKey).toString());
+    connect(stripPresence.get(), &StripPresence::decided, this, [this] {
+        if (preferencesWindow)
+            preferencesWindow->updatePlaces();
+    });
+    liveSettings = std::make_unique<LiveSettings>(
+        *preferences,
+        LiveSettings::Targets{statusItem.get(), displayController.get(), panelIndicator.get(),
+                              stripPresence.get(), [this] { setupMenu(); }});
     connect(statusItem.get(), &StatusItem::screensChanged, this, &AppDelegate::setupMenu);
     if (StatusBarButton* button = statusItem->button())
         button->setTitle(u""_s);
@@ -160,9 +171,12 @@ void AppDelegate::setupRemoteControl() {
                            return panelIndicator && statusItem && !statusItem->isStripShown()
                                       ? panelIndicator->ticker().tooltip()
                                       : QString();
-                       }}));
+                       },
+                       preferences.get()}));
     if (!remoteControl)
         return;
+    connect(preferences.get(), &Preferences::changed, remoteControl.get(),
+            &RemoteControl::announcePropertyChanges);
     // The program's panel widget shows the ticker: the strip stays away as for the label.
     connect(&remoteControl->display(), &DisplayFeed::viewShowingChanged, this,
             [this](bool showing) { stripPresence->setWidgetInPanel(showing); });
@@ -207,8 +221,7 @@ void AppDelegate::showTrayIconBesidePanelIndicator() {
 void AppDelegate::setupPanelIndicator() {
     if (!environment.bus.isConnected())
         return;
-    panelIndicator =
-        std::make_unique<PanelIndicator>(environment.bus, LabelSettings::read(*Settings::open()));
+    panelIndicator = std::make_unique<PanelIndicator>(environment.bus, preferences->label());
     StatusNotifierItem& item = panelIndicator->item();
     if (!item.isExported()) {
         panelIndicator.reset();
@@ -218,6 +231,8 @@ void AppDelegate::setupPanelIndicator() {
     connect(&item, &StatusNotifierItem::registeredChanged, this, [this](bool registered) {
         if (statusItem)
             statusItem->setTrayIconShown(!registered && !trayIconOverDBus);
+        if (preferencesWindow)
+            preferencesWindow->updatePlaces();
     });
     // The panel's point is not to be relied on: the menu opens where the click was.
     auto popUp = [this] {
@@ -253,6 +268,7 @@ void AppDelegate::setupMenu() {
     actions.reloadQuotes = [this] { reloadQuotes(); };
     actions.togglePause = [this] { togglePause(); };
     actions.toggleLaunchAtLogin = [this] { toggleLaunchAtLogin(); };
+    actions.openPreferences = [this] { openPreferences(); };
     actions.changeLanguage = [this](const QString& rawValue) { changeLanguage(rawValue); };
     actions.changeScreen = [this](const QString& name) { changeScreen(name); };
     actions.about = [this] { showAbout(); };
@@ -268,14 +284,9 @@ void AppDelegate::setupMenu() {
 void AppDelegate::changeScreen(const QVariant& choice) {
     if (!statusItem || choice.typeId() != QMetaType::QString)
         return;
-    const QString name = choice.toString();
-    const std::unique_ptr<QSettings> settings = Settings::open();
-    if (name.isEmpty())
-        settings->remove(screenKey);
-    else
-        settings->setValue(screenKey, name);
-    statusItem->setPreferredScreen(name);
-    setupMenu();
+    // The strip and the menu follow the setting.
+    if (const auto problem = preferences->set(SettingKeys::screen, choice))
+        printLine(u"Failed to choose the screen: "_s + *problem);
 }
 
 void AppDelegate::openQuotesUI() {
@@ -285,6 +296,32 @@ void AppDelegate::openQuotesUI() {
     quotesWindow->show();
     quotesWindow->raise();
     quotesWindow->activateWindow();
+}
+
+void AppDelegate::openPreferences() {
+    if (!preferences)
+        return;
+    if (!preferencesWindow)
+        preferencesWindow = std::make_unique<PreferencesWindow>(
+            *preferences, LocalizationManager::shared(), [this] { return tickerPlaces(); });
+    preferencesWindow->show();
+    preferencesWindow->raise();
+    preferencesWindow->activateWindow();
+}
+
+TickerPlaces AppDelegate::tickerPlaces() const {
+    const StripChoice::Situation situation =
+        stripPresence ? stripPresence->situation() : StripChoice::Situation();
+    TickerPlaces places;
+    places.stripSetting = preferences->strip();
+    places.stripShown = statusItem && statusItem->isStripShown();
+    places.labelInPanel = situation.labelInPanel;
+    places.widgetInPanel = situation.widgetInPanel;
+    places.tilingWindowManager = !StripChoice::windowManagerPlacesStrip(situation.windowManager);
+    const bool itemInPanel = panelIndicator && panelIndicator->item().isRegistered();
+    places.menuElsewhere = itemInPanel || (statusItem && statusItem->trayIcon()->isVisible() &&
+                                           QSystemTrayIcon::isSystemTrayAvailable());
+    return places;
 }
 
 void AppDelegate::reloadQuotes() {

@@ -22,12 +22,16 @@
 #include <optional>
 
 class DBusMenuExporter;
+class LiveSettings;
+class Preferences;
+class PreferencesWindow;
 class QAction;
 class QMenu;
 class QtTranslations;
 class RemoteControl;
 class StatusNotifierHosts;
 class StripPresence;
+struct TickerPlaces;
 
 // What the delegate is given from outside: tests pass their own.
 struct AppEnvironment {
@@ -43,7 +47,7 @@ struct AppEnvironment {
         return QDesktopServices::openUrl(url);
     };
     // Where a kept copy of the quotes file is announced; unset, desktop notifications on the bus.
-    std::shared_ptr<DesktopNotifier> notifier;
+    std::shared_ptr<DesktopNotifier> notifier = nullptr;
 };
 
 // Owns every long-lived part of the program and wires them: the menu-bar item, the quote
@@ -63,6 +67,8 @@ public:
     void setupMenu();
     // Shows the editor window, making it on first use, above other programs' windows.
     void openQuotesUI();
+    // The same for the Preferences window.
+    void openPreferences();
     // Reads the quotes file again; shows the list held until then at once, and the reloaded
     // list when it arrives.
     void reloadQuotes();
@@ -78,7 +84,7 @@ public:
     // Registers or unregisters the login item; the menu's check mark follows what succeeded.
     void toggleLaunchAtLogin();
     // Puts the strip on the screen of that name; an empty name lets the strip choose. The
-    // choice is kept under "Screen" in the program's settings.
+    // choice is the setting "Screen".
     void changeScreen(const QVariant& name);
 
     QMenu* mainMenu() const { return mainMenuBar.get(); }
@@ -87,10 +93,13 @@ public:
     // The status menu on D-Bus at "/MenuBar" (com.canonical.dbusmenu); null without a bus.
     DBusMenuExporter* menuExporter() const { return exporter.get(); }
 
+    // The settings, from start-up on; the running program follows them.
+    std::unique_ptr<Preferences> preferences;
     std::unique_ptr<StatusItem> statusItem;
     const std::unique_ptr<DisplayController> displayController;
     const std::unique_ptr<QuoteManager> quoteManager;
     std::unique_ptr<QWidget> quotesWindow;
+    std::unique_ptr<PreferencesWindow> preferencesWindow;
     std::unique_ptr<QWidget> aboutWindow;
     // The item in the desktop panel's indicator area, when the bus is there.
     std::unique_ptr<PanelIndicator> panelIndicator;
@@ -112,11 +121,14 @@ private:
     void showTrayIconBesidePanelIndicator();
     // The display as the strip shows it, for the panel's label and for views in other processes.
     void showDisplayElsewhere();
+    // Where the ticker shows now, for the Preferences window.
+    TickerPlaces tickerPlaces() const;
 
     AppEnvironment environment;
     std::unique_ptr<QMenu> mainMenuBar;
     std::unique_ptr<QtTranslations> qtTranslations;
     std::unique_ptr<RemoteControl> remoteControl;
+    std::unique_ptr<LiveSettings> liveSettings;
     StatusMenu statusMenuDescription;
     std::unique_ptr<DBusMenuExporter> exporter;
     std::unique_ptr<StatusNotifierHosts> notifierHosts;

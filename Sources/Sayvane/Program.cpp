@@ -84,6 +84,8 @@ int runProgram(int& argc, char* argv[]) {
                      &AppDelegate::openQuotesUI);
     QObject::connect(&instance, &SingleInstance::reloadRequested, &appDelegate,
                      &AppDelegate::reloadQuotes);
+    QObject::connect(&instance, &SingleInstance::preferencesRequested, &appDelegate,
+                     &AppDelegate::openPreferences);
     QObject::connect(&instance, &SingleInstance::pauseToggleRequested, &appDelegate,
                      &AppDelegate::togglePause);
     QTimer::singleShot(0, &appDelegate, &AppDelegate::applicationDidFinishLaunching);

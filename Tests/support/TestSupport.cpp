@@ -8,8 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -44,24 +46,25 @@ void TempHome::shareWithOtherUsers() const {
         ::chmod(QFile::encodeName(folder).constData(), 0777);
 }
 
-CapturedStdout::CapturedStdout()
-    : capturePath(folder.filePath(u"stdout.txt"_s)) {
-    std::fflush(stdout);
-    savedDescriptor = ::dup(STDOUT_FILENO);
+CapturedStdout::CapturedStdout(std::FILE* captured)
+    : capturePath(folder.filePath(u"output.txt"_s))
+    , stream(captured) {
+    std::fflush(stream);
+    savedDescriptor = ::dup(::fileno(stream));
     const int capture = ::open(QFile::encodeName(capturePath).constData(),
                                O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    ::dup2(capture, STDOUT_FILENO);
+    ::dup2(capture, ::fileno(stream));
     ::close(capture);
 }
 
 CapturedStdout::~CapturedStdout() {
-    std::fflush(stdout);
-    ::dup2(savedDescriptor, STDOUT_FILENO);
+    std::fflush(stream);
+    ::dup2(savedDescriptor, ::fileno(stream));
     ::close(savedDescriptor);
 }
 
 QString CapturedStdout::text() const {
-    std::fflush(stdout);
+    std::fflush(stream);
     return QString::fromUtf8(readBytes(capturePath));
 }
 
@@ -139,7 +142,55 @@ bool replaceByRename(const QString& path, const QByteArray& bytes) {
 }
 
 bool waitForFile(const QString& path, int milliseconds) {
-    return QTest::qWaitFor([&] { return QFileInfo::exists(path); }, milliseconds);
+    return eventually([&] { return QFileInfo::exists(path); }, milliseconds);
+}
+
+bool eventually(const std::function<bool()>& condition, int milliseconds) {
+    return QTest::qWaitFor(condition, milliseconds);
+}
+
+bool toolsRequired() {
+    return !qEnvironmentVariableIsEmpty("SAYVANE_REQUIRE_TOOLS");
+}
+
+struct FileChangeWitness::Watch {
+    QFileSystemWatcher watcher;
+    QTimer settle;
+    QString path;
+    int bursts = 0;
+
+    void rewatch() {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!watcher.directories().contains(folder))
+            watcher.addPath(folder);
+        if (!watcher.files().contains(path) && QFileInfo::exists(path))
+            watcher.addPath(path);
+    }
+};
+
+FileChangeWitness::FileChangeWitness(const QString& path, int settleMilliseconds)
+    : watch(std::make_unique<Watch>()) {
+    watch->path = QFileInfo(path).absoluteFilePath();
+    watch->settle.setSingleShot(true);
+    watch->settle.setInterval(settleMilliseconds);
+    QObject::connect(&watch->settle, &QTimer::timeout, [this] { ++watch->bursts; });
+    auto restart = [this] {
+        watch->rewatch();
+        watch->settle.start();
+    };
+    QObject::connect(&watch->watcher, &QFileSystemWatcher::fileChanged, restart);
+    QObject::connect(&watch->watcher, &QFileSystemWatcher::directoryChanged, restart);
+    watch->rewatch();
+}
+
+FileChangeWitness::~FileChangeWitness() = default;
+
+bool FileChangeWitness::waitForChange(int milliseconds) {
+    const int next = waitedFor + 1;
+    if (!eventually([&] { return watch->bursts >= next; }, milliseconds))
+        return false;
+    waitedFor = watch->bursts;
+    return true;
 }
 
 QProcessEnvironment programEnvironment(const QString& home, const QString& runtime) {
@@ -152,22 +203,6 @@ QProcessEnvironment programEnvironment(const QString& home, const QString& runti
     return environment;
 }
 
-QString startXvfb(QProcess& server, const QString& size) {
-    const QString xvfb = QStandardPaths::findExecutable(u"Xvfb"_s);
-    if (xvfb.isEmpty())
-        return {};
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(xvfb,
-                 {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, size, u"-nolisten"_s, u"tcp"_s});
-    QDeadlineTimer deadline(10000);
-    while (!server.canReadLine()) {
-        if (deadline.hasExpired() || !server.waitForReadyRead(int(deadline.remainingTime())))
-            return {};
-    }
-    const QByteArray number = server.readLine().trimmed();
-    return number.isEmpty() ? QString() : u":"_s + QString::fromLatin1(number);
-}
-
 MarqueeTiming ManualTiming::timing() const {
     auto slot = lastLink;
     return {clock, [slot](QWidget*) -> std::unique_ptr<DisplayLink> {
@@ -175,28 +210,4 @@ MarqueeTiming ManualTiming::timing() const {
                 *slot = link.get();
                 return link;
             }};
-}
-
-int runTestsUnderXvfb(int argc, char* argv[], const QString& size) {
-    ::testing::InitGoogleTest(&argc, argv);
-    QTemporaryDir home;
-    isolateTestProcess(home);
-    qunsetenv("XDG_CURRENT_DESKTOP");
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Listing the tests needs no display.
-    QProcess xServer;
-    if (!::testing::GTEST_FLAG(list_tests)) {
-        if (const QString display = startXvfb(xServer, size); !display.isEmpty()) {
-            qputenv("DISPLAY", display.toUtf8());
-            qputenv("QT_QPA_PLATFORM", "xcb");
-        }
-    }
-    int status = 0;
-    {
-        QApplication application(argc, argv);
-        status = RUN_ALL_TESTS();
-    }
-    xServer.terminate();
-    xServer.waitForFinished(3000);
-    return status;
 }

@@ -1,11 +1,41 @@
 #pragma once
 
+#include "ChildProcess.h"
+#include "XSession.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <functional>
+#include <memory>
+
+// How long a test waits for what should come at once on an idle machine: long, since a
+// sanitizer build among tests in parallel on two cores is slow, and a wait that succeeds ends
+// as soon as it does.
+constexpr int waitLimit = 10000;
+
+// The one way a test waits: runs this thread's events until the condition holds, and says
+// whether it came within the time. A test never waits a fixed time and then looks: it waits
+// for what it can observe (a signal, a file's bytes, a window property). To show that
+// something did not happen, it waits for an event that must come after it (see
+// FileChangeWitness, XSession::ping) and then looks.
+bool eventually(const std::function<bool()>& condition, int milliseconds = waitLimit);
+
+// A missing tool (a window manager, a validator) skips a test on a developer's machine, but
+// fails it where every tool must be there: `make test` sets SAYVANE_REQUIRE_TOOLS, since there
+// a missing tool is a broken set-up, not a reason to test less.
+bool toolsRequired();
+#define SAYVANE_REQUIRE_TOOL(found, what)                                                          \
+    do {                                                                                           \
+        if (!(found)) {                                                                            \
+            if (toolsRequired())                                                                   \
+                FAIL() << (what) << " is missing";                                                 \
+            GTEST_SKIP() << (what) << " is missing";                                               \
+        }                                                                                          \
+    } while (false)
 
 // A home folder of its own for one test; $HOME points at it while the object lives.
 class TempHome {
@@ -27,10 +57,11 @@ private:
     QByteArray previousHome;
 };
 
-// Everything written to standard output (file descriptor 1) while the object lives.
+// Everything written to standard output (or the stream given, such as stderr) while the object
+// lives.
 class CapturedStdout {
 public:
-    CapturedStdout();
+    explicit CapturedStdout(std::FILE* stream = stdout);
     ~CapturedStdout();
     CapturedStdout(const CapturedStdout&) = delete;
     CapturedStdout& operator=(const CapturedStdout&) = delete;
@@ -41,6 +72,7 @@ public:
 private:
     QTemporaryDir folder;
     QString capturePath;
+    std::FILE* stream;
     int savedDescriptor = -1;
 };
 
@@ -62,20 +94,32 @@ QByteArray readBytes(const QString& path);
 void writeBytes(const QString& path, const QByteArray& bytes);
 // Writes the bytes beside the file and renames them over it, as editors and sync tools save.
 bool replaceByRename(const QString& path, const QByteArray& bytes);
-bool waitForFile(const QString& path, int milliseconds = 10000);
+bool waitForFile(const QString& path, int milliseconds = waitLimit);
+
+// Follows a file as the code under test does (its folder and itself, through inotify) but
+// settles longer: it reports a burst of changes 600 ms after the last event of it, where the
+// program's watchers take 150 ms or less. Every watcher gets the same events in the same turn
+// of the event loop, so once the witness reports a burst, the code that follows the file has
+// had it (its work on the main queue too, once runMainQueue() has run). A test proves that
+// nothing came of a change by waiting for the witness and then looking. Written on
+// QFileSystemWatcher, not on the program's own FileWatcher, so that a fault there cannot hide.
+class FileChangeWitness {
+public:
+    explicit FileChangeWitness(const QString& path, int settleMilliseconds = 600);
+    ~FileChangeWitness();
+    // Waits for the end of the next burst of changes (begun before the call or after);
+    // false when none came within the time.
+    bool waitForChange(int milliseconds = waitLimit);
+
+private:
+    struct Watch;
+    std::unique_ptr<Watch> watch;
+    int waitedFor = 0;
+};
 
 // The environment the built program gets in a test: the given home and runtime folder, no
 // display, no platform and no configuration folder of the caller's.
 QProcessEnvironment programEnvironment(const QString& home, const QString& runtime);
-
-// Starts Xvfb on a display number it picks itself, at the given size ("1280x800x24"). Returns
-// the display (":N"), or nothing when Xvfb is missing or did not start.
-QString startXvfb(QProcess& server, const QString& size);
-
-// The main function of a test program that runs its cases on an X server of its own: Xvfb at
-// the given size (offscreen when Xvfb is missing, and for listing the tests), a QApplication
-// on it, an isolated home, no desktop of the caller's.
-int runTestsUnderXvfb(int argc, char* argv[], const QString& size);
 
 #include "DisplayLink.h"
 #include "MarqueeView.h"

@@ -5,6 +5,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QHash>
 #include <QPointer>
 #include <QTimer>
 
@@ -47,7 +48,6 @@ const QString interfaceXml = uR"(  <interface name="io.github.sayvane.Sayvane">
     </property>
     <property name="Language" type="s" access="readwrite"/>
     <property name="Paused" type="b" access="read"/>
-  </interface>
 )"_s;
 
 void printProblem(const QString& line) {
@@ -111,8 +111,21 @@ RemoteControl::~RemoteControl() {
 }
 
 RemoteControl::Announced RemoteControl::current() const {
-    return {actions.language ? actions.language() : QString(),
-            actions.isPaused && actions.isPaused()};
+    Announced now{actions.language ? actions.language() : QString(),
+                  actions.isPaused && actions.isPaused(),
+                  {}};
+    for (const Setting& setting : actions.settings)
+        now.settings.insert(setting.name,
+                            actions.setting ? actions.setting(setting.name) : QVariant());
+    return now;
+}
+
+const RemoteControl::Setting* RemoteControl::findSetting(const QString& name) const {
+    for (const Setting& setting : actions.settings) {
+        if (setting.name == name)
+            return &setting;
+    }
+    return nullptr;
 }
 
 std::optional<QVariant> RemoteControl::property(const QString& name) const {
@@ -124,6 +137,8 @@ std::optional<QVariant> RemoteControl::property(const QString& name) const {
         return QVariant(current().language);
     if (name == u"Paused")
         return QVariant(current().paused);
+    if (findSetting(name))
+        return actions.setting ? actions.setting(name) : QVariant();
     return std::nullopt;
 }
 
@@ -138,6 +153,10 @@ void RemoteControl::announcePropertyChanges() {
         changed.insert(u"Language"_s, now.language);
     if (now.paused != announced.paused)
         changed.insert(u"Paused"_s, now.paused);
+    for (auto setting = now.settings.cbegin(); setting != now.settings.cend(); ++setting) {
+        if (announced.settings.value(setting.key()) != setting.value())
+            changed.insert(setting.key(), setting.value());
+    }
     announced = now;
     if (changed.isEmpty())
         return;
@@ -148,7 +167,13 @@ void RemoteControl::announcePropertyChanges() {
 }
 
 QString RemoteControl::introspect(const QString& path) const {
-    return path == objectPath ? interfaceXml : QString();
+    if (path != objectPath)
+        return {};
+    QString xml = interfaceXml;
+    for (const Setting& setting : actions.settings)
+        xml += u"    <property name=\"%1\" type=\"%2\" access=\"readwrite\"/>\n"_s.arg(
+            setting.name, setting.type);
+    return xml + u"  </interface>\n"_s;
 }
 
 bool RemoteControl::handleMessage(const QDBusMessage& message, const QDBusConnection&) {
@@ -271,6 +296,8 @@ void RemoteControl::handlePropertyCall(const QDBusMessage& message) {
         for (const QString& name :
              {u"CurrentQuote"_s, u"DisplayText"_s, u"Language"_s, u"Paused"_s})
             all.insert(name, *property(name));
+        for (const Setting& setting : actions.settings)
+            all.insert(setting.name, *property(setting.name));
         reply(message.createReply(QVariant::fromValue(all)));
     } else if (member == u"Get" && signature == u"ss") {
         const QString name = arguments.at(1).toString();
@@ -283,6 +310,8 @@ void RemoteControl::handlePropertyCall(const QDBusMessage& message) {
         const QVariant value = arguments.at(2).value<QDBusVariant>().variant();
         if (!property(name)) {
             unknownProperty(name);
+        } else if (const Setting* setting = findSetting(name)) {
+            setSetting(message, *setting, value);
         } else if (name != u"Language") {
             reply(message.createErrorReply(u"org.freedesktop.DBus.Error.PropertyReadOnly"_s,
                                            u"%1 can be read, not set."_s.arg(name)));
@@ -302,4 +331,26 @@ void RemoteControl::handlePropertyCall(const QDBusMessage& message) {
                                        u"%1 has no method %2 with signature \"%3\"."_s.arg(
                                            propertiesInterface, member, signature)));
     }
+}
+
+void RemoteControl::setSetting(const QDBusMessage& message, const Setting& setting,
+                               const QVariant& value) {
+    static const QHash<QString, std::pair<int, QString>> types = {
+        {u"s"_s, {QMetaType::QString, u"a string"_s}},
+        {u"i"_s, {QMetaType::Int, u"an integer (i)"_s}},
+        {u"b"_s, {QMetaType::Bool, u"a boolean"_s}},
+    };
+    const auto type = types.value(setting.type);
+    if (value.typeId() != type.first) {
+        reply(message.createErrorReply(invalidArgs,
+                                       u"%1 takes %2."_s.arg(setting.name, type.second)));
+        return;
+    }
+    const auto refusal = actions.setSetting ? actions.setSetting(setting.name, value)
+                                            : std::optional<Refusal>(Refusal{});
+    if (refusal)
+        reply(message.createErrorReply(errorName(refusal->kind), refusal->message));
+    else
+        reply(message.createReply());
+    announcePropertyChanges();
 }

@@ -18,9 +18,10 @@
 // Methods EditQuotes, Reload, Quit, Pause, Resume, TogglePause, AddQuote(s) -> u,
 // AddQuotes(as) -> u and WatchDisplay(u) -> s (the display as JSON, for views in other
 // processes: DisplayFeed); properties CurrentQuote (s), DisplayText (s), Language (s, writable)
-// and Paused (b); the signals QuotesChanged and DisplayChanged, and
-// org.freedesktop.DBus.Properties.PropertiesChanged for Language and Paused. What each call does is
-// the actions' business; this class speaks the protocol.
+// and Paused (b), and one writable property for each setting the actions offer; the signals
+// QuotesChanged and DisplayChanged, and org.freedesktop.DBus.Properties.PropertiesChanged for
+// Language, Paused and the settings. What each call does is the actions' business; this class
+// speaks the protocol.
 //
 // It is a virtual object rather than an exported QObject: QtDBus answers a property write that
 // a QObject refuses with "Internal error", and an unknown language deserves plain words.
@@ -45,6 +46,12 @@ public:
         QString message;
     };
 
+    // A setting offered as a property: its name and D-Bus type ("s", "i" or "b").
+    struct Setting {
+        QString name;
+        QString type;
+    };
+
     // What the calls do; every one is called on the main thread.
     struct Actions {
         std::function<void()> editQuotes;
@@ -62,6 +69,11 @@ public:
         // none was.
         using AdditionAnswer = std::function<void(std::variant<uint, Refusal>)>;
         std::function<void(const QStringList& quotes, AdditionAnswer answer)> addQuotes;
+        // The settings, read and written as properties of their names.
+        QList<Setting> settings;
+        std::function<QVariant(const QString& name)> setting;
+        std::function<std::optional<Refusal>(const QString& name, const QVariant& value)>
+            setSetting;
     };
 
     // Owns the service name on the connection and exports the object; nothing, with one line
@@ -88,12 +100,15 @@ private:
     struct Announced {
         QString language;
         bool paused = false;
+        QVariantMap settings;
     };
     Announced current() const;
     // The property's value, or nothing for an unknown name.
     std::optional<QVariant> property(const QString& name) const;
     void handleMethod(const QDBusMessage& message);
     void handlePropertyCall(const QDBusMessage& message);
+    void setSetting(const QDBusMessage& message, const Setting& setting, const QVariant& value);
+    const Setting* findSetting(const QString& name) const;
     void addQuotes(const QDBusMessage& message, const QStringList& quotes);
     void reply(const QDBusMessage& answer);
 

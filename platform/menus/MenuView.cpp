@@ -19,6 +19,9 @@ void addEntries(QMenu* menu, const std::vector<MenuEntry>& entries) {
             addEntries(submenu, entry.children);
             item = menu->addMenu(submenu);
             item->setText(entry.title);
+            // Named after its item for assistive technologies, which otherwise find a nameless
+            // menu.
+            submenu->setAccessibleName(entry.title);
             break;
         }
         case MenuEntry::Kind::action:

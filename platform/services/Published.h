@@ -57,6 +57,30 @@ public:
         return true;
     }
 
+    // Puts the element at position i (0 to the list's size), moving those from i on by one.
+    template <typename List = T>
+    requires requires(List list) { list.removeAt(0); }
+    bool insert(qsizetype i, typename List::value_type element) {
+        if (i < 0 || i > value.size())
+            return false;
+        owner->sendObjectWillChange();
+        value.insert(i, std::move(element));
+        finishStore();
+        return true;
+    }
+
+    // Moves the element at `from` so that it ends at position `to`.
+    template <typename List = T>
+    requires requires(List list) { list.removeAt(0); }
+    bool move(qsizetype from, qsizetype to) {
+        if (from < 0 || from >= value.size() || to < 0 || to >= value.size())
+            return false;
+        owner->sendObjectWillChange();
+        value.move(from, to);
+        finishStore();
+        return true;
+    }
+
     template <typename List = T>
     requires requires(List list) { list.removeAt(0); }
     void append(typename List::value_type element) {

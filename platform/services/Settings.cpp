@@ -11,4 +11,8 @@ std::unique_ptr<QSettings> open() {
                                        u"Sayvane"_s);
 }
 
+QString path() {
+    return open()->fileName();
+}
+
 } // namespace Settings

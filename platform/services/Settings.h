@@ -12,5 +12,7 @@ namespace Settings {
 
 // The file, opened afresh: a new object reads what other processes wrote meanwhile.
 std::unique_ptr<QSettings> open();
+// Where the file is (or would be), for a watch on it and for messages.
+QString path();
 
 } // namespace Settings

@@ -21,6 +21,7 @@ namespace {
 
 constexpr char activationMessage[] = "show\n";
 constexpr char reloadMessage[] = "reload\n";
+constexpr char preferencesMessage[] = "preferences\n";
 constexpr char togglePauseMessage[] = "toggle-pause\n";
 constexpr char acknowledgement[] = "ok\n";
 
@@ -110,11 +111,13 @@ bool SingleInstance::claim() {
                     return;
                 const QByteArray message = socket->readLine();
                 if (message == activationMessage || message == reloadMessage ||
-                    message == togglePauseMessage) {
+                    message == togglePauseMessage || message == preferencesMessage) {
                     socket->write(acknowledgement);
                     socket->flush();
                     if (message == reloadMessage)
                         Q_EMIT reloadRequested();
+                    else if (message == preferencesMessage)
+                        Q_EMIT preferencesRequested();
                     else if (message == togglePauseMessage)
                         Q_EMIT pauseToggleRequested();
                     else
@@ -153,6 +156,7 @@ SingleInstance::Answer SingleInstance::ask(const QString& folder, Request reques
     const QString socketPath = QDir(folder).filePath(u"sayvane.socket"_s);
     const QByteArray message = request == Request::reload        ? reloadMessage
                                : request == Request::togglePause ? togglePauseMessage
+                               : request == Request::preferences ? preferencesMessage
                                                                  : activationMessage;
     // A copy that is starting holds the lock a moment before it listens.
     const QDeadlineTimer deadline(milliseconds);

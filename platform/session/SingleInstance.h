@@ -37,7 +37,7 @@ public:
 
     // What another process can ask of the running one. A connection that asks nothing else
     // asks it to come forward.
-    enum class Request { show, reload, togglePause };
+    enum class Request { show, reload, togglePause, preferences };
     enum class Answer { done, noneRunning, noAnswer };
     // Asks the program listening in the folder, without taking a lock: noneRunning when no live
     // process holds the lock (in lockFolder, or beside the socket), noAnswer when it did not
@@ -48,6 +48,7 @@ public:
 Q_SIGNALS:
     void activationRequested();
     void reloadRequested();
+    void preferencesRequested();
     void pauseToggleRequested();
 
 private:

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QColor>
+#include "GlyphCache.h"
+
 #include <QFont>
-#include <QGlyphRun>
-#include <QImage>
 #include <QPointF>
 #include <QString>
 #include <QStringList>
@@ -14,6 +13,7 @@
 #include <vector>
 
 class QPainter;
+class TextMeasurer;
 
 // One line of text in one font that measures itself once and then draws only what shows.
 //
@@ -64,16 +64,13 @@ public:
     // The segment under x (from the text's left edge): the last one measured for an x past
     // the measured part, the first for an x before it; -1 for a text without segments.
     qsizetype segmentAt(double x) const;
+    // Where a segment begins (from the text's left edge); the width of what is measured for one
+    // past the last measured.
+    double segmentStart(qsizetype segment) const;
 
     // Draws, with the painter's pen, the pieces that reach into [clipLeft, clipRight) of the
     // painter's x axis, with the top left corner of the text's box at origin.
     void draw(QPainter& painter, QPointF origin, double clipLeft, double clipRight) const;
-
-    // The family used for emoji, or an empty string when no colour emoji font is installed.
-    static QString emojiFamily();
-    // What the images of emoji kept for drawing take together, and the most they may take.
-    static qsizetype emojiCacheBytes();
-    static qsizetype emojiCacheCeiling();
 
 private:
     // A piece's place is kept per segment and added up from the widths of the pieces before
@@ -93,33 +90,12 @@ private:
     };
 
     void setUp(const QFont& font);
-    // What measuring needs, made once per text when a segment first needs measuring.
-    struct Measurer;
     struct Building;
     // Cuts and measures one segment, appending its pieces.
-    void measureSegment(quint32 segment, Measurer& measurer);
+    void measureSegment(quint32 segment, TextMeasurer& measurer);
     QStringView partOf(quint32 segment, const Piece& piece) const {
         return QStringView(shown.at(segment)).mid(piece.start, piece.length);
     }
-    void drawEmoji(QPainter& painter, QStringView part, double x, double baseline) const;
-    void drawShaped(QPainter& painter, quint32 segment, quint32 index, double x,
-                    double baseline) const;
-
-    // The glyphs of a piece drawn lately, with the ascent of the line they were laid out in.
-    struct ShapedPiece {
-        quint32 piece = std::numeric_limits<quint32>::max();
-        double ascent = 0;
-        QList<QGlyphRun> runs;
-        // For a piece with far more glyphs than its width suggests (a letter under a stack of
-        // combining marks): the piece drawn once at four sub-pixel phases, for this colour and
-        // pixel ratio.
-        std::vector<QImage> images;
-        QRgb colour = 0;
-        qreal ratio = 0;
-    };
-    void drawPieceImage(QPainter& painter, ShapedPiece& slot, double width, double x,
-                        double baseline) const;
-
     // The segments as shown (one line each); list and strings are shared with those given.
     QStringList shown;
     // Where each segment begins and which pieces it has.
@@ -142,34 +118,5 @@ private:
     double lineAscent = 0;
     qsizetype measuredSegments = 0;
     std::unique_ptr<Building> building;
-    mutable std::array<ShapedPiece, 64> shaped;
-    mutable size_t nextShapedSlot = 0;
-    mutable qsizetype pieceImageBytes = 0;
-};
-
-// The drop shadow of drawn text: the alpha of what was drawn, blurred, in the shadow colour,
-// offset; painted under it. Qt's own blur is private API, hence a small Gaussian blur here.
-struct TextShadow {
-    QColor color = QColor(0, 0, 0, 153);
-    QPointF offset = QPointF(1, 1);
-    double blurRadius = 1.5;
-
-    // Room the blur needs around drawn text, in logical pixels.
-    int margin() const;
-    // Paints the layer's shadow and then the layer, with the layer's top left corner at topLeft.
-    void paint(QPainter& painter, QPointF topLeft, const QImage& layer) const;
-    QImage shadowOf(const QImage& layer) const;
-
-private:
-    const QImage& shadowInto(const QImage& layer) const;
-
-    mutable std::vector<quint16> weights;
-    mutable double kernelSigma = 0;
-    mutable std::vector<quint8> alpha;
-    mutable std::vector<quint16> across;
-    mutable std::vector<quint32> sums;
-    mutable std::vector<char> rowDrawn;
-    mutable std::array<QRgb, 256> shades{};
-    mutable QRgb shadeColour = 0;
-    mutable QImage shadow;
+    mutable GlyphCache glyphs;
 };

@@ -1,7 +1,9 @@
 #include "StatusItem.h"
 
+#include "AccessibleWindows.h"
 #include "X11Window.h"
 
+#include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
@@ -15,8 +17,37 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// The button as assistive technologies see it: a push button whose press drops the menu down,
+// rather than a plain unnamed filler.
+class StatusBarButtonAccessible : public QAccessibleWidget {
+public:
+    explicit StatusBarButtonAccessible(StatusBarButton* button)
+        : QAccessibleWidget(button, QAccessible::Button) {}
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override {
+        if (name == pressAction())
+            static_cast<StatusBarButton*>(widget())->press();
+    }
+};
+
+QAccessibleInterface* accessibleStatusBarButton(const QString& className, QObject* object) {
+    if (className == u"StatusBarButton"_s && object && object->isWidgetType())
+        return new StatusBarButtonAccessible(static_cast<StatusBarButton*>(object));
+    return nullptr;
+}
+
+} // namespace
+
 StatusBarButton::StatusBarButton(QWidget* parent)
     : QWidget(parent) {
+    static const bool accessible = [] {
+        QAccessible::installFactory(accessibleStatusBarButton);
+        return true;
+    }();
+    Q_UNUSED(accessible);
+    setAccessibleName(u"Sayvane"_s);
     // Whatever the button hosts is pinned to cover it exactly.
     auto* layout = new QStackedLayout(this);
     layout->setStackingMode(QStackedLayout::StackAll);
@@ -76,13 +107,14 @@ StatusItem::StatusItem(int length, QObject* parent)
     , stripWindow(std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint |
                                                          Qt::WindowDoesNotAcceptFocus |
                                                          Qt::NoDropShadowWindowHint)) {
+    installAccessibleWindows();
     stripWindow->setWindowTitle(u"Sayvane"_s);
     stripWindow->setAttribute(Qt::WA_ShowWithoutActivating);
     // Where a compositing manager runs, the desktop or the panel shows through the strip.
     translucent = x11CompositingManagerRunning();
     if (translucent)
         stripWindow->setAttribute(Qt::WA_TranslucentBackground);
-    stripWindow->setFixedSize(itemLength, barHeight);
+    stripWindow->setFixedSize(itemLength, stripHeight);
     auto* layout = new QStackedLayout(stripWindow.get());
     layout->setContentsMargins(0, 0, 0, 0);
     statusButton = new StatusBarButton;
@@ -137,6 +169,8 @@ void StatusItem::setMenu(QMenu* menu) {
         statusMenu->deleteLater();
     }
     statusMenu = menu;
+    if (menu && menu->accessibleName().isEmpty())
+        menu->setAccessibleName(u"Sayvane"_s);
     tray->setContextMenu(menu);
 }
 
@@ -168,6 +202,22 @@ void StatusItem::popUpMenu() {
         return;
     }
     statusMenu->popup(statusButton->mapToGlobal(QPoint(0, statusButton->height())));
+}
+
+void StatusItem::setSize(int length, int height) {
+    if (length == itemLength && height == stripHeight)
+        return;
+    itemLength = length;
+    stripHeight = height;
+    stripWindow->setFixedSize(itemLength, stripHeight);
+    placeStrip();
+}
+
+void StatusItem::setAlignment(Qt::Alignment alignment) {
+    if (alignment == stripAlignment)
+        return;
+    stripAlignment = alignment;
+    placeStrip();
 }
 
 void StatusItem::setPreferredScreen(const QString& name) {
@@ -252,7 +302,8 @@ void StatusItem::placeStrip() {
         barsBottom = StripPlacement::barsBottom(workArea.top(), reservedStrut.top, barsBottom);
     const QRect strip = StripPlacement::stripRect(
         geometries[index], root, others,
-        QSize(qRound(itemLength * ratio), qRound(barHeight * ratio)), barsBottom);
+        QSize(qRound(itemLength * ratio), qRound(stripHeight * ratio)), barsBottom,
+        stripAlignment);
 
     const bool screenChanged = currentScreen != screen;
     currentScreen = screen;

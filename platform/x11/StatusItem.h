@@ -24,6 +24,8 @@ public:
 
     QString title() const { return titleText; }
     void setTitle(const QString& title);
+    // As a press of a mouse button does; for assistive technologies, which press it by name.
+    void press() { Q_EMIT pressed(); }
 
     // What the button is filled with: the colour of the panel above it, transparent where a
     // compositing manager shows the desktop through, or (given an invalid colour) the window
@@ -58,12 +60,20 @@ class StatusItem : public QObject {
     Q_OBJECT
 
 public:
+    // The strip's height until it is given another.
     static constexpr int barHeight = 24;
 
     explicit StatusItem(int length, QObject* parent = nullptr);
     ~StatusItem() override;
 
     int length() const { return itemLength; }
+    int height() const { return stripHeight; }
+    // The strip's size; it is placed again, and its reservation follows.
+    void setSize(int length, int height);
+    // Where on the free span of the top edge the strip sits: Qt::AlignRight (until told
+    // otherwise), Qt::AlignHCenter or Qt::AlignLeft.
+    void setAlignment(Qt::Alignment alignment);
+    Qt::Alignment alignment() const { return stripAlignment; }
     StatusBarButton* button() const { return statusButton; }
     QWidget* strip() const { return stripWindow.get(); }
 
@@ -98,6 +108,8 @@ private:
     void updateBackground();
 
     int itemLength = 0;
+    int stripHeight = barHeight;
+    Qt::Alignment stripAlignment = Qt::AlignRight;
     std::unique_ptr<QWidget> stripWindow;
     StatusBarButton* statusButton = nullptr;
     QPointer<QMenu> statusMenu;

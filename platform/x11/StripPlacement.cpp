@@ -26,19 +26,30 @@ int freeTop(const QRect& screen, const QList<Strut>& others) {
 namespace StripPlacement {
 
 QRect stripRect(const QRect& screen, const QSize& root, const QList<Strut>& others,
-                const QSize& size, int barsBottom) {
+                const QSize& size, int barsBottom, Qt::Alignment alignment) {
     int top = freeTop(screen, others);
     // Bars that end above this screen or below its bottom say nothing about it.
     if (barsBottom > screen.top() && barsBottom <= screen.bottom())
         top = std::max(top, barsBottom);
+    const int bottom = top + size.height() - 1;
+    int left = screen.left();
     int right = screen.right();
     for (const Strut& strut : others) {
         const int firstReserved = root.width() - strut.right;
         if (strut.right > 0 && firstReserved > screen.left() && firstReserved <= right &&
-            overlaps(strut.rightStartY, strut.rightEndY, top, top + size.height() - 1))
+            overlaps(strut.rightStartY, strut.rightEndY, top, bottom))
             right = firstReserved - 1;
+        // A left band reaches from the root's left edge to its depth.
+        if (strut.left > left && strut.left <= screen.right() &&
+            overlaps(strut.leftStartY, strut.leftEndY, top, bottom))
+            left = strut.left;
     }
-    return QRect(QPoint(right + 1 - size.width(), top), size);
+    int x = right + 1 - size.width();
+    if (alignment & Qt::AlignLeft)
+        x = left;
+    else if (alignment & Qt::AlignHCenter)
+        x = left + (right + 1 - left - size.width()) / 2;
+    return QRect(QPoint(x, top), size);
 }
 
 int barsBottom(int workAreaTop, int ownReservation, int previous) {

@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <Qt>
 
 // The space a window reserves at the edges of the root window (the twelve values of
 // _NET_WM_STRUT_PARTIAL), in root pixels: the depth of each reserved band from its edge of the
@@ -21,11 +22,12 @@ struct Strut {
 // place instead of chasing itself down the screen. Everything in root pixels.
 namespace StripPlacement {
 
-// The rectangle of the strip, `size` big, on the screen, below any top panel and left of any
-// right panel that the struts of the other windows reserve, and no higher than `barsBottom`
-// (the first row below bars that are not windows with a strut; 0 for none).
+// The rectangle of the strip, `size` big, on the screen, below any top panel and no higher than
+// `barsBottom` (the first row below bars that are not windows with a strut; 0 for none), in the
+// span that side panels (the struts of the other windows) leave free: at its right end
+// (Qt::AlignRight), in its middle (Qt::AlignHCenter) or at its left end (Qt::AlignLeft).
 QRect stripRect(const QRect& screen, const QSize& root, const QList<Strut>& others,
-                const QSize& size, int barsBottom = 0);
+                const QSize& size, int barsBottom = 0, Qt::Alignment alignment = Qt::AlignRight);
 
 // The first row below every bar of the top edge as the work area the window manager publishes
 // tells it, leaving out the strip's own reservation: compositors (GNOME Shell under XWayland)

@@ -21,14 +21,14 @@ class X11VisibilityWatch final : public VisibilityWatch, public QAbstractNativeE
 public:
     X11VisibilityWatch(QWidget* window, xcb_connection_t* connection)
         : connection(connection)
-        , windowId(window ? static_cast<xcb_window_t>(window->winId()) : XCB_WINDOW_NONE)
+        , windowId(window ? static_cast<xcb_window_t>(window->winId())
+                          : static_cast<xcb_window_t>(XCB_WINDOW_NONE))
         , mapped(!window || window->isVisible()) {
         // Add to the events Qt already selects on the window rather than replace them.
-        if (auto* attributes = window ? xcb_get_window_attributes_reply(
-                                            connection,
-                                            xcb_get_window_attributes(connection, windowId),
-                                            nullptr)
-                                      : nullptr) {
+        if (auto* attributes =
+                window ? xcb_get_window_attributes_reply(
+                             connection, xcb_get_window_attributes(connection, windowId), nullptr)
+                       : nullptr) {
             const uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_VISIBILITY_CHANGE;
             std::free(attributes);
             xcb_change_window_attributes(connection, windowId, XCB_CW_EVENT_MASK, &mask);

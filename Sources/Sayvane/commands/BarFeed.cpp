@@ -4,9 +4,9 @@
 #include "FileWatcher.h"
 #include "Files.h"
 #include "Localization.h"
+#include "Preferences.h"
 #include "QuoteManager.h"
 #include "QuotesDocument.h"
-#include "Settings.h"
 #include "SignalNotifier.h"
 
 #include <QCoreApplication>
@@ -58,23 +58,30 @@ void BarFeed::start() {
     manager = std::make_unique<QuoteManager>(options.homeFolder);
     watcher = std::make_unique<FileWatcher>(manager->quotesFileURL);
     connect(watcher.get(), &FileWatcher::changed, this, &BarFeed::reload);
+    // The interface language (of the still text) and the order of the quotes, as the program
+    // has them.
+    preferences = std::make_unique<Preferences>();
+    preferences->follow();
+    connect(preferences.get(), &Preferences::changed, this, &BarFeed::followSetting);
     reload();
 }
 
-void BarFeed::followLanguage() {
-    // The desktop program keeps the interface language in the settings file beside the quotes
-    // file, whose changes the watcher reports too; a settings object made now reads it afresh.
-    const AppLanguage stored = AppLanguages::stored(*Settings::open());
-    LocalizationManager& localization = LocalizationManager::shared();
-    if (stored == localization.currentLanguage.get())
-        return;
-    localization.currentLanguage = stored;
-    if (shownOnce && !scrolling && !lastLoadFailed)
-        showStill(localization.localizedString(u"NoQuotes"_s));
+void BarFeed::followSetting(const QString& name) {
+    if (name == SettingKeys::appLanguage) {
+        // The language manager reads the stored language when it is made; an assignment would
+        // write it back, so only a change is assigned.
+        LocalizationManager& localization = LocalizationManager::shared();
+        if (localization.currentLanguage.get() == preferences->language())
+            return;
+        localization.currentLanguage = preferences->language();
+        if (shownOnce && !scrolling && !lastLoadFailed)
+            showStill(localization.localizedString(u"NoQuotes"_s));
+    } else if (name == SettingKeys::order && scrolling) {
+        show(QStringList(shownList));
+    }
 }
 
 void BarFeed::reload() {
-    followLanguage();
     const QString& path = manager->quotesFileURL;
     QString error;
     std::optional<QByteArray> bytes = Files::read(path, &error);
@@ -114,7 +121,8 @@ void BarFeed::show(const QStringList& list) {
         showStill(LocalizationManager::shared().localizedString(u"NoQuotes"_s));
         return;
     }
-    ticker.setQuotes(list);
+    shownList = list;
+    ticker.setQuotes(list, preferences->order());
     scrolling = true;
     writeCurrent();
     if (!paused)

@@ -14,6 +14,7 @@
 #include <memory>
 
 class FileWatcher;
+class Preferences;
 class QuoteManager;
 class SignalNotifier;
 
@@ -49,8 +50,8 @@ Q_SIGNALS:
 
 private:
     void reload();
-    // Shows the still no-quotes text anew when the interface language changed meanwhile.
-    void followLanguage();
+    // Follows a change of the interface language (in the still text) or of the quotes' order.
+    void followSetting(const QString& name);
     void show(const QStringList& quotes);
     void showStill(const QString& text);
     void step();
@@ -62,11 +63,14 @@ private:
     BarFeedOptions options;
     std::unique_ptr<QuoteManager> manager;
     std::unique_ptr<FileWatcher> watcher;
+    std::unique_ptr<Preferences> preferences;
     std::unique_ptr<SignalNotifier> pauseSignals;
     BarClicks clicks;
     QTimer timer;
 
     BarTicker ticker;
+    // The list shown, as written.
+    QStringList shownList;
     bool scrolling = false;
     bool paused = false;
     bool firstLine = true;

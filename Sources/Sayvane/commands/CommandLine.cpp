@@ -9,6 +9,7 @@
 #include "ListCommand.h"
 #include "PrintCommand.h"
 #include "RunningProgramCommand.h"
+#include "SettingsCommand.h"
 
 #include <QCoreApplication>
 
@@ -100,6 +101,12 @@ int run(int argc, char* argv[]) {
         return RunningProgramCommand::run(SingleInstance::Request::show);
     case Mode::reload:
         return RunningProgramCommand::run(SingleInstance::Request::reload);
+    case Mode::preferences:
+        return RunningProgramCommand::run(SingleInstance::Request::preferences);
+    case Mode::set:
+        return SettingsCommand::set(request.assignments);
+    case Mode::get:
+        return SettingsCommand::get(request.argument);
     case Mode::togglePause:
         return RunningProgramCommand::run(SingleInstance::Request::togglePause);
     }

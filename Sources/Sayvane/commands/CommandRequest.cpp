@@ -36,8 +36,15 @@ CommandRequest::parse(const QStringList& givenArguments) {
     const QCommandLineOption togglePause(
         u"toggle-pause"_s,
         u"Stops the running program's ticker where it stands, or lets it go on."_s);
+    const QCommandLineOption preferences(u"preferences"_s,
+                                         u"Opens the Preferences window of the running program."_s);
+    const QCommandLineOption set(
+        u"set"_s, u"Sets a key of Sayvane.conf; the running program follows at once."_s,
+        u"KEY=VALUE"_s);
+    const QCommandLineOption get(u"get"_s, u"Prints the value of a key of Sayvane.conf."_s,
+                                 u"KEY"_s);
     parser.addOptions({help, version, bar, width, interval, print, daily, list, add, import, edit,
-                       reload, togglePause});
+                       reload, togglePause, preferences, set, get});
     parser.addPositionalArgument(u"FORMAT"_s, u"With --bar: plain, waybar or i3bar."_s,
                                  u"[FORMAT]"_s);
 
@@ -65,10 +72,17 @@ CommandRequest::parse(const QStringList& givenArguments) {
     }
 
     const std::pair<const QCommandLineOption*, Mode> modes[] = {
-        {&bar, Mode::bar},       {&print, Mode::print},
-        {&list, Mode::list},     {&add, Mode::add},
-        {&import, Mode::import}, {&edit, Mode::edit},
-        {&reload, Mode::reload}, {&togglePause, Mode::togglePause},
+        {&bar, Mode::bar},
+        {&print, Mode::print},
+        {&list, Mode::list},
+        {&add, Mode::add},
+        {&import, Mode::import},
+        {&edit, Mode::edit},
+        {&reload, Mode::reload},
+        {&togglePause, Mode::togglePause},
+        {&preferences, Mode::preferences},
+        {&set, Mode::set},
+        {&get, Mode::get},
     };
     QStringList chosen;
     for (const auto& [option, mode] : modes) {
@@ -79,8 +93,9 @@ CommandRequest::parse(const QStringList& givenArguments) {
     }
     if (chosen.size() != 1)
         return Misunderstood{chosen.isEmpty()
-                                 ? u"choose one of --bar, --print, --list, --add, "
-                                   "--import, --edit, --reload and --toggle-pause."_s
+                                 ? u"choose one of --bar, --print, --list, --add, --import, "
+                                   "--edit, --reload, --toggle-pause, --preferences, --set and "
+                                   "--get."_s
                                  : chosen.join(u" and "_s) + u" cannot be used together."_s};
     if (parser.isSet(daily) && !parser.isSet(print))
         return Misunderstood{u"--daily goes with --print."_s};
@@ -95,6 +110,18 @@ CommandRequest::parse(const QStringList& givenArguments) {
         request.argument = parser.value(add);
     if (parser.isSet(import))
         request.argument = parser.value(import);
+    if (parser.isSet(get)) {
+        if (parser.values(get).size() > 1)
+            return Misunderstood{u"--get takes one key."_s};
+        request.argument = parser.value(get);
+    }
+    request.assignments = parser.values(set);
+    for (const QString& assignment : std::as_const(request.assignments)) {
+        if (!assignment.contains(u'='))
+            return Misunderstood{
+                u"--set takes KEY=VALUE, as in --set StripWidth=400; '%1' has no '='."_s.arg(
+                    assignment)};
+    }
     if (request.mode == Mode::bar) {
         const QString format = positional.value(0, u"plain"_s);
         if (format == u"plain"_s)

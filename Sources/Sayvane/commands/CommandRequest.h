@@ -11,13 +11,29 @@
 // parse() apart from running anything, so that every rule of the command line can be checked
 // without a process.
 struct CommandRequest {
-    enum class Mode { help, version, bar, print, list, add, import, edit, reload, togglePause };
+    enum class Mode {
+        help,
+        version,
+        bar,
+        print,
+        list,
+        add,
+        import,
+        edit,
+        reload,
+        togglePause,
+        preferences,
+        set,
+        get
+    };
 
     Mode mode = Mode::help;
     // With print: the quote of the day.
     bool daily = false;
-    // With add: the quote; with import: the file.
+    // With add: the quote; with import: the file; with get: the key.
     QString argument;
+    // With set: each KEY=VALUE given.
+    QStringList assignments;
     // With bar: the format, width and interval.
     BarFeedOptions bar;
     // With help: the text to print.

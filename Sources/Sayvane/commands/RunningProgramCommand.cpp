@@ -33,7 +33,7 @@ int run(SingleInstance::Request request) {
         printError(u"Sayvane is not running."_s);
         return failed;
     }
-    // None running: a new copy loads the file anyway; for the editor, ask it once it listens.
+    // None running: a new copy loads the file anyway; for a window, ask it once it listens.
     const qint64 pid = DetachedProgram::start();
     if (pid == 0) {
         printError(u"Could not start Sayvane."_s);
@@ -48,7 +48,9 @@ int run(SingleInstance::Request request) {
             return done;
         QThread::msleep(100);
     }
-    printError(u"Sayvane was started but did not open its editor."_s);
+    printError(request == SingleInstance::Request::preferences
+                   ? u"Sayvane was started but did not open its Preferences."_s
+                   : u"Sayvane was started but did not open its editor."_s);
     return failed;
 }
 

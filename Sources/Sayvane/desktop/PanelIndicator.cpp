@@ -1,11 +1,14 @@
 #include "PanelIndicator.h"
 
+#include "FreedMemory.h"
+
 PanelIndicator::PanelIndicator(QDBusConnection bus, LabelSettings settings, QObject* parent)
     : QObject(parent)
     , notifierItem(std::make_unique<StatusNotifierItem>(
           std::move(bus), settings.mode == LabelMode::off
                               ? StatusNotifierItem::Labelling::iconOnly
                               : StatusNotifierItem::Labelling::labelled))
+    , labelSettings(settings)
     , labelTicker(settings) {
     worker.setMaxThreadCount(1);
     timer.setInterval(labelTicker.interval());
@@ -18,29 +21,39 @@ PanelIndicator::PanelIndicator(QDBusConnection bus, LabelSettings settings, QObj
 
 PanelIndicator::~PanelIndicator() = default;
 
+void PanelIndicator::setSettings(const LabelSettings& settings) {
+    labelSettings = settings;
+    show(shownSegments, shownStillText);
+}
+
 void PanelIndicator::show(const QStringList& segments, const QString& stillText) {
+    shownSegments = segments;
+    shownStillText = stillText;
     const quint64 generation = ++shownGeneration;
     if (segments.size() <= largeList) {
-        LabelTicker ready(labelTicker.settings());
+        LabelTicker ready(labelSettings);
         ready.setSegments(segments, stillText);
         adopt(std::move(ready));
         return;
     }
     // Lists not started yet are overtaken by this one.
     worker.clear();
-    worker.start([this, settings = labelTicker.settings(), segments, stillText, generation] {
+    worker.start([this, settings = labelSettings, segments, stillText, generation] {
         auto ready = std::make_shared<LabelTicker>(settings);
         ready->setSegments(segments, stillText);
         // The pool's owner outlives the work: its destructor waits for it.
         QTimer::singleShot(0, this, [this, ready, generation] {
             if (generation == shownGeneration)
                 adopt(std::move(*ready));
+            // The list before, and with it perhaps the last hold on the old quotes, is gone.
+            FreedMemory::returnSoon();
         });
     });
 }
 
 void PanelIndicator::adopt(LabelTicker&& ready) {
     labelTicker = std::move(ready);
+    timer.setInterval(labelTicker.interval());
     publish();
     updateTimer();
 }

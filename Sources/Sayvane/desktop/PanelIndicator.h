@@ -31,6 +31,9 @@ public:
     // What the strip shows now: its segments, or for an empty list the still text. The label
     // shows the latest list given, once it is ready.
     void show(const QStringList& segments, const QString& stillText);
+    // What the label shows and how fast it steps; the label starts over with the list shown.
+    void setSettings(const LabelSettings& settings);
+    const LabelSettings& settings() const { return labelSettings; }
     void setPaused(bool paused);
     bool isPaused() const { return paused; }
     // While nothing of the desktop can be seen (the screen saver on, a fullscreen window over
@@ -45,7 +48,10 @@ private:
     void updateTimer();
 
     std::unique_ptr<StatusNotifierItem> notifierItem;
+    LabelSettings labelSettings;
     LabelTicker labelTicker;
+    QStringList shownSegments;
+    QString shownStillText;
     QTimer timer;
     bool paused = false;
     bool outOfSight = false;

@@ -2,6 +2,7 @@
 
 #include "DisplayController.h"
 #include "Localization.h"
+#include "Preferences.h"
 #include "QuoteAddition.h"
 #include "QuoteManager.h"
 
@@ -72,5 +73,25 @@ RemoteControl::Actions remoteActions(const RemoteActionTargets& targets) {
             answer(answerTo(result, *quotes));
         });
     };
+    if (Preferences* preferences = targets.preferences) {
+        for (const SettingKey& key : SettingKeys::all()) {
+            const QString type = key.kind == SettingKey::Kind::number    ? u"i"_s
+                                 : key.kind == SettingKey::Kind::boolean ? u"b"_s
+                                                                         : u"s"_s;
+            actions.settings.append({key.name, type});
+        }
+        actions.setting = [preferences](const QString& name) { return preferences->value(name); };
+        actions.setSetting = [preferences](const QString& name,
+                                           const QVariant& value) -> std::optional<Refusal> {
+            const SettingKey* key = SettingKeys::find(name);
+            const auto parsed = key->parse(value.typeId() == QMetaType::Bool ? key->format(value)
+                                                                             : value.toString());
+            if (const auto* refusal = std::get_if<QString>(&parsed))
+                return Refusal{Refusal::Kind::badInput, *refusal + u'.'};
+            if (const auto problem = preferences->set(name, value))
+                return Refusal{Refusal::Kind::failed, *problem};
+            return std::nullopt;
+        };
+    }
     return actions;
 }

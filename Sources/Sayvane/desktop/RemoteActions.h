@@ -5,6 +5,7 @@
 #include <functional>
 
 class DisplayController;
+class Preferences;
 class QuoteManager;
 
 // What the calls of the program's D-Bus interface act on: the quote store, the display, and
@@ -17,6 +18,8 @@ struct RemoteActionTargets {
     // The quote the user sees passing, where that is not the strip's (the strip kept away, the
     // label in the panel); none: the strip's.
     std::function<QString()> currentQuote = {};
+    // The settings offered as properties; none when null.
+    Preferences* preferences = nullptr;
 };
 
 // What the calls of the program's D-Bus interface do in the running program: the same as the

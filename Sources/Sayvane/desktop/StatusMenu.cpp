@@ -57,6 +57,8 @@ StatusMenu StatusMenu::describe(const State& state, const Actions& actions) {
     launchAtLogin.checkable = true;
     launchAtLogin.checked = state.launchAtLogin;
     menu.launchAtLoginId = description.add(std::move(launchAtLogin));
+    description.add(MenuEntry::item(loc.localizedString(u"Preferences"_s), actions.openPreferences,
+                                    QKeySequence(Qt::CTRL | Qt::Key_Comma)));
     description.add(MenuEntry::separator());
 
     MenuEntry languages = MenuEntry::submenu(loc.localizedString(u"Language"_s));

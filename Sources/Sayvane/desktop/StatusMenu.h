@@ -9,9 +9,9 @@
 #include <functional>
 
 // The status menu, described once in the current language: the editor, the quotes file in the
-// user's own application, a reload, the pause, launch at login, the languages, the screens (when
-// there is more than one), About and Quit. The strip's QMenu,
-// the tray's and the menu exported over D-Bus are all views of this description.
+// user's own application, a reload, the pause, launch at login, the Preferences, the languages,
+// the screens (when there is more than one), About and Quit. The strip's QMenu, the tray's and
+// the menu exported over D-Bus are all views of this description.
 struct StatusMenu {
     // What the items do.
     struct Actions {
@@ -20,6 +20,7 @@ struct StatusMenu {
         std::function<void()> reloadQuotes;
         std::function<void()> togglePause;
         std::function<void()> toggleLaunchAtLogin;
+        std::function<void()> openPreferences;
         std::function<void(const QString& rawValue)> changeLanguage;
         // An empty name lets the strip choose its screen.
         std::function<void(const QString& name)> changeScreen;

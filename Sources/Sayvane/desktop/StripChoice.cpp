@@ -1,13 +1,10 @@
 #include "StripChoice.h"
 
-#include <QSettings>
-
 using namespace Qt::StringLiterals;
 
 namespace StripChoice {
 
-StripSetting read(const QSettings& settings) {
-    const QString value = settings.value(u"Strip"_s).toString().trimmed().toLower();
+StripSetting setting(const QString& value) {
     if (value == u"on"_s)
         return StripSetting::on;
     if (value == u"off"_s)

@@ -4,8 +4,6 @@
 
 #include <QString>
 
-class QSettings;
-
 // The "Strip" setting: the strip shown where nothing else shows the ticker (automatic), always
 // (on) or never (off).
 enum class StripSetting { automatic, on, off };
@@ -14,8 +12,8 @@ enum class StripSetting { automatic, on, off };
 // from any bus or window.
 namespace StripChoice {
 
-// "auto" (or anything not understood), "on" or "off", under the key "Strip".
-StripSetting read(const QSettings& settings);
+// The setting of the key "Strip" as the settings read it: "auto", "on" or "off".
+StripSetting setting(const QString& value);
 
 // Whether the panel that hosts status notifier items draws an item's label beside its icon:
 // GNOME Shell (its AppIndicator extension holds the watcher in the shell), Ayatana's indicator

@@ -26,6 +26,16 @@ void StripPresence::setWidgetInPanel(bool shown) {
     decide();
 }
 
+void StripPresence::setSetting(StripSetting newSetting) {
+    setting = newSetting;
+    decide();
+}
+
+void StripPresence::setLabelShown(bool shown) {
+    labelShown = shown;
+    decide();
+}
+
 StripChoice::Situation StripPresence::situation() const {
     StripChoice::Situation now;
     now.setting = setting;
@@ -39,4 +49,5 @@ StripChoice::Situation StripPresence::situation() const {
 
 void StripPresence::decide() {
     statusItem.setStripShown(StripChoice::showStrip(situation()));
+    Q_EMIT decided();
 }

@@ -26,8 +26,15 @@ public:
 
     // The program's own panel widget shows the ticker, or no longer does.
     void setWidgetInPanel(bool shown);
+    // The "Strip" setting, and whether the label is on at all, as they change.
+    void setSetting(StripSetting setting);
+    void setLabelShown(bool shown);
     // What the last decision was made from.
     StripChoice::Situation situation() const;
+
+Q_SIGNALS:
+    // After every decision, whether or not it changed anything.
+    void decided();
 
 private:
     void decide();

@@ -12,6 +12,15 @@
 // Decides what the menu-bar item shows: every quote of its copy of the list, each followed by
 // two spaces, a random emoji and two spaces, scrolling; or, for an empty list, the no-quotes
 // text of the current language, still. Owns the marquee view it installs in the item's button.
+// How the strip's text moves and looks.
+struct MarqueeStyle {
+    double speed = MarqueeView::scrollSpeed;
+    int fontPixelSize = MarqueeView::defaultFontPixelSize;
+    bool pausesOnHover = true;
+
+    bool operator==(const MarqueeStyle&) const = default;
+};
+
 class DisplayController {
 public:
     // The set each quote's emoji is drawn from.
@@ -38,6 +47,13 @@ public:
     // Called after every reset, once the new text (or the still no-quotes text) is in place.
     std::function<void()> onDisplayReset;
 
+    // The order the quotes pass in; a change shows the list anew.
+    void setOrder(QuoteOrder order);
+    QuoteOrder order() const { return quoteOrder; }
+    // Applied to the marquee now and to one installed later.
+    void setMarqueeStyle(const MarqueeStyle& style);
+    const MarqueeStyle& marqueeStyle() const { return style; }
+
     // A pause the user asked for: the text stands still, also across resets, until resumed.
     void setPaused(bool paused);
     bool isPaused() const { return paused; }
@@ -50,9 +66,15 @@ public:
 
 private:
     void setupMarquee();
+    void applyStyle();
+    // Names the marquee, for assistive technologies, after the quote under its middle (or the
+    // still text).
+    void nameMarquee(qsizetype segment);
 
     QPointer<MarqueeView> marqueeView;
     QStringList shownSegments;
     bool paused = false;
+    QuoteOrder quoteOrder = QuoteOrder::written;
+    MarqueeStyle style;
     MarqueeTiming timing;
 };

@@ -1,5 +1,7 @@
 #include "EditorWindow.h"
 
+#include "AccessibleWindows.h"
+#include "EditMenu.h"
 #include "Localization.h"
 #include "QuotesView.h"
 
@@ -14,6 +16,7 @@ using namespace Qt::StringLiterals;
 namespace EditorWindow {
 
 std::unique_ptr<QWidget> make(QuoteManager& manager, LocalizationManager& loc, QMenu* mainMenu) {
+    installAccessibleWindows();
     auto window = std::make_unique<QWidget>(
         nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                      Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
@@ -29,7 +32,13 @@ std::unique_ptr<QWidget> make(QuoteManager& manager, LocalizationManager& loc, Q
         }
     }
     layout->setMenuBar(menuBar);
-    layout->addWidget(new QuotesView(manager, loc, window.get()));
+    auto* view = new QuotesView(manager, loc, window.get());
+    layout->addWidget(view);
+    // Undo and Redo name the step they would take back or make again, as the menu opens.
+    if (QMenu* edit = EditMenu::editMenu(mainMenu))
+        QObject::connect(edit, &QMenu::aboutToShow, view, [view, mainMenu] {
+            EditMenu::nameSteps(mainMenu, view->undoStep(), view->redoStep());
+        });
     retitle(window.get());
     layout->activate();
     window->adjustSize();

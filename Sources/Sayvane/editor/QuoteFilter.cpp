@@ -68,10 +68,34 @@ QString QuoteFilter::foldedForSearch(const QString& text) {
     return result.toCaseFolded();
 }
 
+void QuoteFilter::setSourceModel(QAbstractItemModel* model) {
+    QSortFilterProxyModel::setSourceModel(model);
+    foldedRows.clear();
+    // A row's text changed: its folding is out of date. Rows come, go or move: every one is.
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& first, const QModelIndex& last) {
+                for (int row = first.row(); row <= last.row() && size_t(row) < foldedRows.size();
+                     ++row)
+                    foldedRows[size_t(row)].clear();
+            });
+    // Before the filter itself follows the change, which may fold rows again.
+    const auto forgetAll = [this] { foldedRows.clear(); };
+    connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this, forgetAll);
+    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, forgetAll);
+    connect(model, &QAbstractItemModel::rowsAboutToBeMoved, this, forgetAll);
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, forgetAll);
+    connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this, forgetAll);
+}
+
 bool QuoteFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const {
     if (folded.isEmpty())
         return true;
-    const QString quote =
-        sourceModel()->index(sourceRow, 0, sourceParent).data(Qt::EditRole).toString();
-    return foldedForSearch(quote).contains(folded);
+    if (foldedRows.size() != size_t(sourceModel()->rowCount()))
+        foldedRows.assign(size_t(sourceModel()->rowCount()), QString());
+    QString& foldedQuote = foldedRows[size_t(sourceRow)];
+    // A quote that folds to nothing is folded again each time; it is found by nothing either.
+    if (foldedQuote.isEmpty())
+        foldedQuote = foldedForSearch(
+            sourceModel()->index(sourceRow, 0, sourceParent).data(Qt::EditRole).toString());
+    return foldedQuote.contains(folded);
 }

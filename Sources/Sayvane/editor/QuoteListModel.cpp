@@ -2,6 +2,17 @@
 
 #include "QuoteManager.h"
 
+#include <QMimeData>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A row of this list, dragged within it.
+const QString rowMimeType = u"application/x-sayvane-quote-row"_s;
+
+} // namespace
+
 QuoteListModel::QuoteListModel(QuoteManager& manager, QObject* parent)
     : QAbstractListModel(parent)
     , manager(manager)
@@ -36,7 +47,41 @@ bool QuoteListModel::setData(const QModelIndex& index, const QVariant& value, in
 }
 
 Qt::ItemFlags QuoteListModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsEditable : Qt::NoItemFlags;
+    // Rows are dropped between rows, never onto one.
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsDragEnabled
+                           : Qt::ItemIsDropEnabled;
+}
+
+QStringList QuoteListModel::mimeTypes() const {
+    return {rowMimeType};
+}
+
+QMimeData* QuoteListModel::mimeDataOfRow(int row) {
+    auto* data = new QMimeData;
+    data->setData(rowMimeType, QByteArray::number(row));
+    return data;
+}
+
+bool QuoteListModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int, int,
+                                     const QModelIndex& parent) const {
+    return data && data->hasFormat(rowMimeType) && action == Qt::MoveAction && !parent.isValid();
+}
+
+bool QuoteListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                  const QModelIndex& parent) {
+    if (!canDropMimeData(data, action, row, column, parent))
+        return false;
+    bool ok = false;
+    const int from = data->data(rowMimeType).toInt(&ok);
+    if (!ok || from < 0 || from >= rows)
+        return false;
+    // Dropped before `row` (after the last row when none is given).
+    const int before = row < 0 || row > rows ? rows : row;
+    const int to = before > from ? before - 1 : before;
+    if (to != from)
+        Q_EMIT moveRequested(from, to);
+    // The move, when made, moves the row; nothing is to be removed where the drag began.
+    return false;
 }
 
 void QuoteListModel::sync() {
@@ -68,6 +113,34 @@ bool QuoteListModel::removeQuote(int row) {
     changingList = false;
     rows = static_cast<int>(manager.quotes->size());
     endRemoveRows();
+    return true;
+}
+
+bool QuoteListModel::insertQuote(int row, const QString& quote) {
+    sync();
+    if (row < 0 || row > rows)
+        return false;
+    beginInsertRows({}, row, row);
+    changingList = true;
+    manager.quotes.insert(row, quote);
+    changingList = false;
+    rows = static_cast<int>(manager.quotes->size());
+    endInsertRows();
+    return true;
+}
+
+bool QuoteListModel::moveQuote(int from, int to) {
+    sync();
+    if (from < 0 || from >= rows || to < 0 || to >= rows)
+        return false;
+    if (from == to)
+        return true;
+    // Qt names the row the moved one goes before, as it was before the move.
+    beginMoveRows({}, from, from, {}, to > from ? to + 1 : to);
+    changingList = true;
+    manager.quotes.move(from, to);
+    changingList = false;
+    endMoveRows();
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "QuotesView.h"
 
+#include "EditHistory.h"
+#include "EditMenu.h"
 #include "Localization.h"
 #include "QtTranslations.h"
 #include "QuoteFilter.h"
@@ -8,7 +10,9 @@
 #include "QuoteRowDelegate.h"
 #include "QuoteText.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -20,8 +24,11 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QToolButton>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -55,6 +62,14 @@ protected:
     }
 };
 
+// The list as assistive technologies see it: the rows' own fields and trash buttons, which are
+// what edits the quotes, rather than read-only cells beside them.
+QAccessibleInterface* accessibleQuoteList(const QString& className, QObject* object) {
+    if (className != u"QListView"_s || !object || object->objectName() != u"quoteList"_s)
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::List);
+}
+
 } // namespace
 
 QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget* parent)
@@ -63,7 +78,8 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     , loc(loc)
     , model(new QuoteListModel(manager, this))
     , filter(new QuoteFilter(this))
-    , delegate(new QuoteRowDelegate(manager, *model, loc, this))
+    , editHistory(new EditHistory(manager, *model, this))
+    , delegate(new QuoteRowDelegate(*model, loc, this))
     , findEdit(new QLineEdit(this))
     , noMatchesLabel(new QLabel(this))
     , list(new QuoteListView(this))
@@ -72,6 +88,11 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     , importQuotesButton(new QPushButton(this))
     , importStatusLabel(new QLabel(this)) {
     setMinimumSize(400, 300);
+    static const bool accessible = [] {
+        QAccessible::installFactory(accessibleQuoteList);
+        return true;
+    }();
+    Q_UNUSED(accessible);
 
     newQuoteEdit->setMaxLength(std::numeric_limits<int>::max());
     list->setObjectName(u"quoteList"_s);
@@ -82,6 +103,10 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setUniformItemSizes(true);
     list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Rows dragged by their grip are dropped between others.
+    list->setDragDropMode(QAbstractItemView::DropOnly);
+    list->setDefaultDropAction(Qt::MoveAction);
+    list->setDropIndicatorShown(true);
     list->setFocusPolicy(Qt::NoFocus);
     list->viewport()->installEventFilter(this);
 
@@ -92,6 +117,8 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     findEdit->setObjectName(u"findField"_s);
     findEdit->setClearButtonEnabled(true);
     findEdit->installEventFilter(this);
+    // Ctrl+Z after removing a quote found here brings the quote back, not the search's typing.
+    findEdit->setProperty(EditMenu::leavesUndoToParents, true);
     noMatchesLabel->setObjectName(u"noMatches"_s);
     noMatchesLabel->setAlignment(Qt::AlignCenter);
     noMatchesLabel->setWordWrap(true);
@@ -127,6 +154,12 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     layout->addWidget(padded);
     layout->addWidget(importStatusLabel);
 
+    delegate->onSubmit = [this](int) { editHistory->submit(); };
+    delegate->onRemove = [this](int row) { editHistory->remove(row); };
+    connect(model, &QuoteListModel::moveRequested, editHistory, &EditHistory::move);
+    connect(editHistory, &EditHistory::stepTaken, this, &QuotesView::forgetTyping);
+    watchUndoKeys(findEdit);
+    watchUndoKeys(newQuoteEdit);
     connect(findEdit, &QLineEdit::textChanged, this, &QuotesView::search);
     connect(newQuoteEdit, &QLineEdit::returnPressed, this, &QuotesView::addQuote);
     connect(newQuoteEdit, &QLineEdit::textChanged, this, &QuotesView::updateAddButton);
@@ -149,10 +182,24 @@ QuotesView::QuotesView(QuoteManager& manager, LocalizationManager& loc, QWidget*
     });
     connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &QuotesView::syncRowWidgets);
+    // A row reached by Tab comes into view, and the rows after it are opened, so that Tab walks
+    // the whole list.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (!now || !list->viewport()->isAncestorOf(now))
+            return;
+        for (const QPersistentModelIndex& index : std::as_const(openRows)) {
+            if (QWidget* row = list->indexWidget(index); row && row->isAncestorOf(now)) {
+                list->scrollTo(index);
+                return;
+            }
+        }
+    });
 
     updateTexts();
     updateAddButton();
     syncRowWidgets();
+    // The window opens ready for a new quote.
+    newQuoteEdit->setFocus();
 }
 
 QString QuotesView::newQuote() const {
@@ -168,12 +215,99 @@ void QuotesView::find() {
     findEdit->selectAll();
 }
 
+namespace {
+
+// The focused text field of the widget that takes back its own typing, if there is one.
+const QLineEdit* focusedField(const QWidget* widget) {
+    auto* field = qobject_cast<const QLineEdit*>(QApplication::focusWidget());
+    return field && widget->isAncestorOf(field) &&
+                   !field->property(EditMenu::leavesUndoToParents).toBool()
+               ? field
+               : nullptr;
+}
+
+} // namespace
+
+QString QuotesView::undoStep() const {
+    const QLineEdit* field = focusedField(this);
+    if (field && field->isUndoAvailable())
+        return {};
+    // Typing not submitted is undone first, as an edit.
+    if (!editHistory->typing().isEmpty())
+        return u"EditQuoteStep"_s;
+    const QUndoStack& stack = editHistory->stack();
+    return stack.canUndo() ? stack.undoText() : QString();
+}
+
+QString QuotesView::redoStep() const {
+    const QLineEdit* field = focusedField(this);
+    if (field && field->isRedoAvailable())
+        return {};
+    const QUndoStack& stack = editHistory->stack();
+    return stack.canRedo() ? stack.redoText() : QString();
+}
+
+void QuotesView::undo() {
+    editHistory->undo();
+}
+
+void QuotesView::redo() {
+    editHistory->redo();
+}
+
+void QuotesView::moveUp() {
+    moveFocusedRow(-1);
+}
+
+void QuotesView::moveDown() {
+    moveFocusedRow(1);
+}
+
+void QuotesView::moveFocusedRow(int direction) {
+    QWidget* focus = QApplication::focusWidget();
+    for (const QPersistentModelIndex& shown : std::as_const(openRows)) {
+        QWidget* row = list->indexWidget(shown);
+        if (!row || !focus || !row->isAncestorOf(focus))
+            continue;
+        // Among the rows shown: past the neighbour the search leaves in view.
+        const QModelIndex neighbour = filter->index(shown.row() + direction, 0);
+        if (!neighbour.isValid())
+            return;
+        editHistory->move(filter->mapToSource(shown).row(), filter->mapToSource(neighbour).row());
+        list->scrollTo(shown);
+        return;
+    }
+}
+
+void QuotesView::watchUndoKeys(QWidget* field) {
+    field->installEventFilter(this);
+}
+
+void QuotesView::forgetTyping() {
+    for (const QPersistentModelIndex& shown : std::as_const(openRows)) {
+        if (QWidget* row = list->indexWidget(shown))
+            delegate->forgetTyping(row);
+    }
+}
+
 bool QuotesView::eventFilter(QObject* object, QEvent* event) {
     // A viewport resized while hidden gets no resize event of its own when it is shown.
     if (object == list->viewport() &&
         (event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
         syncRowWidgets();
         static_cast<QuoteListView*>(list)->fitEditors();
+    }
+    // A field with nothing of its own to take back leaves Ctrl+Z (Ctrl+Shift+Z) to the menu's
+    // Undo (Redo), which takes back the list's last step.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const auto* field = qobject_cast<QLineEdit*>(object);
+        const bool own = field && !field->property(EditMenu::leavesUndoToParents).toBool();
+        if (field && ((key->matches(QKeySequence::Undo) && !(own && field->isUndoAvailable())) ||
+                      (key->matches(QKeySequence::Redo) && !(own && field->isRedoAvailable())))) {
+            event->ignore();
+            return true;
+        }
     }
     // Escape in the search field shows every quote again.
     if (object == findEdit && event->type() == QEvent::KeyPress &&
@@ -202,16 +336,19 @@ void QuotesView::addQuote() {
     const QString quote = trimmedWhitespaceAndNewlines(newQuoteEdit->text());
     if (isBlankQuote(quote))
         return;
-    model->appendQuote(quote);
-    manager.saveQuotes();
-    newQuoteEdit->clear();
+    editHistory->add({quote});
+    // Emptied without an undo step of its own: Ctrl+Z then takes back the addition.
+    newQuoteEdit->setText(QString());
     list->scrollToBottom();
 }
 
 void QuotesView::chooseFileToImport() {
-    // The folder of the last import, else the collections installed with the program.
-    const QString folder =
+    // The folder of the last import, else the collections installed with the program, else the
+    // home folder (not the folder the program happened to be started in).
+    QString folder =
         lastImportPath.isEmpty() ? installedQuotesFolder() : QFileInfo(lastImportPath).path();
+    if (folder.isEmpty())
+        folder = QDir::homePath();
     auto* dialog = new QFileDialog(this, loc.localizedString(u"ImportQuotesTitle"_s), folder);
     dialog->setObjectName(u"importDialog"_s);
     // The desktop's own dialog speaks the session's language; where that is not the program's,
@@ -225,12 +362,15 @@ void QuotesView::chooseFileToImport() {
 }
 
 void QuotesView::importQuotes(const QString& path) {
+    // The import saves the list: what was typed is a step of its own first.
+    editHistory->commitTyping();
     const int before = static_cast<int>(manager.quotes->size());
     lastImportPath = path;
     lastImport = importQuotesFile(manager, path);
     updateTexts();
     importStatusLabel->show();
     if (lastImport->added > 0) {
+        editHistory->imported(manager.quotes->mid(manager.quotes->size() - lastImport->added));
         // The first of the new quotes shows at the top.
         model->sync();
         list->scrollTo(filter->mapFromSource(model->index(before)),
@@ -253,12 +393,21 @@ void QuotesView::refresh() {
 }
 
 void QuotesView::updateTexts() {
+    list->setAccessibleName(loc.localizedString(u"QuoteList"_s));
     findEdit->setPlaceholderText(loc.localizedString(u"Find"_s));
     findEdit->setAccessibleName(loc.localizedString(u"FindQuotes"_s));
+    // The field's own clear button, which Qt leaves unnamed.
+    for (QToolButton* clear : findEdit->findChildren<QToolButton*>())
+        clear->setAccessibleName(loc.localizedString(u"ClearSearch"_s));
     updateNoMatches();
     newQuoteEdit->setPlaceholderText(loc.localizedString(u"AddNewQuote"_s));
+    newQuoteEdit->setAccessibleName(loc.localizedString(u"NewQuote"_s));
+    newQuoteEdit->setAccessibleDescription(loc.localizedString(u"NewQuoteDescription"_s));
     addQuoteButton->setText(loc.localizedString(u"Add"_s));
+    addQuoteButton->setAccessibleDescription(loc.localizedString(u"AddDescription"_s));
     importQuotesButton->setText(loc.localizedString(u"Import"_s));
+    importQuotesButton->setAccessibleName(loc.localizedString(u"ImportQuotesTitle"_s));
+    importQuotesButton->setAccessibleDescription(loc.localizedString(u"ImportDescription"_s));
     if (lastImport) {
         const QString file = QFileInfo(lastImportPath).fileName();
         if (!lastImport->succeeded)
@@ -272,11 +421,11 @@ void QuotesView::updateTexts() {
                                                                : u"ImportedQuotes"_s)
                                            .arg(QString::number(lastImport->added), file));
     }
-    const QString placeholder = loc.localizedString(u"Quote"_s);
     for (const QPersistentModelIndex& index : std::as_const(openRows)) {
-        if (auto* row = qobject_cast<QWidget*>(list->indexWidget(index))) {
-            if (auto* field = row->findChild<QLineEdit*>(u"quoteField"_s))
-                field->setPlaceholderText(placeholder);
+        // Numbered by its place in the list, also while a search shows some rows only.
+        if (QWidget* row = list->indexWidget(index)) {
+            delegate->updateTexts(row);
+            delegate->nameRow(row, filter->mapToSource(index).row());
         }
     }
 }
@@ -313,6 +462,26 @@ void QuotesView::syncRowWidgets() {
         if (!list->isPersistentEditorOpen(index)) {
             list->openPersistentEditor(index);
             openRows.append(index);
+            if (auto* field = list->indexWidget(index)->findChild<QLineEdit*>())
+                watchUndoKeys(field);
         }
     }
+    // Tab goes down the rows in their order, whatever order they were opened in, then on to the
+    // add bar.
+    std::sort(openRows.begin(), openRows.end(),
+              [](const QPersistentModelIndex& a, const QPersistentModelIndex& b) {
+                  return a.row() < b.row();
+              });
+    QWidget* previous = nullptr;
+    for (const QPersistentModelIndex& index : std::as_const(openRows)) {
+        if (QWidget* row = list->indexWidget(index)) {
+            for (QWidget* control : delegate->controls(row)) {
+                if (previous)
+                    QWidget::setTabOrder(previous, control);
+                previous = control;
+            }
+        }
+    }
+    if (previous)
+        QWidget::setTabOrder(previous, newQuoteEdit);
 }

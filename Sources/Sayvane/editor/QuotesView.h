@@ -7,6 +7,7 @@
 
 #include <optional>
 
+class EditHistory;
 class LocalizationManager;
 class QLabel;
 class QLineEdit;
@@ -44,10 +45,24 @@ public:
     void importQuotes(const QString& path);
     // The row widget showing row i of the list, if it is in view.
     QWidget* rowWidget(int row) const;
+    // Every change made here, as steps that can be undone.
+    EditHistory& history() const { return *editHistory; }
+    // The string key of the step that undo() would take back ("DeleteQuoteStep"), and of the
+    // one redo() would make again; empty when there is none, or when the focused field would
+    // take back (or make again) its own typing instead.
+    QString undoStep() const;
+    QString redoStep() const;
 
 public Q_SLOTS:
     // Puts the keyboard in the search field, its text selected (Edit > Find, Ctrl+F).
     void find();
+    // The Edit menu's Undo and Redo, once the focused field has no typing of its own to take
+    // back: the list's last step.
+    void undo();
+    void redo();
+    // The focused row goes one place up or down among the rows shown (Alt+Up, Alt+Down).
+    void moveUp();
+    void moveDown();
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;
@@ -61,6 +76,11 @@ private:
     void updateTexts();
     void updateAddButton();
     void search(const QString& text);
+    void moveFocusedRow(int direction);
+    // Text fields take back their own typing with Ctrl+Z; with none, the key goes to the menu.
+    void watchUndoKeys(QWidget* field);
+    // After a step, what the rows' fields could undo is saved or undone already.
+    void forgetTyping();
     void updateNoMatches();
     // Opens row widgets for the rows in view and closes those far out of it.
     void syncRowWidgets();
@@ -69,6 +89,7 @@ private:
     LocalizationManager& loc;
     QuoteListModel* model = nullptr;
     QuoteFilter* filter = nullptr;
+    EditHistory* editHistory = nullptr;
     QuoteRowDelegate* delegate = nullptr;
     QLineEdit* findEdit = nullptr;
     QLabel* noMatchesLabel = nullptr;

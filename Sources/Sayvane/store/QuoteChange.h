@@ -15,6 +15,11 @@ struct QuoteChange {
         replace,
         // Row `row`, which read `was`, is removed.
         remove,
+        // `now` goes in at row `row`, before the row that read `was` (at the end when `was` is
+        // empty and nothing follows).
+        insert,
+        // Row `row`, which read `was`, moves to become row `to`.
+        move,
         // The list becomes `quotes`, whatever it holds.
         replaceAll,
     };
@@ -23,11 +28,14 @@ struct QuoteChange {
     qsizetype row = -1;
     QString was;
     QString now;
+    qsizetype to = -1;
     bool skipPresent = false;
 
     static QuoteChange add(QStringList quotes, bool skipPresent);
     static QuoteChange replace(qsizetype row, QString was, QString now);
     static QuoteChange remove(qsizetype row, QString was);
+    static QuoteChange insert(qsizetype row, QString now, QString before);
+    static QuoteChange move(qsizetype row, QString was, qsizetype to);
     static QuoteChange replaceAll(QStringList quotes);
 
     friend bool operator==(const QuoteChange&, const QuoteChange&) = default;
@@ -45,14 +53,16 @@ struct AppliedChanges {
     bool conflict = false;
 };
 
-// Applies the changes in order. An addition never conflicts. An edit or a removal finds its
-// row by position when it still reads what it read, else by that text where it occurs once;
-// a removal whose text is gone has nothing left to remove; an edit whose row cannot be found
-// (another writer changed it) appends the new text and reports a conflict, unless the list
-// has that text already. replaceAll conflicts when the list is not the one it replaces.
+// Applies the changes in order. An addition never conflicts. An edit, a removal or a move finds
+// its row by position when it still reads what it read, else by that text where it occurs once;
+// a removal or a move whose text is gone has nothing left to act on; an edit whose row cannot be
+// found (another writer changed it) appends the new text and reports a conflict, unless the list
+// has that text already. An insertion goes before the row it went before, found the same way,
+// else at its position (or the end). replaceAll conflicts when the list is not the one it
+// replaces.
 AppliedChanges applyChanges(QStringList list, const QuoteChanges& changes,
                             const QStringList* replacedList = nullptr);
 
 // The changes that turn `before` into `after`, as an editor makes them: rows edited in place,
-// one row removed, quotes appended. Anything else is one replaceAll.
+// one row removed or put in, one row moved, quotes appended. Anything else is one replaceAll.
 QuoteChanges changesBetween(const QStringList& before, const QStringList& after);

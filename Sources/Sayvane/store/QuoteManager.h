@@ -84,6 +84,8 @@ public:
     // Whether the list differs from the one last loaded or saved, or a new quote is being
     // typed.
     bool hasUnsavedEdits() const;
+    // The list as the file held it when it was last loaded or saved.
+    const QStringList& savedQuotes() const { return stored; }
     // Saves once if the list holds unsaved edits (at quit), the quote being typed as an addition.
     void saveUnsavedEdits();
     // The text of the editor's new-quote field, typed and not added yet: saved by

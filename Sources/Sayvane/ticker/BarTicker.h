@@ -1,11 +1,10 @@
 #pragma once
 
 #include "ColumnWindow.h"
+#include "DisplayText.h"
 
 #include <QString>
 #include <QStringList>
-
-#include <vector>
 
 // What a feed shows at each step, apart from its input and output: the display text of a list
 // (fresh emojis) seen through a window that moves one column a step, and the quote under the
@@ -16,7 +15,7 @@ public:
         : columns(columns) {}
 
     // Builds the display text of a non-empty list and puts the window at its start.
-    void setQuotes(const QStringList& quotes);
+    void setQuotes(const QStringList& quotes, QuoteOrder order = QuoteOrder::written);
     // The same for a display text already made, as segments: each quote followed by its
     // separator (DisplayText::segments), so that the emojis are the ones shown
     // elsewhere.
@@ -34,14 +33,14 @@ public:
     int width() const { return columns; }
     void setWidth(int width) { columns = width; }
     qsizetype position() const { return column; }
-    const QStringList& shownQuotes() const { return quotes; }
+    // The quotes shown, each the segment before its separator.
+    qsizetype quoteCount() const { return (window.segments().size() + 1) / 2; }
+    const QString& quote(qsizetype index) const { return window.segments().at(index * 2); }
     const ColumnWindow& columnWindow() const { return window; }
 
 private:
     int columns;
+    // Over the segments themselves, shared with whoever gave them: a long list is held once.
     ColumnWindow window;
-    QStringList quotes;
-    // Where each quote's piece starts in the display text.
-    std::vector<qsizetype> pieceStarts;
     qsizetype column = 0;
 };

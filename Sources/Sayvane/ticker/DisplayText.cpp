@@ -2,7 +2,10 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
+#include <numeric>
 #include <random>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -41,7 +44,7 @@ QString DisplayText::of(const QStringList& quotes) {
     return segments(quotes).join(QString());
 }
 
-QStringList DisplayText::segments(const QStringList& quotes) {
+QStringList DisplayText::segments(const QStringList& quotes, QuoteOrder order) {
     static const std::array<QString, 15> separators = [] {
         std::array<QString, 15> made;
         for (size_t i = 0; i < emojis.size(); ++i)
@@ -53,9 +56,19 @@ QStringList DisplayText::segments(const QStringList& quotes) {
     std::uniform_int_distribution<size_t> pick(0, emojis.size() - 1);
     QStringList segments;
     segments.reserve(quotes.size() * 2);
-    for (const QString& quote : quotes) {
+    const auto add = [&](const QString& quote) {
         segments.append(quote);
         segments.append(separators[pick(words)]);
+    };
+    if (order == QuoteOrder::written) {
+        for (const QString& quote : quotes)
+            add(quote);
+        return segments;
     }
+    std::vector<qsizetype> positions(static_cast<size_t>(quotes.size()));
+    std::iota(positions.begin(), positions.end(), qsizetype(0));
+    std::shuffle(positions.begin(), positions.end(), words);
+    for (const qsizetype position : positions)
+        add(quotes.at(position));
     return segments;
 }

@@ -7,32 +7,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-int boundedNumber(const QVariant& value, int fallback, int minimum, int maximum) {
-    bool ok = false;
-    const qlonglong number = value.toString().trimmed().toLongLong(&ok);
-    if (!ok)
-        return fallback;
-    return static_cast<int>(std::clamp<qlonglong>(number, minimum, maximum));
-}
-
-} // namespace
-
-LabelSettings LabelSettings::read(const QSettings& settings) {
-    LabelSettings read;
-    const QString mode = settings.value(u"Label"_s).toString().trimmed().toLower();
-    if (mode == u"quote"_s)
-        read.mode = LabelMode::quote;
-    else if (mode == u"off"_s)
-        read.mode = LabelMode::off;
-    read.columns = boundedNumber(settings.value(u"LabelColumns"_s), defaultColumns, minimumColumns,
-                                 maximumColumns);
-    read.intervalMilliseconds = boundedNumber(settings.value(u"LabelInterval"_s), defaultInterval,
-                                              minimumInterval, maximumInterval);
-    return read;
-}
-
 LabelTicker::LabelTicker(LabelSettings settings)
     : config(settings)
     , ticker(settings.columns) {}
@@ -47,11 +21,11 @@ void LabelTicker::setSegments(const QStringList& segments, const QString& stillT
     ticker.setSegments(segments);
     if (config.mode == LabelMode::quote) {
         qsizetype widest = -1;
-        for (const QString& quote : ticker.shownQuotes()) {
-            const qsizetype width = TerminalColumns::width(quote);
+        for (qsizetype i = 0; i < ticker.quoteCount(); ++i) {
+            const qsizetype width = TerminalColumns::width(ticker.quote(i));
             if (width > widest) {
                 widest = width;
-                widestQuote = quote;
+                widestQuote = ticker.quote(i);
             }
         }
     }
@@ -70,7 +44,7 @@ void LabelTicker::jumpQuotes(int steps) {
     if (!moving())
         return;
     if (config.mode == LabelMode::quote) {
-        const qsizetype count = ticker.shownQuotes().size();
+        const qsizetype count = ticker.quoteCount();
         quoteIndex = ((quoteIndex + steps) % count + count) % count;
     } else {
         ticker.jumpQuotes(steps);
@@ -91,7 +65,7 @@ QString LabelTicker::label() const {
     case LabelMode::off:
         return {};
     case LabelMode::quote:
-        return empty ? still : ticker.shownQuotes().at(quoteIndex);
+        return empty ? still : ticker.quote(quoteIndex);
     case LabelMode::scrolling:
         return empty ? ColumnWindow::fitted(still, config.columns) : ticker.text();
     }
@@ -117,7 +91,7 @@ QString LabelTicker::tooltip() const {
     if (empty)
         return still;
     if (config.mode == LabelMode::quote)
-        return ticker.shownQuotes().at(quoteIndex);
+        return ticker.quote(quoteIndex);
     if (config.mode == LabelMode::off)
         return {};
     return ticker.tooltip();

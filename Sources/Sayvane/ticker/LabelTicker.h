@@ -2,7 +2,6 @@
 
 #include "BarTicker.h"
 
-#include <QSettings>
 #include <QString>
 #include <QStringList>
 
@@ -13,9 +12,8 @@ enum class LabelMode {
     off,       // no label, the icon alone
 };
 
-// The label's settings, from the program's settings file: "Label" (scrolling, quote or off),
-// "LabelColumns" and "LabelInterval" (milliseconds between steps). A value that is missing or
-// out of place counts as the default; a number out of range is brought into it.
+// The label's settings (the keys "Label", "LabelColumns" and "LabelInterval" of the program's
+// settings file): what it shows, its width in columns and the milliseconds between steps.
 struct LabelSettings {
     static constexpr int defaultColumns = 30;
     static constexpr int minimumColumns = 5;
@@ -29,8 +27,6 @@ struct LabelSettings {
     LabelMode mode = LabelMode::scrolling;
     int columns = defaultColumns;
     int intervalMilliseconds = defaultInterval;
-
-    static LabelSettings read(const QSettings& settings);
 };
 
 // The label's logic, apart from any bus or timer: given the display segments shown by the strip

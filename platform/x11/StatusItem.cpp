@@ -151,6 +151,7 @@ StatusItem::StatusItem(int length, QObject* parent)
         Q_EMIT screensChanged();
     });
     connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &StatusItem::schedulePlacement);
+    connect(&strutWatch, &StrutWatch::changed, this, &StatusItem::schedulePlacement);
     placeStrip();
     stripWindow->show();
     refuseX11Focus(stripWindow.get());
@@ -287,7 +288,9 @@ void StatusItem::placeStrip() {
         geometries.append(nativeGeometry(screen));
         names.append(screen->name());
     }
-    const QList<Strut> others = otherX11Struts(stripWindow.get());
+    QList<quint32> holders;
+    const QList<Strut> others = otherX11Struts(stripWindow.get(), &holders);
+    strutWatch.watch(holders);
     QSize root = x11RootSize();
     if (root.isEmpty())
         root = QGuiApplication::primaryScreen()->virtualGeometry().size();
@@ -302,8 +305,7 @@ void StatusItem::placeStrip() {
         barsBottom = StripPlacement::barsBottom(workArea.top(), reservedStrut.top, barsBottom);
     const QRect strip = StripPlacement::stripRect(
         geometries[index], root, others,
-        QSize(qRound(itemLength * ratio), qRound(stripHeight * ratio)), barsBottom,
-        stripAlignment);
+        QSize(qRound(itemLength * ratio), qRound(stripHeight * ratio)), barsBottom, stripAlignment);
 
     const bool screenChanged = currentScreen != screen;
     currentScreen = screen;

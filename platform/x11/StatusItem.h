@@ -1,6 +1,7 @@
 #pragma once
 
 #include "StripPlacement.h"
+#include "StrutWatch.h"
 
 #include <QMenu>
 #include <QObject>
@@ -121,6 +122,8 @@ private:
     int barsBottom = 0;
     bool stripShown = true;
     QTimer backgroundTimer;
+    // Panels that change their reservation without changing the work area.
+    StrutWatch strutWatch;
     bool placementScheduled = false;
     bool translucent = false;
     bool trayWanted = true;

@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "AboutWindow.h"
+#include "ButtonImages.h"
 #include "Console.h"
 #include "DBusMenuExporter.h"
 #include "EditMenu.h"
@@ -68,7 +69,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         *statusItem, StripChoice::setting(preferences->strip()),
         preferences->label().mode != LabelMode::off,
         panelIndicator ? &panelIndicator->item() : nullptr, notifierHosts.get(),
-        &x11WindowManagerName);
+        &x11WindowManagerName, &ButtonImages::shownNow);
     connect(stripPresence.get(), &StripPresence::decided, this, [this] {
         if (preferencesWindow)
             preferencesWindow->updatePlaces();

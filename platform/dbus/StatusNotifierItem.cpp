@@ -248,14 +248,13 @@ void StatusNotifierItem::setLabelling(Labelling labelling) {
     // Hosts read an item's properties once, when it comes: the item leaves the bus and comes
     // again with its new face, so that the host makes it anew.
     bus.unregisterService(service);
-    setRegistered(false);
     if (!showFace(labelling) || !bus.registerService(service)) {
         exported = false;
         bus.unregisterObject(QString::fromLatin1(objectPath));
-        return;
     }
     retries = 0;
-    if (watcherPresent)
+    setRegistered(false);
+    if (exported && watcherPresent)
         registerWithWatcher();
 }
 

@@ -51,7 +51,7 @@ constexpr qsizetype padded(qsizetype length) {
 }
 
 #ifdef SAYVANE_HAVE_XCB
-xcb_atom_t atom(xcb_connection_t* connection, const QByteArray& name) {
+xcb_atom_t xsettingsAtom(xcb_connection_t* connection, const QByteArray& name) {
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, 0, name.size(), name.constData()), nullptr);
     const xcb_atom_t found = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
@@ -65,8 +65,8 @@ std::optional<QByteArray> managerSettings() {
     xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
     if (!connection)
         return std::nullopt;
-    const xcb_atom_t selection = atom(connection, "_XSETTINGS_S0");
-    const xcb_atom_t property = atom(connection, "_XSETTINGS_SETTINGS");
+    const xcb_atom_t selection = xsettingsAtom(connection, "_XSETTINGS_S0");
+    const xcb_atom_t property = xsettingsAtom(connection, "_XSETTINGS_SETTINGS");
     if (selection == XCB_ATOM_NONE || property == XCB_ATOM_NONE)
         return std::nullopt;
     xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(

@@ -6,14 +6,16 @@
 
 StripPresence::StripPresence(StatusItem& statusItem, StripSetting setting, bool labelShown,
                              StatusNotifierItem* item, StatusNotifierHosts* hosts,
-                             std::function<QString()> windowManager, QObject* parent)
+                             std::function<QString()> windowManager,
+                             std::function<bool()> buttonImages, QObject* parent)
     : QObject(parent)
     , statusItem(statusItem)
     , setting(setting)
     , labelShown(labelShown)
     , item(item)
     , hosts(hosts)
-    , windowManager(std::move(windowManager)) {
+    , windowManager(std::move(windowManager))
+    , buttonImages(std::move(buttonImages)) {
     if (item)
         connect(item, &StatusNotifierItem::registeredChanged, this, &StripPresence::decide);
     if (hosts)
@@ -39,7 +41,8 @@ void StripPresence::setLabelShown(bool shown) {
 StripChoice::Situation StripPresence::situation() const {
     StripChoice::Situation now;
     now.setting = setting;
-    now.labelInPanel = labelShown && item && item->isRegistered() && hosts &&
+    now.labelInPanel = item && item->labelling() == StatusNotifierItem::Labelling::labelled &&
+                       item->isRegistered() && hosts &&
                        StripChoice::hostsShowLabel(hosts->current());
     now.widgetInPanel = widgetInPanel;
     if (windowManager)
@@ -48,6 +51,13 @@ StripChoice::Situation StripPresence::situation() const {
 }
 
 void StripPresence::decide() {
+    // Changing the item's labelling takes it out of the panel and back, which asks again.
+    if (item)
+        item->setLabelling(StripChoice::itemHasLabel(labelShown,
+                                                     hosts ? hosts->current() : NotifierHosts(),
+                                                     !buttonImages || buttonImages())
+                               ? StatusNotifierItem::Labelling::labelled
+                               : StatusNotifierItem::Labelling::iconOnly);
     statusItem.setStripShown(StripChoice::showStrip(situation()));
     Q_EMIT decided();
 }

@@ -19,10 +19,13 @@ class StripPresence : public QObject {
 
 public:
     // `item` and `hosts` may be null (no session bus). `labelShown`: whether the label is on at
-    // all (not "off"). `windowManager` gives the window manager's name when asked.
+    // all (not "off"). `windowManager` gives the window manager's name when asked,
+    // `buttonImages` whether GTK programs show icons on buttons (ButtonImages::shownNow). The
+    // item is given a label or none as StripChoice::itemHasLabel says (unset: icons are shown).
     StripPresence(StatusItem& statusItem, StripSetting setting, bool labelShown,
                   StatusNotifierItem* item, StatusNotifierHosts* hosts,
-                  std::function<QString()> windowManager, QObject* parent = nullptr);
+                  std::function<QString()> windowManager, std::function<bool()> buttonImages = {},
+                  QObject* parent = nullptr);
 
     // The program's own panel widget shows the ticker, or no longer does.
     void setWidgetInPanel(bool shown);
@@ -45,5 +48,6 @@ private:
     QPointer<StatusNotifierItem> item;
     QPointer<StatusNotifierHosts> hosts;
     std::function<QString()> windowManager;
+    std::function<bool()> buttonImages;
     bool widgetInPanel = false;
 };

@@ -34,6 +34,15 @@ icon_box() {
 }
 icon_shown() { [ -n "$(icon_box)" ]; }
 no_icon() { [ -z "$(icon_box)" ]; }
+# The lower edge of MATE's top panel, from its reservation.
+top_panel_edge() {
+    local window
+    for window in $(xdotool search --class mate-panel 2>/dev/null); do
+        xprop -id "$window" _NET_WM_STRUT_PARTIAL 2>/dev/null | awk -F'[=,]' '$4 + 0 > 0 { print $4 + 0 }'
+    done | sort -n | tail -1
+}
+strip_top() { xwininfo -id "$(strip_window)" | awk '/Absolute upper-left Y/ { print $4 }'; }
+strip_below_panel() { [ "$(strip_top)" = "$(top_panel_edge)" ]; }
 # "left top right bottom" of the program's open menu: a window of its own over 100 pixels high.
 menu_box() {
     local window
@@ -133,26 +142,34 @@ mate.IconAndMenuInTheNotificationArea)
     mkdir -p "$HOME/.config/Sayvane"
     echo '{ "quotes": ["Plain words stay put."] }' >"$HOME/.config/Sayvane/quotes.json"
     start_sayvane
+    # MATE's own default shows icons on buttons: the icon and the label, and no strip.
     wait_for 30 icon_shown || fail "no icon in the Notification Area"
+    wait_for 10 strip_is IsUnMapped || fail "a strip beside the label: $(strip_map_state)"
+    item_label | grep -q "Plain words stay put." || fail "no label: $(item_label 2>&1)"
     read -r x y < <(icon_box | awk -F'[x+]' '{ print $3 + int($1 / 2), $4 + int($2 / 2) }')
     # A left click: the item asks the program, whose menu drops down from the panel at the item.
     xdotool mousemove "$x" "$y" click 1
     wait_for 10 differs "" menu_box || fail "no menu after a left click"
     read -r left top right _ <<<"$(menu_box)"
-    panel=$(xprop -root _NET_WORKAREA | awk -F'[=,]' '{ print $3 + 0 }')
+    panel=$(top_panel_edge)
     [ "$left" -le "$x" ] && [ "$x" -le "$right" ] || fail "the menu at x $left..$right, the item at $x"
     [ "$top" -ge $((panel - 1)) ] && [ "$top" -le $((panel + 8)) ] ||
         fail "the menu's top at y = $top, the panel's lower edge at $panel"
     xdotool key Escape
-    # Without icons on buttons, MATE's item shows a label alone; an item without a label (off)
-    # still shows its icon.
-    gsettings set org.mate.interface buttons-have-icons false
-    wait_for 10 no_icon || fail "the setting did not reach the Notification Area"
+    # Without icons on buttons GTK would draw the label alone: the item goes without its label,
+    # its icon shows, and the strip below the panel shows the quotes.
     kill "$sayvane_pid"
-    write_settings "Label=off"
+    gsettings set org.mate.interface buttons-have-icons false
     start_sayvane
-    wait_for 30 icon_shown || fail "no icon for the item without a label"
-    echo "icon at $x,$y; menu at $left,$top..$right; panel's edge at $panel"
+    wait_for 30 icon_shown || fail "no icon without icons on buttons"
+    wait_for 10 strip_is IsViewable || fail "no strip beside an item without a label"
+    ! item_label >/dev/null 2>&1 || fail "a label that would hide the icon: $(item_label)"
+    wait_for 10 strip_below_panel || fail "the strip at y = $(strip_top), the panel's edge at $(top_panel_edge)"
+    # The panel restarts, and settles: the strip is below it again, never under it.
+    restart_mate_panel
+    wait_for 60 icon_shown || fail "no icon after the panel's restart"
+    wait_for 10 strip_below_panel || fail "after the panel's restart the strip at y = $(strip_top), the panel's edge at $(top_panel_edge)"
+    echo "icon at $x,$y; menu at $left,$top..$right; panel's edge at $panel; strip at $(strip_top)"
     ;;
 *)
     fail "no case $CASE"

@@ -221,7 +221,17 @@ start_mate() {
     marco --no-composite >"$session_dir/marco.log" 2>&1 &
     session_pids+=("$!")
     mate-panel >"$session_dir/panel.log" 2>&1 &
-    session_pids+=("$!")
+    mate_panel_pid=$!
+    session_pids+=("$mate_panel_pid")
     wait_for 60 gdbus introspect --session --dest org.kde.StatusNotifierWatcher \
         --object-path /StatusNotifierWatcher || fail "no Notification Area: $(tail -5 "$session_dir/panel.log")"
+}
+
+# Stops mate-panel and starts it again, as after a crash or `mate-panel --replace`.
+restart_mate_panel() {
+    kill "$mate_panel_pid"
+    wait "$mate_panel_pid" 2>/dev/null
+    mate-panel >>"$session_dir/panel.log" 2>&1 &
+    mate_panel_pid=$!
+    session_pids+=("$mate_panel_pid")
 }

@@ -270,10 +270,12 @@ void StatusNotifierItem::registerWithWatcher() {
         QDBusMessage::createMethodCall(QString::fromLatin1(watcherService), watcherPath,
                                        watcherInterface, u"RegisterStatusNotifierItem"_s);
     call << service;
+    ++registrationsPending;
     auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this,
             [this](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();
+                --registrationsPending;
                 if (!finished->isError()) {
                     retries = 0;
                     setRegistered(true);
@@ -283,6 +285,12 @@ void StatusNotifierItem::registerWithWatcher() {
                 // up) may refuse an item it has found on the bus by itself: its list says.
                 askWatcherList();
             });
+    // GNOME's extension lists the item at once but answers only once the shell has finished
+    // starting, which may take longer than the call may: the list says meanwhile.
+    QTimer::singleShot(1000, this, [this] {
+        if (watcherPresent && !registered)
+            askWatcherList();
+    });
 }
 
 void StatusNotifierItem::askWatcherList() {
@@ -299,14 +307,20 @@ void StatusNotifierItem::askWatcherList() {
                 const QDBusPendingReply<QDBusVariant> reply = *finished;
                 const QStringList items =
                     reply.isValid() ? reply.value().variant().toStringList() : QStringList();
-                if (!registered)
-                    setRegistered(
-                        std::any_of(items.cbegin(), items.cend(), [this](const QString& name) {
-                            return name == service || name.startsWith(service + u'/');
-                        }));
+                if (registered)
+                    return;
+                setRegistered(
+                    std::any_of(items.cbegin(), items.cend(), [this](const QString& name) {
+                        return name == service || name.startsWith(service + u'/');
+                    }));
+                // Asked again while a registration is still unanswered, else registered again.
                 if (!registered && watcherPresent && ++retries <= 5)
                     QTimer::singleShot(1000, this, [this] {
-                        if (watcherPresent && !registered)
+                        if (!watcherPresent || registered)
+                            return;
+                        if (registrationsPending > 0)
+                            askWatcherList();
+                        else
                             registerWithWatcher();
                     });
             });
@@ -328,19 +342,6 @@ void StatusNotifierItem::setLabel(const QString& label, const QString& guide) {
     labelText = label;
     guideText = guide;
     Q_EMIT newLabel(labelText, guideText);
-    // The label's own signal is not enough for every host: GNOME's extension, whose handling of
-    // it waits for an idle moment of the shell, kept an old label for good now and then. The
-    // standard change signal reaches its cache and its label at once.
-    if (exported && labelKind == Labelling::labelled) {
-        QDBusMessage changed = QDBusMessage::createSignal(QString::fromLatin1(objectPath),
-                                                          u"org.freedesktop.DBus.Properties"_s,
-                                                          u"PropertiesChanged"_s);
-        changed << u"org.kde.StatusNotifierItem"_s
-                << QVariantMap{{u"XAyatanaLabel"_s, labelText},
-                               {u"XAyatanaLabelGuide"_s, guideText}}
-                << QStringList();
-        bus.send(changed);
-    }
 }
 
 void StatusNotifierItem::setToolTipText(const QString& text) {

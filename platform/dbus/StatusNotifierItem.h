@@ -140,4 +140,6 @@ private:
     bool watcherPresent = false;
     // Registrations refused by a watcher still starting up, tried again a second later.
     int retries = 0;
+    // Registrations sent and not answered yet.
+    int registrationsPending = 0;
 };

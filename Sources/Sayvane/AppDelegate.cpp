@@ -61,7 +61,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     exportMenu();
     // Before the strip, so that its tray icon never shows beside the item in the panel.
     setupPanelIndicator();
-    statusItem = std::make_unique<StatusItem>(preferences->stripWidth());
+    // On the screen once the strip's presence is decided below.
+    statusItem = std::make_unique<StatusItem>(preferences->stripWidth(), false);
     showTrayIconBesidePanelIndicator();
     if (environment.bus.isConnected())
         notifierHosts = std::make_unique<StatusNotifierHosts>(environment.bus);

@@ -9,6 +9,8 @@ session_pids=()
 # Fails the test with a message.
 fail() {
     echo "FAIL: $*" >&2
+    # What the program said, for the failure's cause.
+    [ -n "$session_dir" ] && [ -s "$session_dir/sayvane.log" ] && tail -20 "$session_dir/sayvane.log" >&2
     exit 1
 }
 
@@ -21,6 +23,16 @@ wait_for() {
     local end=$((SECONDS + seconds))
     until "$@" >/dev/null 2>&1; do
         [ $SECONDS -ge $end ] && return 1
+        sleep 0.2
+    done
+}
+
+# Whether the command after $1 never succeeds for that many seconds.
+never_for() {
+    local end=$((SECONDS + $1))
+    shift
+    while [ $SECONDS -lt $end ]; do
+        "$@" >/dev/null 2>&1 && return 1
         sleep 0.2
     done
 }

@@ -99,7 +99,7 @@ void StatusBarButton::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
 }
 
-StatusItem::StatusItem(int length, QObject* parent)
+StatusItem::StatusItem(int length, bool shown, QObject* parent)
     : QObject(parent)
     , itemLength(length)
     // No stays-on-top hint: the above state would keep the strip over a focused fullscreen
@@ -107,6 +107,7 @@ StatusItem::StatusItem(int length, QObject* parent)
     , stripWindow(std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint |
                                                          Qt::WindowDoesNotAcceptFocus |
                                                          Qt::NoDropShadowWindowHint)) {
+    stripShown = shown;
     installAccessibleWindows();
     stripWindow->setWindowTitle(u"Sayvane"_s);
     stripWindow->setAttribute(Qt::WA_ShowWithoutActivating);
@@ -153,8 +154,10 @@ StatusItem::StatusItem(int length, QObject* parent)
     connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &StatusItem::schedulePlacement);
     connect(&strutWatch, &StrutWatch::changed, this, &StatusItem::schedulePlacement);
     placeStrip();
-    stripWindow->show();
-    refuseX11Focus(stripWindow.get());
+    if (stripShown) {
+        stripWindow->show();
+        refuseX11Focus(stripWindow.get());
+    }
 }
 
 StatusItem::~StatusItem() {

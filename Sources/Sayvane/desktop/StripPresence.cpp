@@ -20,7 +20,19 @@ StripPresence::StripPresence(StatusItem& statusItem, StripSetting setting, bool 
         connect(item, &StatusNotifierItem::registeredChanged, this, &StripPresence::decide);
     if (hosts)
         connect(hosts, &StatusNotifierHosts::changed, this, &StripPresence::decide);
+    hold.setSingleShot(true);
+    hold.setInterval(holdTime);
+    connect(&hold, &QTimer::timeout, this, [this] {
+        waitedEnough = true;
+        decide();
+    });
     decide();
+}
+
+bool StripPresence::awaitingPanel() const {
+    return item && item->isWatcherPresent() && !item->isRegistered() &&
+           item->labelling() == StatusNotifierItem::Labelling::labelled && hosts &&
+           StripChoice::hostsShowLabel(hosts->current());
 }
 
 void StripPresence::setWidgetInPanel(bool shown) {
@@ -58,6 +70,17 @@ void StripPresence::decide() {
                                                      !buttonImages || buttonImages())
                                ? StatusNotifierItem::Labelling::labelled
                                : StatusNotifierItem::Labelling::iconOnly);
-    statusItem.setStripShown(StripChoice::showStrip(situation()));
+    bool show = StripChoice::showStrip(situation());
+    // A panel that shows labels may take a while to answer the item's registration (GNOME
+    // Shell as it starts): the strip waits for it a little rather than flash up for a moment.
+    if (show && setting == StripSetting::automatic && awaitingPanel()) {
+        if (!hold.isActive() && !waitedEnough)
+            hold.start();
+        show = !hold.isActive();
+    } else {
+        hold.stop();
+        waitedEnough = false;
+    }
+    statusItem.setStripShown(show);
     Q_EMIT decided();
 }

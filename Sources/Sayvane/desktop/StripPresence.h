@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 
@@ -35,12 +36,17 @@ public:
     // What the last decision was made from.
     StripChoice::Situation situation() const;
 
+    // How long the strip waits for a panel that shows labels to take the item.
+    static constexpr int holdTime = 3000;
+
 Q_SIGNALS:
     // After every decision, whether or not it changed anything.
     void decided();
 
 private:
     void decide();
+    // A panel that shows labels is there and has not taken the item yet.
+    bool awaitingPanel() const;
 
     StatusItem& statusItem;
     StripSetting setting;
@@ -50,4 +56,7 @@ private:
     std::function<QString()> windowManager;
     std::function<bool()> buttonImages;
     bool widgetInPanel = false;
+    QTimer hold;
+    // The wait for the panel is over, and the panel has not taken the item.
+    bool waitedEnough = false;
 };

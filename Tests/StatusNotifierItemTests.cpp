@@ -294,6 +294,14 @@ TEST_F(PanelItem, TrayIconStandsInUntilAWatcherAndClicksOpenTheMenuAndPause) {
     const QString before = item.toolTipText();
     panel->callItem(item.serviceName(), u"Scroll"_s, {-120, u"vertical"_s});
     EXPECT_TRUE(eventually([&] { return item.toolTipText() != before; }));
+    // The strip goes to the quote the label went to (back from the first: the last), so that
+    // both show one current quote. Catches a strip left where it was.
+    const qsizetype quote = delegate.panelIndicator->ticker().currentQuote();
+    ASSERT_GT(quote, 0);
+    const QStringList segments = delegate.displayController->segments();
+    EXPECT_TRUE(eventually([&] {
+        return delegate.displayController->currentQuote() == segments.at(quote * 2);
+    })) << delegate.displayController->currentQuote().toStdString();
 }
 
 #include "StatusNotifierItemTests.moc"

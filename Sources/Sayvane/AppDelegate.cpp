@@ -244,6 +244,9 @@ void AppDelegate::setupPanelIndicator() {
     connect(&item, &StatusNotifierItem::activated, this, popUp);
     connect(&item, &StatusNotifierItem::contextMenuRequested, this, popUp);
     connect(&item, &StatusNotifierItem::secondaryActivated, this, [this] { togglePause(); });
+    // One current quote: the strip goes where the wheel took the label.
+    connect(panelIndicator.get(), &PanelIndicator::quoteJumped, this,
+            [this](qsizetype quote) { displayController->showQuote(quote); });
 }
 
 void AppDelegate::showDisplayElsewhere() {

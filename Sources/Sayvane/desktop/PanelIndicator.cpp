@@ -53,6 +53,7 @@ void PanelIndicator::show(const QStringList& segments, const QString& stillText)
 
 void PanelIndicator::adopt(LabelTicker&& ready) {
     labelTicker = std::move(ready);
+    adoptedGeneration = shownGeneration;
     timer.setInterval(labelTicker.interval());
     publish();
     updateTimer();
@@ -73,6 +74,10 @@ void PanelIndicator::jumpQuotes(int steps) {
     publish();
     // The quote jumped to gets a whole interval before the next step.
     updateTimer();
+    // Its index counts in the list shown last, unless that list is still being prepared.
+    if (const qsizetype quote = labelTicker.currentQuote();
+        quote >= 0 && adoptedGeneration == shownGeneration)
+        Q_EMIT quoteJumped(quote);
 }
 
 void PanelIndicator::publish() {

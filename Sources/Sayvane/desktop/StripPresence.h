@@ -1,6 +1,7 @@
 #pragma once
 
 #include "StripChoice.h"
+#include "TickerStatus.h"
 
 #include <QObject>
 #include <QPointer>
@@ -35,6 +36,8 @@ public:
     void setLabelShown(bool shown);
     // What the last decision was made from.
     StripChoice::Situation situation() const;
+    // Where the ticker shows now, and whether the menu can be reached without the strip.
+    TickerPlaces places() const;
 
     // How long the strip waits for a panel that shows labels to take the item.
     static constexpr int holdTime = 3000;

@@ -45,8 +45,9 @@ public:
     // queued work item runs, not when it is queued.
     std::function<void()> onQuotesChanged;
 
-    // Reads the file (writing the default quotes first when nothing is at its path). The new
-    // list is assigned later on the main queue and followed by one run of onQuotesChanged;
+    // Reads the file on the background thread (writing the default quotes first when nothing
+    // is at its path). The new list is assigned later on the main queue and followed by one run
+    // of onQuotesChanged;
     // a valid document without "quotes" changes nothing. Edits not saved yet (a row typed into
     // and not submitted) are kept over the new list: a row that still reads as it did gets the
     // edit again, and an edit of a row that is gone stays as a row of its own.

@@ -214,13 +214,12 @@ TEST_F(PreferencesWindow, TurningTheStripOffIsRefusedWhileItIsTheOnlyWayToTheMen
 
     // Another door may: no window and no reservation then, and the window says so; on again.
     ASSERT_EQ(run({u"--set"_s, u"Strip=off"_s}), 0);
-    EXPECT_TRUE(eventually([&] {
-        return !tree->states(strip).contains(u"showing"_s) && strut().isEmpty();
-    }));
+    EXPECT_TRUE(eventually(
+        [&] { return !tree->states(strip).contains(u"showing"_s) && strut().isEmpty(); }));
     EXPECT_TRUE(tree->states(never).contains(u"checked"_s));
-    EXPECT_FALSE(tree->find(window, u"label"_s,
-                            u"The strip is off, and no panel shows the ticker."_s)
-                     .isNull());
+    EXPECT_FALSE(
+        tree->find(window, u"label"_s, u"The strip is off, and no panel shows the ticker."_s)
+            .isNull());
     ASSERT_EQ(run({u"--set"_s, u"Strip=on"_s}), 0);
     const int screen = QGuiApplication::primaryScreen()->geometry().width();
     EXPECT_TRUE(stripIs({screen - 250, 0, 250, 24}));

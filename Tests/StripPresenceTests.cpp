@@ -49,7 +49,6 @@ TEST(StripChoice, TheSettingThenThePanelThenTheWindowManagerDecide) {
     EXPECT_FALSE(StripChoice::hostsShowLabel({u"kded5"_s, {u"plasmashell"_s}}));
     EXPECT_FALSE(StripChoice::hostsShowLabel({u"xfce4-panel"_s, {u"xfce4-panel"_s}}));
     EXPECT_FALSE(StripChoice::hostsShowLabel({}));
-
 }
 
 // Under Ayatana's real indicator service, the host behind the indicator applets of Xfce and

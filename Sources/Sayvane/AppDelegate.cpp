@@ -63,11 +63,11 @@ void AppDelegate::applicationDidFinishLaunching() {
     showTrayIconBesidePanelIndicator();
     if (environment.bus.isConnected())
         notifierHosts = std::make_unique<StatusNotifierHosts>(environment.bus);
-    stripPresence = std::make_unique<StripPresence>(
-        *statusItem, StripChoice::setting(preferences->strip()),
-        preferences->label().mode != LabelMode::off,
-        panelIndicator ? &panelIndicator->item() : nullptr, notifierHosts.get(),
-        &x11WindowManagerName);
+    stripPresence =
+        std::make_unique<StripPresence>(*statusItem, StripChoice::setting(preferences->strip()),
+                                        preferences->label().mode != LabelMode::off,
+                                        panelIndicator ? &panelIndicator->item() : nullptr,
+                                        notifierHosts.get(), &x11WindowManagerName);
     connect(stripPresence.get(), &StripPresence::decided, this, [this] {
         if (preferencesWindow)
             preferencesWindow->updatePlaces();

@@ -302,8 +302,7 @@ void StatusItem::placeStrip() {
         barsBottom = StripPlacement::barsBottom(workArea.top(), reservedStrut.top, barsBottom);
     const QRect strip = StripPlacement::stripRect(
         geometries[index], root, others,
-        QSize(qRound(itemLength * ratio), qRound(stripHeight * ratio)), barsBottom,
-        stripAlignment);
+        QSize(qRound(itemLength * ratio), qRound(stripHeight * ratio)), barsBottom, stripAlignment);
 
     const bool screenChanged = currentScreen != screen;
     currentScreen = screen;

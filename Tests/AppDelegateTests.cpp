@@ -205,7 +205,7 @@ TEST(AppDelegate, ALanguageChoiceRebuildsTheMenuRetitlesTheWindowAndResetsTheDis
     ASSERT_LT(app.marquee()->currentOffset(), 0);
     QMenu* before = app.menu();
 
-    app.delegate->changeLanguage(app.languageItem(u"vi"_s));
+    app.languageItem(u"vi"_s)->trigger();
     runMainQueue();
     EXPECT_NE(app.menu(), before) << "the whole menu is replaced";
     EXPECT_EQ(app.items()[0]->text(), u"Chỉnh sửa trích dẫn..."_s);
@@ -223,7 +223,7 @@ TEST(AppDelegate, ALanguageChoiceRebuildsTheMenuRetitlesTheWindowAndResetsTheDis
     EXPECT_TRUE(fieldMenu->actions()[0]->text().startsWith(u"Hoàn tác"_s))
         << fieldMenu->actions()[0]->text().toStdString();
 
-    app.delegate->changeLanguage(app.languageItem(u"en"_s));
+    app.languageItem(u"en"_s)->trigger();
     runMainQueue();
     EXPECT_EQ(edit->title(), u"Edit"_s);
     EXPECT_EQ(edit->actions()[0]->text(), u"Undo"_s);
@@ -268,8 +268,7 @@ TEST(AppDelegate, ItemsWithoutAKnownLanguageChangeNothing) {
     QAction upper;
     upper.setData(u"VI"_s);
     for (QAction* item : {&noData, &number, &bytes, &unknown, &upper})
-        app.delegate->changeLanguage(item);
-    app.delegate->changeLanguage(nullptr);
+        app.delegate->changeLanguage(item->data());
     runMainQueue();
     EXPECT_EQ(notices, 0);
     EXPECT_EQ(app.menu(), before);

@@ -14,6 +14,7 @@
 #include "QtTranslations.h"
 #include "RemoteActions.h"
 #include "StatusNotifierHosts.h"
+#include "StoreNotices.h"
 #include "StripPresence.h"
 #include "X11Window.h"
 
@@ -22,7 +23,6 @@
 #include <QDir>
 #include <QMenu>
 #include <QPointer>
-#include <QSystemTrayIcon>
 
 using namespace Qt::StringLiterals;
 
@@ -30,6 +30,12 @@ namespace {
 
 // Where the status menu is on the bus, for status notifier hosts.
 const QString statusMenuPath = u"/MenuBar"_s;
+
+void showInFront(QWidget& window) {
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
 
 } // namespace
 
@@ -83,19 +89,17 @@ void AppDelegate::applicationDidFinishLaunching() {
     setupMenu();
     NotificationCenter::defaultCenter().addObserver(
         LocalizationManager::languageChangedNotification, [weak = QPointer<AppDelegate>(this)] {
-            if (weak)
-                weak->qtTranslations->setLanguage(LocalizationManager::shared().currentLanguage);
-            if (weak)
-                EditMenu::retitle(weak->mainMenuBar.get());
-            if (weak)
-                weak->setupMenu();
-            if (weak)
-                EditorWindow::retitle(weak->quotesWindow.get());
-            if (weak) {
-                weak->quoteManager->retranslatePlaceholder();
-                weak->displayController->quotes = weak->quoteManager->quotes;
-                weak->displayController->resetDisplay();
-            }
+            if (!weak)
+                return;
+            weak->qtTranslations->setLanguage(LocalizationManager::shared().currentLanguage);
+            EditMenu::retitle(weak->mainMenuBar.get());
+            weak->setupMenu();
+            EditorWindow::retitle(weak->quotesWindow.get());
+            weak->quoteManager->retranslatePlaceholder();
+            weak->displayController->quotes = weak->quoteManager->quotes;
+            weak->displayController->resetDisplay();
+            if (weak->remoteControl)
+                weak->remoteControl->announcePropertyChanges();
         });
     quoteManager->onQuotesChanged = [weak = QPointer<AppDelegate>(this)] {
         if (!weak)
@@ -107,56 +111,29 @@ void AppDelegate::applicationDidFinishLaunching() {
     };
     // A pause from the menu, the panel or a script holds the strip and the label alike.
     displayController->onPausedChanged = [weak = QPointer<AppDelegate>(this)] {
-        if (weak)
-            weak->showChecked(weak->statusMenuDescription.pauseId,
-                              weak->displayController->isPaused());
-        if (weak && weak->panelIndicator)
-            weak->panelIndicator->setPaused(weak->displayController->isPaused());
-        if (weak)
-            weak->showDisplayElsewhere();
-        if (weak && weak->remoteControl)
+        if (!weak)
+            return;
+        const bool paused = weak->displayController->isPaused();
+        weak->showChecked(weak->statusMenuDescription.pauseId, paused);
+        if (weak->panelIndicator)
+            weak->panelIndicator->setPaused(paused);
+        weak->showDisplayElsewhere();
+        if (weak->remoteControl)
             weak->remoteControl->announcePropertyChanges();
     };
     displayController->onDisplayReset = [weak = QPointer<AppDelegate>(this)] {
         if (weak)
             weak->showDisplayElsewhere();
     };
-    watchTheStore();
+    if (!environment.notifier)
+        environment.notifier = std::make_shared<FreedesktopNotifier>(environment.bus);
+    StoreNotices::attach(*quoteManager, environment.notifier);
     quoteManager->loadQuotes();
     quoteManager->startWatching();
     displayController->statusItem = statusItem.get();
     displayController->quotes = quoteManager->quotes;
     displayController->startDisplay();
     setupRemoteControl();
-}
-
-void AppDelegate::watchTheStore() {
-    // The placeholders speak the interface language; the file never holds them.
-    quoteManager->placeholderText = [](QuoteManager::Placeholder placeholder) {
-        return LocalizationManager::shared().localizedString(
-            placeholder == QuoteManager::Placeholder::noQuotes ? u"NoQuotesFound"_s
-                                                               : u"ErrorLoadingQuotes"_s);
-    };
-    if (!environment.notifier)
-        environment.notifier = std::make_shared<FreedesktopNotifier>(environment.bus);
-    quoteManager->onCopyKept = [notifier = environment.notifier](const QuotesFile::KeptCopy& copy) {
-        const LocalizationManager& loc = LocalizationManager::shared();
-        QString body;
-        switch (copy.reason) {
-        case QuotesFile::KeptCopy::Reason::unreadable:
-            body = loc.localizedString(u"BrokenCopyKept"_s);
-            break;
-        case QuotesFile::KeptCopy::Reason::repeatedNames:
-            body = loc.localizedString(u"DuplicateNamesCopyKept"_s);
-            break;
-        case QuotesFile::KeptCopy::Reason::conflict:
-        case QuotesFile::KeptCopy::Reason::stillOpen:
-            body = loc.localizedString(u"ConflictCopyKept"_s);
-            break;
-        }
-        notifier->notify(loc.localizedString(u"CopyKeptTitle"_s),
-                         body.arg(QDir::toNativeSeparators(copy.path)));
-    };
 }
 
 void AppDelegate::setupRemoteControl() {
@@ -181,11 +158,6 @@ void AppDelegate::setupRemoteControl() {
             [this](bool showing) { stripPresence->setWidgetInPanel(showing); });
     remoteControl->display().setMenu(statusMenuDescription.description);
     showDisplayElsewhere();
-    NotificationCenter::defaultCenter().addObserver(
-        LocalizationManager::languageChangedNotification, [weak = QPointer<AppDelegate>(this)] {
-            if (weak && weak->remoteControl)
-                weak->remoteControl->announcePropertyChanges();
-        });
 }
 
 void AppDelegate::exportMenu() {
@@ -291,9 +263,7 @@ void AppDelegate::openQuotesUI() {
     if (!quotesWindow)
         quotesWindow =
             EditorWindow::make(*quoteManager, LocalizationManager::shared(), mainMenuBar.get());
-    quotesWindow->show();
-    quotesWindow->raise();
-    quotesWindow->activateWindow();
+    showInFront(*quotesWindow);
 }
 
 void AppDelegate::openPreferences() {
@@ -301,25 +271,9 @@ void AppDelegate::openPreferences() {
         return;
     if (!preferencesWindow)
         preferencesWindow = std::make_unique<PreferencesWindow>(
-            *preferences, LocalizationManager::shared(), [this] { return tickerPlaces(); });
-    preferencesWindow->show();
-    preferencesWindow->raise();
-    preferencesWindow->activateWindow();
-}
-
-TickerPlaces AppDelegate::tickerPlaces() const {
-    const StripChoice::Situation situation =
-        stripPresence ? stripPresence->situation() : StripChoice::Situation();
-    TickerPlaces places;
-    places.stripSetting = preferences->strip();
-    places.stripShown = statusItem && statusItem->isStripShown();
-    places.labelInPanel = situation.labelInPanel;
-    places.widgetInPanel = situation.widgetInPanel;
-    places.tilingWindowManager = !StripChoice::windowManagerPlacesStrip(situation.windowManager);
-    const bool itemInPanel = panelIndicator && panelIndicator->item().isRegistered();
-    places.menuElsewhere = itemInPanel || (statusItem && statusItem->trayIcon()->isVisible() &&
-                                           QSystemTrayIcon::isSystemTrayAvailable());
-    return places;
+            *preferences, LocalizationManager::shared(),
+            [this] { return stripPresence ? stripPresence->places() : TickerPlaces(); });
+    showInFront(*preferencesWindow);
 }
 
 void AppDelegate::reloadQuotes() {
@@ -345,14 +299,7 @@ void AppDelegate::showAbout() {
     if (!aboutWindow)
         aboutWindow = std::make_unique<AboutWindow>(LocalizationManager::shared(),
                                                     quoteManager->quotesFileURL);
-    aboutWindow->show();
-    aboutWindow->raise();
-    aboutWindow->activateWindow();
-}
-
-void AppDelegate::changeLanguage(QAction* sender) {
-    if (sender)
-        changeLanguage(sender->data());
+    showInFront(*aboutWindow);
 }
 
 void AppDelegate::changeLanguage(const QVariant& rawValue) {

@@ -31,7 +31,6 @@ class QtTranslations;
 class RemoteControl;
 class StatusNotifierHosts;
 class StripPresence;
-struct TickerPlaces;
 
 // What the delegate is given from outside: tests pass their own.
 struct AppEnvironment {
@@ -78,8 +77,7 @@ public:
     void togglePause();
     // Shows the About window, making it on first use.
     void showAbout();
-    // Sets the language whose raw value the item carries; ignores anything else.
-    void changeLanguage(QAction* sender);
+    // Sets the language of that raw value; ignores anything else.
     void changeLanguage(const QVariant& rawValue);
     // Registers or unregisters the login item; the menu's check mark follows what succeeded.
     void toggleLaunchAtLogin();
@@ -111,8 +109,6 @@ public:
 private:
     // Puts the program's D-Bus interface on the environment's bus, when it is connected.
     void setupRemoteControl();
-    // The store's placeholders in the interface language, and a notice of every kept copy.
-    void watchTheStore();
     // Shows the item checked or not, in every view of the menu.
     void showChecked(int id, bool checked);
     // The status menu on the environment's bus at its path, when the bus is connected.
@@ -121,8 +117,6 @@ private:
     void showTrayIconBesidePanelIndicator();
     // The display as the strip shows it, for the panel's label and for views in other processes.
     void showDisplayElsewhere();
-    // Where the ticker shows now, for the Preferences window.
-    TickerPlaces tickerPlaces() const;
 
     AppEnvironment environment;
     std::unique_ptr<QMenu> mainMenuBar;

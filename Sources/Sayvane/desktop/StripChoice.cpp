@@ -12,6 +12,18 @@ StripSetting setting(const QString& value) {
     return StripSetting::automatic;
 }
 
+QString name(StripSetting setting) {
+    switch (setting) {
+    case StripSetting::on:
+        return u"on"_s;
+    case StripSetting::off:
+        return u"off"_s;
+    case StripSetting::automatic:
+        break;
+    }
+    return u"auto"_s;
+}
+
 bool hostsShowLabel(const NotifierHosts& hosts) {
     static const QStringList drawingLabels = {
         u"gnome-shell"_s,

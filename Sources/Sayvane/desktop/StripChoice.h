@@ -14,6 +14,8 @@ namespace StripChoice {
 
 // The setting of the key "Strip" as the settings read it: "auto", "on" or "off".
 StripSetting setting(const QString& value);
+// The setting's value in the settings file: "auto", "on" or "off".
+QString name(StripSetting setting);
 
 // Whether the panel that hosts status notifier items draws an item's label beside its icon:
 // GNOME Shell (its AppIndicator extension holds the watcher in the shell), Ayatana's indicator

@@ -4,6 +4,8 @@
 #include "StatusNotifierHosts.h"
 #include "StatusNotifierItem.h"
 
+#include <QSystemTrayIcon>
+
 StripPresence::StripPresence(StatusItem& statusItem, StripSetting setting, bool labelShown,
                              StatusNotifierItem* item, StatusNotifierHosts* hosts,
                              std::function<QString()> windowManager, QObject* parent)
@@ -45,6 +47,20 @@ StripChoice::Situation StripPresence::situation() const {
     if (windowManager)
         now.windowManager = windowManager();
     return now;
+}
+
+TickerPlaces StripPresence::places() const {
+    const StripChoice::Situation now = situation();
+    TickerPlaces places;
+    places.stripSetting = StripChoice::name(setting);
+    places.stripShown = statusItem.isStripShown();
+    places.labelInPanel = now.labelInPanel;
+    places.widgetInPanel = now.widgetInPanel;
+    places.tilingWindowManager = !StripChoice::windowManagerPlacesStrip(now.windowManager);
+    places.menuElsewhere =
+        (item && item->isRegistered()) ||
+        (statusItem.trayIcon()->isVisible() && QSystemTrayIcon::isSystemTrayAvailable());
+    return places;
 }
 
 void StripPresence::decide() {

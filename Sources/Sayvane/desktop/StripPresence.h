@@ -1,6 +1,7 @@
 #pragma once
 
 #include "StripChoice.h"
+#include "TickerStatus.h"
 
 #include <QObject>
 #include <QPointer>
@@ -31,6 +32,8 @@ public:
     void setLabelShown(bool shown);
     // What the last decision was made from.
     StripChoice::Situation situation() const;
+    // Where the ticker shows now, and whether the menu can be reached without the strip.
+    TickerPlaces places() const;
 
 Q_SIGNALS:
     // After every decision, whether or not it changed anything.

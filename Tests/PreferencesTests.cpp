@@ -141,11 +141,19 @@ TEST(Preferences, AHandEditIsFollowedAndTheProgramsOwnWritesAreNotTakenForOne) {
     text.replace(u"StripSpeed=60"_s, u"StripSpeed=90\nStripAlign=left"_s);
     ASSERT_TRUE(replaceByRename(Settings::path(), text.toUtf8()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return changed.size() >= 3; }, 5000));
-    QTest::qWait(400);
-    QStringList names;
-    for (const QList<QVariant>& signal : changed)
-        names.append(signal[0].toString());
-    EXPECT_EQ(names, (QStringList{u"StripSpeed"_s, u"StripSpeed"_s, u"StripAlign"_s}));
+    // A later edit as a witness: once it is signalled, anything the program's own write or the
+    // edit above was still to bring has come.
+    text.replace(u"StripAlign=left"_s, u"StripAlign=left\nStripWidth=300"_s);
+    ASSERT_TRUE(replaceByRename(Settings::path(), text.toUtf8()));
+    const auto names = [&] {
+        QStringList all;
+        for (const QList<QVariant>& signal : changed)
+            all.append(signal[0].toString());
+        return all;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return names().contains(u"StripWidth"_s); }, 5000));
+    EXPECT_EQ(names(),
+              (QStringList{u"StripSpeed"_s, u"StripSpeed"_s, u"StripAlign"_s, u"StripWidth"_s}));
     EXPECT_EQ(preferences.stripSpeed(), 90);
     EXPECT_EQ(preferences.stripAlignment(), Qt::AlignLeft);
 }

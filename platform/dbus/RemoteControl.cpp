@@ -318,13 +318,8 @@ void RemoteControl::handlePropertyCall(const QDBusMessage& message) {
         } else if (value.typeId() != QMetaType::QString) {
             reply(message.createErrorReply(invalidArgs, u"Language takes a string."_s));
         } else {
-            const auto refusal = actions.setLanguage ? actions.setLanguage(value.toString())
-                                                     : std::optional<Refusal>(Refusal{});
-            if (refusal)
-                reply(message.createErrorReply(errorName(refusal->kind), refusal->message));
-            else
-                reply(message.createReply());
-            announcePropertyChanges();
+            replyToSet(message, actions.setLanguage ? actions.setLanguage(value.toString())
+                                                    : std::optional<Refusal>(Refusal{}));
         }
     } else {
         reply(message.createErrorReply(u"org.freedesktop.DBus.Error.UnknownMethod"_s,
@@ -346,8 +341,11 @@ void RemoteControl::setSetting(const QDBusMessage& message, const Setting& setti
                                        u"%1 takes %2."_s.arg(setting.name, type.second)));
         return;
     }
-    const auto refusal = actions.setSetting ? actions.setSetting(setting.name, value)
-                                            : std::optional<Refusal>(Refusal{});
+    replyToSet(message, actions.setSetting ? actions.setSetting(setting.name, value)
+                                           : std::optional<Refusal>(Refusal{}));
+}
+
+void RemoteControl::replyToSet(const QDBusMessage& message, const std::optional<Refusal>& refusal) {
     if (refusal)
         reply(message.createErrorReply(errorName(refusal->kind), refusal->message));
     else

@@ -108,6 +108,8 @@ private:
     void handleMethod(const QDBusMessage& message);
     void handlePropertyCall(const QDBusMessage& message);
     void setSetting(const QDBusMessage& message, const Setting& setting, const QVariant& value);
+    // The answer to a property set, refused or not, and the properties announced.
+    void replyToSet(const QDBusMessage& message, const std::optional<Refusal>& refusal);
     const Setting* findSetting(const QString& name) const;
     void addQuotes(const QDBusMessage& message, const QStringList& quotes);
     void reply(const QDBusMessage& answer);

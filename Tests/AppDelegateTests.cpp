@@ -541,6 +541,7 @@ TEST(AppDelegate, PlaceholdersAreTranslatedAndAKeptCopyIsAnnounced) {
 
     manager.quotes.append(u"mine"_s);
     manager.saveQuotes();
+    runMainQueue();
     EXPECT_EQ(QuotesDocument::decode(readBytes(home.quotesFile()), nullptr)->quotes,
               QStringList{u"mine"_s});
     ASSERT_EQ(notifier->notices.size(), 1);

@@ -211,6 +211,12 @@ int main(int argc, char* argv[]) {
         }
         QThread::msleep(50);
     }
+    // The program writes the default quotes while it starts, not necessarily before it is on the
+    // bus.
+    if (!waitForFile(quotesFile)) {
+        std::fprintf(stderr, "the program wrote no quotes file\n");
+        return 1;
+    }
     const QStringList initial = decodeFile(readBytes(quotesFile)).value().quotes;
     if (burst > 0) {
         // A measure, not a check: that many AddQuote calls sent at once, and how long until the

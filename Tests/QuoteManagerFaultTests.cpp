@@ -138,6 +138,7 @@ TEST(QuoteManagerFaults, AKillDuringASaveLeavesTheOldListOrTheNewOneNeverACutOff
             for (int k = lastSize + growth;; k += growth) {
                 manager.quotes = listOfSize(k);
                 manager.saveQuotes();
+                runMainQueue();
             }
         }
         ::usleep(std::uniform_int_distribution<useconds_t>(0, 25'000)(random));
@@ -165,6 +166,7 @@ TEST(QuoteManagerFaults, AKillDuringASaveLeavesTheOldListOrTheNewOneNeverACutOff
     runMainQueue();
     manager.quotes = listOfSize(3);
     manager.saveQuotes();
+    runMainQueue();
     EXPECT_EQ(leftoverTemporaries(home.quotesFolder()), QStringList{})
         << "the next save clears them away";
     EXPECT_EQ(decodedFile(home.quotesFile()), listOfSize(3));
@@ -180,6 +182,7 @@ TEST(QuoteManagerFaults, LeftoversAreRemovedButCopiesOfBrokenFilesStay) {
                                 u"quotes.json.AbC123"_s, u".other.json.saving-1x2y3z"_s})
         writeBytes(home.quotesFolder() + u'/' + name, "x");
     manager.saveQuotes();
+    runMainQueue();
     const QStringList names =
         QDir(home.quotesFolder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     EXPECT_EQ(names,
@@ -225,6 +228,7 @@ TEST(QuoteManagerFaults, AFullDiskFailsTheSaveAndLeavesFileAndListAsTheyWere) {
     // Room again: the next save goes through.
     manager.quotes = listOfSize(500);
     manager.saveQuotes();
+    runMainQueue();
     EXPECT_EQ(decodedFile(home.quotesFile()), listOfSize(500));
 }
 
@@ -244,10 +248,12 @@ TEST(QuoteManagerFaults, AReadOnlyFolderFailsTheSaveUntilItIsWritableAgain) {
         ::chmod(folder.constData(), 0555);
         manager.quotes = {u"unsaved"_s};
         manager.saveQuotes();
+        runMainQueue();
         const bool failed = decodedFile(home.quotesFile()) == QuoteManager::defaultQuotes;
         const bool kept = manager.quotes.get() == QStringList{u"unsaved"_s};
         ::chmod(folder.constData(), 0755);
         manager.saveQuotes();
+        runMainQueue();
         const bool savedLater = decodedFile(home.quotesFile()) == QStringList{u"unsaved"_s};
         return failed && kept && savedLater ? 0 : 1;
     });
@@ -267,6 +273,7 @@ TEST(QuoteManagerFaults, AFolderRemovedWhileRunningFailsTheSaveUntilItIsBack) {
     {
         CapturedStdout out;
         manager.saveQuotes();
+        runMainQueue();
         EXPECT_TRUE(out.text().startsWith(couldNotSave)) << out.text().toStdString();
     }
     EXPECT_EQ(manager.quotes.get(), QStringList{u"kept in memory"_s});
@@ -275,6 +282,7 @@ TEST(QuoteManagerFaults, AFolderRemovedWhileRunningFailsTheSaveUntilItIsBack) {
     QDir().mkpath(home.quotesFolder());
     CapturedStdout out;
     manager.saveQuotes();
+    runMainQueue();
     EXPECT_TRUE(out.text().isEmpty());
     EXPECT_EQ(decodedFile(home.quotesFile()), QStringList{u"kept in memory"_s});
 }

@@ -1,3 +1,4 @@
+#include "BackgroundWork.h"
 #include "QuoteChange.h"
 #include "QuoteManager.h"
 #include "QuotesDocument.h"
@@ -8,6 +9,8 @@
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -56,6 +59,17 @@ struct Fixture {
     }
 };
 
+// Holds the lock of the quotes file: the manager's transactions wait on the background thread
+// until it is let go, so that a test can act while one is under way.
+struct HeldLock {
+    QString error;
+    std::optional<Files::ExclusiveLock> lock;
+    explicit HeldLock(const QString& quotesFile)
+        : lock(Files::ExclusiveLock::take(QuotesFile::lockPath(quotesFile), 0, &error)) {
+        EXPECT_TRUE(lock) << error.toStdString();
+    }
+};
+
 bool startsWithEach(const QStringList& lines, const QStringList& prefixes) {
     if (lines.size() != prefixes.size())
         return false;
@@ -88,8 +102,8 @@ TEST(QuoteManager, FirstLoadWritesTheDefaultsAndDeliversThemLater) {
     f.manager->loadQuotes();
     EXPECT_TRUE(f.quotes().isEmpty()) << "the list changes only when the main queue runs";
     EXPECT_EQ(f.callbacks, 0);
-    EXPECT_EQ(quotesInFile(f.home.quotesFile()), QuoteManager::defaultQuotes);
     runMainQueue();
+    EXPECT_EQ(quotesInFile(f.home.quotesFile()), QuoteManager::defaultQuotes);
     EXPECT_EQ(f.quotes(), QuoteManager::defaultQuotes);
     EXPECT_EQ(f.callbacks, 1);
     EXPECT_TRUE(out.text().isEmpty());
@@ -205,6 +219,8 @@ TEST(QuoteManager, TwoLoadsInARowDeliverTwiceAndTheLaterListStays) {
     f.manager->onQuotesChanged = [&] { delivered.push_back(f.quotes()); };
     f.writeFile(R"({"quotes": ["one"]})");
     f.manager->loadQuotes();
+    // The first load has read the file; its list is not taken in yet.
+    BackgroundWork::waitForDone();
     f.writeFile(R"({"quotes": ["two"]})");
     f.manager->loadQuotes();
     runMainQueue();
@@ -368,6 +384,7 @@ TEST(QuoteManager, AnUnreadableFileIsKeptByteForByte) {
             return 1;
         manager.quotes = {u"new"_s};
         manager.saveQuotes();
+        runMainQueue();
         return 0;
     });
     ASSERT_EQ(result, 0);
@@ -582,6 +599,7 @@ TEST(QuoteManager, NoCopyIsKeptWhenTheSaveCannotGoAhead) {
             f.manager->quotes.replace(0, u"mine %1"_s.arg(i));
             f.manager->saveQuotes();
         }
+        runMainQueue();
         return 0;
     });
     ASSERT_EQ(result, 0);
@@ -650,4 +668,81 @@ TEST(QuoteManager, ChangesFoundBetweenTwoListsMergeWithOtherWriters) {
         EXPECT_FALSE(applied.conflict);
         EXPECT_EQ(applyChanges(c.before, changesBetween(c.before, c.after)).list, c.after);
     }
+}
+
+// A save runs while the editor goes on: what is typed meanwhile stays on the list, counts as
+// unsaved, and is saved by the next save; the rows typed into are told against the list being
+// saved.
+TEST(QuoteManager, EditsMadeWhileASaveIsUnderWayStayAndAreSavedNext) {
+    Fixture f;
+    f.writeFile(QuotesDocument::encode({u"a"_s, u"b"_s}));
+    f.load();
+    {
+        HeldLock held(f.home.quotesFile());
+        f.manager->quotes.replace(0, u"A"_s);
+        f.manager->saveQuotes();
+        EXPECT_EQ(f.manager->savedQuotes(), (QStringList{u"A"_s, u"b"_s}));
+        f.manager->quotes.replace(1, u"B meanwhile"_s);
+        f.manager->quotes.append(u"added meanwhile"_s);
+    }
+    runMainQueue();
+    EXPECT_EQ(quotesInFile(f.home.quotesFile()), (QStringList{u"A"_s, u"b"_s}));
+    const QStringList typed{u"A"_s, u"B meanwhile"_s, u"added meanwhile"_s};
+    EXPECT_EQ(f.quotes(), typed);
+    EXPECT_TRUE(f.manager->hasUnsavedEdits());
+    EXPECT_TRUE(f.save().isEmpty());
+    EXPECT_EQ(quotesInFile(f.home.quotesFile()), typed);
+    EXPECT_FALSE(f.manager->hasUnsavedEdits());
+}
+
+// Whole-list changes asked for one after another, while none can reach the file yet: the last
+// one asked for is what the file holds, with no conflict, as if each had been saved at once.
+TEST(QuoteManager, SavesAskedForInARowReachTheFileInOrder) {
+    Fixture f;
+    f.writeFile(QuotesDocument::encode({u"a"_s, u"b"_s, u"c"_s, u"d"_s}));
+    f.load();
+    const QList<QStringList> orders{{u"d"_s, u"c"_s, u"b"_s, u"a"_s},
+                                    {u"b"_s, u"d"_s, u"a"_s, u"c"_s},
+                                    {u"c"_s, u"a"_s, u"d"_s}};
+    {
+        HeldLock held(f.home.quotesFile());
+        for (const QStringList& order : orders) {
+            f.manager->quotes = order;
+            f.manager->saveQuotes();
+        }
+    }
+    CapturedStdout out;
+    runMainQueue();
+    EXPECT_TRUE(out.text().isEmpty()) << out.text().toStdString();
+    EXPECT_EQ(quotesInFile(f.home.quotesFile()), orders.last());
+    EXPECT_EQ(f.quotes(), orders.last());
+    EXPECT_TRUE(filesIn(f.home.quotesFolder(), u"*.conflict-*"_s).isEmpty());
+}
+
+// Quit (and SIGTERM) saves through saveUnsavedEdits() and then ends the process: it returns only
+// once the save under way, the additions still being gathered and the edits typed meanwhile are
+// all on disk, without the event loop running again.
+TEST(QuoteManager, SavingAtQuitWaitsForTheSaveUnderWayAndSavesEverything) {
+    Fixture f;
+    f.writeFile(QuotesDocument::encode({u"a"_s}));
+    f.load();
+    auto held = std::make_unique<HeldLock>(f.home.quotesFile());
+    f.manager->quotes.append(u"saving"_s);
+    f.manager->saveQuotes();
+    f.manager->quotes.replace(0, u"typed"_s);
+    f.manager->setNewQuoteDraft(u"draft"_s);
+    std::optional<QuoteManager::Addition> answer;
+    f.manager->addQuotesSoon({u"from the bus"_s}, [&](QuoteManager::Addition a) { answer = a; });
+    // Let go once the quit has surely begun to wait; a quit that does not wait returns first.
+    std::thread letGo([&held] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        held.reset();
+    });
+    f.manager->saveUnsavedEdits();
+    const QStringList onDisk = quotesInFile(f.home.quotesFile());
+    letGo.join();
+    EXPECT_EQ(onDisk, (QStringList{u"typed"_s, u"saving"_s, u"from the bus"_s, u"draft"_s}));
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->added, 1);
+    EXPECT_FALSE(f.manager->hasUnsavedEdits());
 }

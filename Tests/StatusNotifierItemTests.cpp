@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -189,6 +190,7 @@ TEST_F(PanelItem, LabelSignalsFollowTheColumnWindowOfTheSameText) {
     LabelSettings settings;
     settings.columns = 10;
     settings.intervalMilliseconds = LabelSettings::minimumInterval;
+    ASSERT_TRUE(panel->start());
     PanelIndicator indicator(bus.connect(u"item"_s), settings);
     panel->listen(indicator.item().serviceName());
     const QStringList segments = {u"first quote"_s, u"  \U0001F525  "_s, u"second"_s,
@@ -208,25 +210,35 @@ TEST_F(PanelItem, LabelSignalsFollowTheColumnWindowOfTheSameText) {
     for (qsizetype i = 0; i < heard.size(); ++i)
         EXPECT_EQ(heard[i], window.window(start + i, 10)) << i;
 
-    // Paused, or out of sight, the label stands, while a witness at the same interval on the
-    // same event loop takes three steps: the label's timer would have fired as often.
-    PanelIndicator witness(QDBusConnection(u"no bus"_s), settings);
-    witness.show(segments, u"No quotes"_s);
-    for (const bool pause : {true, false}) {
-        indicator.setPaused(pause);
-        indicator.setOutOfSight(!pause);
+    // Paused, out of sight, or held by no panel, the label stands, while a witness timer at the
+    // same interval on the same event loop ticks three times: the label's would have as often.
+    QTimer witness;
+    witness.setInterval(indicator.ticker().interval());
+    int witnessed = 0;
+    QObject::connect(&witness, &QTimer::timeout, [&witnessed] { ++witnessed; });
+    witness.start();
+    const struct {
+        const char* state;
+        bool paused, outOfSight, inPanel;
+    } states[] = {{"paused", true, false, true},
+                  {"out of sight", false, true, true},
+                  {"in no panel", false, false, false}};
+    for (const auto& s : states) {
+        indicator.setPaused(s.paused);
+        indicator.setOutOfSight(s.outOfSight);
+        if (!s.inPanel) {
+            ASSERT_TRUE(panel->stop());
+            ASSERT_TRUE(eventually([&] { return !indicator.item().isRegistered(); }));
+        }
         int stood = 0;
-        int witnessed = 0;
+        witnessed = 0;
         const QMetaObject::Connection counting = QObject::connect(
             &indicator.item(), &StatusNotifierItem::newLabel, [&stood] { ++stood; });
-        const QMetaObject::Connection watching = QObject::connect(
-            &witness.item(), &StatusNotifierItem::newLabel, [&witnessed] { ++witnessed; });
         ASSERT_TRUE(eventually([&] { return witnessed >= 3; }));
         QObject::disconnect(counting);
-        QObject::disconnect(watching);
-        EXPECT_EQ(stood, 0) << (pause ? "paused" : "out of sight");
+        EXPECT_EQ(stood, 0) << s.state;
     }
-    indicator.setOutOfSight(false);
+    ASSERT_TRUE(panel->start());
     const qsizetype count = panel->labels.size();
     EXPECT_TRUE(eventually([&] { return panel->labels.size() > count + 1; })) << "moving again";
 }

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "BackgroundWork.h"
 #include "MainQueue.h"
 
 #include <QApplication>
@@ -89,8 +90,14 @@ void isolateTestProcess(const QTemporaryDir& home) {
 }
 
 void runMainQueue() {
-    for (int round = 0; round < 10000 && MainQueue::shared().pendingCount() > 0; ++round)
+    // Work on the background thread hands its result to the main queue before it ends, and may
+    // be started by an item: wait for it before each look at the queue.
+    for (int round = 0; round < 10000; ++round) {
+        BackgroundWork::waitForDone();
+        if (MainQueue::shared().pendingCount() == 0)
+            break;
         QCoreApplication::sendPostedEvents();
+    }
     QCoreApplication::sendPostedEvents();
 }
 

@@ -81,7 +81,8 @@ private:
 // before the QApplication is made.
 void isolateTestProcess(const QTemporaryDir& home);
 
-// Runs the main queue until no item is left (items that items submit included).
+// Runs the main queue until no item is left (items that items submit included), waiting for
+// the background thread's work, whose results come through the queue.
 void runMainQueue();
 
 // Runs the body in a child process as an unprivileged user when this process is root (as it is

@@ -17,6 +17,9 @@ PanelIndicator::PanelIndicator(QDBusConnection bus, LabelSettings settings, QObj
         publish();
     });
     connect(notifierItem.get(), &StatusNotifierItem::scrolled, this, &PanelIndicator::jumpQuotes);
+    // An item no watcher holds is in no panel: nothing shows its label or its tooltip.
+    connect(notifierItem.get(), &StatusNotifierItem::registeredChanged, this,
+            &PanelIndicator::updateTimer);
 }
 
 PanelIndicator::~PanelIndicator() = default;
@@ -86,7 +89,7 @@ void PanelIndicator::publish() {
 }
 
 void PanelIndicator::updateTimer() {
-    if (labelTicker.moving() && !paused && !outOfSight)
+    if (labelTicker.moving() && !paused && !outOfSight && notifierItem->isRegistered())
         timer.start();
     else
         timer.stop();

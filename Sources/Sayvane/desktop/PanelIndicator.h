@@ -12,7 +12,8 @@
 
 // The program in a desktop panel's indicator area: the status notifier item with its label,
 // stepped by a timer through the display text the strip shows. The timer runs only while the
-// label moves and the ticker is not paused.
+// label moves, the ticker is not paused, and a panel holds the item (it is registered with the
+// watcher).
 class PanelIndicator : public QObject {
     Q_OBJECT
 

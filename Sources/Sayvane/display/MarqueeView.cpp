@@ -298,10 +298,11 @@ void MarqueeView::setupText() {
     if (presenting)
         presenter->stop();
     // Built beside the old text, whose measured segments it takes over. A text too long to
-    // measure at once is measured a slice at a time between other events; its first quotes
-    // show and move meanwhile, and it wraps once its whole width is known.
+    // measure at once is measured a slice at a time between other events, the first slice too
+    // (a slice measures far more than the strip's width); its first quotes show and move
+    // meanwhile, and it wraps once its whole width is known.
     auto next =
-        std::make_unique<StyledText>(segmentsValue, font, attributedText.get(), measuringSlice * 3);
+        std::make_unique<StyledText>(segmentsValue, font, attributedText.get(), measuringSlice);
     if (attributedText)
         attributedText->forgetPrevious();
     previousText = std::move(attributedText);

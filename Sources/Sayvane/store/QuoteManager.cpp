@@ -1,5 +1,6 @@
 #include "QuoteManager.h"
 
+#include "BackgroundWork.h"
 #include "Console.h"
 #include "FileWatcher.h"
 #include "MainQueue.h"
@@ -10,7 +11,9 @@
 #include <QHashFunctions>
 #include <QPointer>
 #include <QTimer>
+#include <QtConcurrentRun>
 
+#include <algorithm>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -63,12 +66,43 @@ constexpr int additionGatherMilliseconds = 5;
 
 } // namespace
 
+// What a load read: the list it assigns and how it came out, what it has to say, and the
+// version of the file it read.
+struct QuoteManager::Loaded {
+    // Nothing to take in: the file is gone, or as it was.
+    bool skipped = false;
+    LoadOutcome outcome = LoadOutcome::failed;
+    QStringList list;
+    QStringList messages;
+    std::optional<size_t> hash;
+};
+
+struct QuoteManager::Result {
+    Loaded loaded;
+    QuotesFile::Outcome transaction;
+};
+
+// The step under way on the background thread, and what the main thread keeps for taking in
+// its result.
+struct QuoteManager::InFlight {
+    Step step = Step::load;
+    quint64 number = 0;
+    QFuture<Result> result;
+    // A save: the list it writes. An addition: its callers.
+    QStringList sent;
+    std::vector<PendingAddition> additions;
+};
+
 QuoteManager::QuoteManager(const QString& homeFolder)
     : quotesFileURL(QDir(prepareQuotesFolder(homeFolder)).filePath(u"quotes.json"_s)) {
     QuotesFile::removeLeftovers(quotesFileURL);
 }
 
-QuoteManager::~QuoteManager() = default;
+QuoteManager::~QuoteManager() {
+    // A transaction is never cut short; its result has nobody left to take it in.
+    if (inFlight)
+        inFlight->result.waitForFinished();
+}
 
 std::optional<QStringList> QuoteManager::listFromFile(QByteArrayView bytes, QString* error) {
     auto content = QuotesDocument::decode(bytes, error);
@@ -82,37 +116,73 @@ std::optional<QStringList> QuoteManager::listFromFile(QByteArrayView bytes, QStr
 }
 
 void QuoteManager::loadQuotes() {
-    if (!Files::exists(quotesFileURL)) {
+    ask(Step::load);
+}
+
+QuoteManager::Loaded QuoteManager::load(const QString& path, bool onlyIfChanged,
+                                        std::optional<size_t> known) {
+    Loaded loaded;
+    if (onlyIfChanged) {
+        // A file that is gone may be on its way back (a sync tool replacing it); loading now
+        // would write the default quotes in its place. The next change that brings it back is
+        // loaded. The bytes decide, not the stamps: a file written in place with its old time
+        // restored is a change, a file touched or written again with the same bytes is none.
+        loaded.skipped = true;
+        if (!QFileInfo(path).isFile())
+            return loaded;
+        QString ignored;
+        const auto bytes = Files::read(path, &ignored);
+        if (bytes && known && hashOf(*bytes) == *known)
+            return loaded;
+        loaded.skipped = false;
+    }
+    if (!Files::exists(path)) {
         // Written only where nothing is, even if another writer puts a file there meanwhile.
         QuotesFile::Options options;
         options.whenMissing = defaultQuotes;
-        const auto created = QuotesFile::change(quotesFileURL, {}, options);
+        const auto created = QuotesFile::change(path, {}, options);
         if (created.kind == QuotesFile::Outcome::Kind::failed)
-            printLine(u"Could not create default quotes: "_s + created.error);
+            loaded.messages.append(u"Could not create default quotes: "_s + created.error);
     }
 
     QString error;
-    LoadOutcome outcome = LoadOutcome::failed;
-    QStringList list;
-    if (const auto bytes = Files::read(quotesFileURL, &error)) {
-        remember(*bytes);
+    if (const auto bytes = Files::read(path, &error)) {
+        loaded.hash = hashOf(*bytes);
         if (auto content = QuotesDocument::decode(*bytes, &error)) {
             if (!content->hasQuotes) {
-                lastLoad = LoadOutcome::noQuotesMember;
-                return;
+                loaded.outcome = LoadOutcome::noQuotesMember;
+                return loaded;
             }
-            outcome = content->quotes.isEmpty() ? LoadOutcome::emptyQuotes : LoadOutcome::quotes;
-            list = std::move(content->quotes);
+            loaded.outcome =
+                content->quotes.isEmpty() ? LoadOutcome::emptyQuotes : LoadOutcome::quotes;
+            loaded.list = std::move(content->quotes);
         } else {
-            error =
-                u"%1 cannot be loaded: %2"_s.arg(QDir::toNativeSeparators(quotesFileURL), error);
+            error = u"%1 cannot be loaded: %2"_s.arg(QDir::toNativeSeparators(path), error);
         }
-    } else {
-        knownHash.reset();
     }
-    if (outcome == LoadOutcome::failed)
-        printLine(u"Failed to load quotes: "_s + error);
-    deliver(std::move(list), outcome);
+    if (loaded.outcome == LoadOutcome::failed)
+        loaded.messages.append(u"Failed to load quotes: "_s + error);
+    return loaded;
+}
+
+void QuoteManager::takeLoaded(Loaded loaded) {
+    if (loaded.skipped)
+        return;
+    for (const QString& message : std::as_const(loaded.messages))
+        printLine(message);
+    knownHash = loaded.hash;
+    if (loaded.outcome == LoadOutcome::noQuotesMember) {
+        // A valid document without "quotes" changes nothing.
+        lastLoad = loaded.outcome;
+        return;
+    }
+    // Edits made before this load are worked out against the list they were made on.
+    const QuoteChanges unsaved = changesBetween(stored, visibleQuotes());
+    lastLoad = loaded.outcome;
+    // A load assigns, and so signals, even a list equal to the one it replaces.
+    adopt(loaded.list, unsaved, true);
+    if (onQuotesChanged)
+        onQuotesChanged();
 }
 
 void QuoteManager::remember(const QByteArray& bytes) {
@@ -144,20 +214,6 @@ void QuoteManager::adopt(const QStringList& fileList, const QuoteChanges& unsave
         quotes = std::move(shown);
 }
 
-void QuoteManager::deliver(QStringList list, LoadOutcome outcome) {
-    MainQueue::async([manager = QPointer(this), list = std::move(list), outcome] {
-        if (!manager)
-            return;
-        // Edits made before this load are worked out against the list they were made on.
-        const QuoteChanges unsaved = changesBetween(manager->stored, manager->visibleQuotes());
-        manager->lastLoad = outcome;
-        // A load assigns, and so signals, even a list equal to the one it replaces.
-        manager->adopt(list, unsaved, true);
-        if (manager->onQuotesChanged)
-            manager->onQuotesChanged();
-    });
-}
-
 std::optional<QStringList> QuoteManager::storedQuotes() const {
     if (lastLoad == LoadOutcome::failed && !placeholderShown.isEmpty() &&
         quotes.get() == QStringList{placeholderShown})
@@ -170,6 +226,8 @@ bool QuoteManager::hasUnsavedEdits() const {
 }
 
 void QuoteManager::saveUnsavedEdits() {
+    // What is under way or asked for first: the edits are worked out against the file it leaves.
+    finishPendingWork();
     if (!hasUnsavedEdits())
         return;
     if (const QString draft = trimmedWhitespaceAndNewlines(newQuoteDraft); !isBlankQuote(draft)) {
@@ -177,6 +235,114 @@ void QuoteManager::saveUnsavedEdits() {
         newQuoteDraft.clear();
     }
     saveQuotes();
+    finishPendingWork();
+}
+
+void QuoteManager::finishPendingWork() {
+    if (!pendingAdditions.empty())
+        ask(Step::add);
+    while (inFlight || !waiting.empty()) {
+        if (!inFlight)
+            startNext();
+        else {
+            inFlight->result.waitForFinished();
+            finishInFlight();
+        }
+    }
+}
+
+void QuoteManager::ask(Step step) {
+    // A step like one still waiting to start is that one: it reads or saves what is there when
+    // it starts.
+    if (std::find(waiting.begin(), waiting.end(), step) == waiting.end())
+        waiting.push_back(step);
+    if (!inFlight)
+        startNext();
+}
+
+void QuoteManager::startNext() {
+    while (!inFlight && !waiting.empty()) {
+        const Step step = waiting.front();
+        waiting.pop_front();
+        start(step);
+    }
+}
+
+void QuoteManager::start(Step step) {
+    auto flight = std::make_unique<InFlight>();
+    flight->step = step;
+    flight->number = ++stepsStarted;
+    std::function<Result()> work;
+    const QString path = quotesFileURL;
+    switch (step) {
+    case Step::load:
+    case Step::loadIfChanged:
+        work = [path, onlyIfChanged = step == Step::loadIfChanged, known = knownHash] {
+            return Result{load(path, onlyIfChanged, known), {}};
+        };
+        break;
+    case Step::save: {
+        flight->sent = visibleQuotes();
+        QuotesFile::Options options;
+        // A file gone since the last load (a sync tool swapping it) is written from the list.
+        options.whenMissing = stored;
+        // The user saw the error placeholder: the save goes ahead, keeping the file aside.
+        options.replaceUnreadable = true;
+        options.whenUnreadable = stored;
+        options.writeUnchanged = true;
+        options.replacedList = stored;
+        work = [path, changes = changesBetween(stored, flight->sent), options] {
+            return Result{{}, QuotesFile::change(path, changes, options)};
+        };
+        break;
+    }
+    case Step::add: {
+        additionScheduled = false;
+        flight->additions = std::exchange(pendingAdditions, {});
+        if (flight->additions.empty())
+            return;
+        QuoteChanges changes;
+        changes.reserve(flight->additions.size());
+        for (const PendingAddition& addition : flight->additions)
+            changes.push_back(QuoteChange::add(addition.quotes, true));
+        QuotesFile::Options options;
+        options.whenMissing = lastLoad == LoadOutcome::failed ? defaultQuotes : stored;
+        work = [path, changes = std::move(changes), options] {
+            return Result{{}, QuotesFile::change(path, changes, options)};
+        };
+        break;
+    }
+    }
+    // The result is taken in through the main queue, unless finishPendingWork() took it first.
+    work = [work = std::move(work), manager = QPointer(this), number = flight->number] {
+        Result result = work();
+        MainQueue::async([manager, number] {
+            if (manager && manager->inFlight && manager->inFlight->number == number)
+                manager->finishInFlight();
+        });
+        return result;
+    };
+    flight->result = QtConcurrent::run(&BackgroundWork::pool(), std::move(work));
+    inFlight = std::move(flight);
+}
+
+void QuoteManager::finishInFlight() {
+    const std::unique_ptr<InFlight> flight = std::move(inFlight);
+    // Waits, if at all, only for the thread to hand over the result it posted this call after.
+    Result result = flight->result.takeResult();
+    switch (flight->step) {
+    case Step::load:
+    case Step::loadIfChanged:
+        takeLoaded(std::move(result.loaded));
+        break;
+    case Step::save:
+        takeSaved(result.transaction, flight->sent);
+        break;
+    case Step::add:
+        takeAdded(result.transaction, std::move(flight->additions));
+        break;
+    }
+    startNext();
 }
 
 QString QuoteManager::textOf(Placeholder placeholder) const {
@@ -200,17 +366,7 @@ void QuoteManager::startWatching() {
 }
 
 void QuoteManager::fileMayHaveChanged() {
-    // A file that is gone may be on its way back (a sync tool replacing it); loading now would
-    // write the default quotes in its place. The next change that brings it back is loaded.
-    if (!QFileInfo(quotesFileURL).isFile())
-        return;
-    // The bytes decide, not the stamps: a file written in place with its old time restored is
-    // a change, a file touched or written again with the same bytes is none.
-    QString ignored;
-    const auto bytes = Files::read(quotesFileURL, &ignored);
-    if (bytes && knownHash && hashOf(*bytes) == *knownHash)
-        return;
-    loadQuotes();
+    ask(Step::loadIfChanged);
 }
 
 void QuoteManager::reportKeptCopies(const QList<QuotesFile::KeptCopy>& kept) {
@@ -232,17 +388,13 @@ void QuoteManager::notifyChanged() {
 }
 
 void QuoteManager::saveQuotes() {
-    const QStringList visible = visibleQuotes();
-    QuotesFile::Options options;
-    // A file gone since the last load (a sync tool swapping it) is written from the list.
-    options.whenMissing = stored;
-    // The user saw the error placeholder: the save goes ahead, keeping the file aside.
-    options.replaceUnreadable = true;
-    options.whenUnreadable = stored;
-    options.writeUnchanged = true;
-    options.replacedList = stored;
-    const auto outcome =
-        QuotesFile::change(quotesFileURL, changesBetween(stored, visible), options);
+    saving = visibleQuotes();
+    ask(Step::save);
+}
+
+void QuoteManager::takeSaved(const QuotesFile::Outcome& outcome, const QStringList& sent) {
+    if (std::find(waiting.begin(), waiting.end(), Step::save) == waiting.end())
+        saving.reset();
     if (outcome.kind == QuotesFile::Outcome::Kind::failed ||
         outcome.kind == QuotesFile::Outcome::Kind::notLoaded) {
         printLine(u"Could not save quotes: "_s + outcome.error);
@@ -253,19 +405,22 @@ void QuoteManager::saveQuotes() {
     remember(outcome.bytes);
     if (lastLoad == LoadOutcome::failed || lastLoad == LoadOutcome::noQuotesMember)
         lastLoad = outcome.list.isEmpty() ? LoadOutcome::emptyQuotes : LoadOutcome::quotes;
+    // Edits made while the save was under way stay on top, unsaved.
+    const QuoteChanges later = changesBetween(sent, visibleQuotes());
     stored = outcome.list;
     placeholderShown.clear();
+    QStringList shown = later.empty() ? outcome.list : applyChanges(outcome.list, later).list;
     // The list becomes the file's, with what other writers added; assigned only when it
     // differs, so that a save of the editor's own list leaves its rows alone.
-    if (outcome.list != quotes.get())
-        quotes = outcome.list;
+    if (shown != quotes.get())
+        quotes = std::move(shown);
     notifyChanged();
 }
 
 QuoteManager::Addition QuoteManager::addQuotes(const QStringList& quotesToAdd) {
     Addition result;
     addQuotesSoon(quotesToAdd, [&result](Addition addition) { result = addition; });
-    addPendingQuotes();
+    finishPendingWork();
     return result;
 }
 
@@ -277,35 +432,26 @@ void QuoteManager::addQuotesSoon(const QStringList& quotesToAdd,
     additionScheduled = true;
     QTimer::singleShot(additionGatherMilliseconds, this, [this] {
         if (additionScheduled)
-            addPendingQuotes();
+            ask(Step::add);
     });
 }
 
-void QuoteManager::addPendingQuotes() {
-    additionScheduled = false;
-    std::vector<PendingAddition> additions = std::exchange(pendingAdditions, {});
-    if (additions.empty())
-        return;
-    QuoteChanges changes;
-    changes.reserve(additions.size());
-    for (const PendingAddition& addition : additions)
-        changes.push_back(QuoteChange::add(addition.quotes, true));
-    QuotesFile::Options options;
-    options.whenMissing = lastLoad == LoadOutcome::failed ? defaultQuotes : stored;
-    const QuoteChanges unsaved = changesBetween(stored, visibleQuotes());
-    const auto outcome = QuotesFile::change(quotesFileURL, changes, options);
+void QuoteManager::takeAdded(const QuotesFile::Outcome& outcome,
+                             std::vector<PendingAddition> additions) {
     Addition::Outcome kind = Addition::Outcome::added;
     switch (outcome.kind) {
     case QuotesFile::Outcome::Kind::saved:
-    case QuotesFile::Outcome::Kind::unchanged:
+    case QuotesFile::Outcome::Kind::unchanged: {
         reportKeptCopies(outcome.kept);
         remember(outcome.bytes);
+        const QuoteChanges unsaved = changesBetween(stored, visibleQuotes());
         if (lastLoad != LoadOutcome::quotes)
             lastLoad = outcome.list.isEmpty() ? LoadOutcome::emptyQuotes : LoadOutcome::quotes;
         adopt(outcome.list, unsaved, false);
         if (outcome.kind == QuotesFile::Outcome::Kind::saved)
             notifyChanged();
         break;
+    }
     case QuotesFile::Outcome::Kind::notLoaded:
         printLine(u"Failed to load quotes: "_s + outcome.error);
         kind = Addition::Outcome::notLoaded;

@@ -8,8 +8,10 @@
 #include "QuotesFile.h"
 
 #include <QDir>
+#include <QFuture>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,8 +19,10 @@
 class FileWatcher;
 
 // The quote list in memory and the quotes file ~/.config/Sayvane/quotes.json, the only code
-// that reads or writes it. File work happens at once on the calling (main) thread; the loaded
-// list and every change notice reach the rest of the system later, through the main queue.
+// that reads or writes it. File work (loads, saves, additions) runs on the background thread,
+// one step at a time in the order asked for; each step's result is taken in on the main thread,
+// through the main queue, before the next step starts. The loaded list and every change notice
+// reach the rest of the system that way, later.
 class QuoteManager : public ObservableObject {
     Q_OBJECT
 
@@ -41,15 +45,18 @@ public:
     // queued work item runs, not when it is queued.
     std::function<void()> onQuotesChanged;
 
-    // Reads the file (writing the default quotes first when nothing is at its path). The new
-    // list is assigned later on the main queue and followed by one run of onQuotesChanged;
+    // Reads the file on the background thread (writing the default quotes first when nothing
+    // is at its path). The new list is assigned later on the main queue and followed by one run
+    // of onQuotesChanged;
     // a valid document without "quotes" changes nothing. Edits not saved yet (a row typed into
     // and not submitted) are kept over the new list: a row that still reads as it did gets the
     // edit again, and an edit of a row that is gone stays as a row of its own.
     void loadQuotes();
     // Saves the changes made to the list since it was last loaded or saved (rows edited,
     // removed, appended) to the file as it is now, in one transaction (QuotesFile): what other
-    // writers changed meanwhile stays, and the list becomes the file's. An untouched
+    // writers changed meanwhile stays, and the list becomes the file's, with the edits made
+    // while it was saving kept on top (they are saved by the next save). Saves asked for while
+    // one waits to start are one save. An untouched
     // placeholder is never saved. Only when another writer changed a row that is edited here
     // too is that version first kept beside the file, and one line says where. After a
     // successful save, onQuotesChanged runs once, later on the main queue; a failure prints one
@@ -65,6 +72,7 @@ public:
     };
     // Appends to the file as it is now those of the quotes that it does not hold yet, in one
     // transaction; never to a file that cannot be decoded. Edits not saved yet stay unsaved.
+    // Returns once the quotes are on disk (needs no event loop: the command line's --add).
     Addition addQuotes(const QStringList& quotes);
     // The same, for many callers at once: additions that arrive within a few milliseconds of
     // each other are written in one save, and each caller is answered once its quotes are on
@@ -84,10 +92,15 @@ public:
     // Whether the list differs from the one last loaded or saved, or a new quote is being
     // typed.
     bool hasUnsavedEdits() const;
-    // The list as the file held it when it was last loaded or saved.
-    const QStringList& savedQuotes() const { return stored; }
-    // Saves once if the list holds unsaved edits (at quit), the quote being typed as an addition.
+    // The list as the file held it when it was last loaded or saved, or as the save asked for
+    // last writes it while that save is still to come.
+    const QStringList& savedQuotes() const { return saving ? *saving : stored; }
+    // Finishes the file work asked for so far, then saves once if the list holds unsaved edits,
+    // the quote being typed as an addition; returns when all of it is on disk (at quit).
     void saveUnsavedEdits();
+    // Blocks until every load, save and addition asked for so far (additions still being
+    // gathered included) is done and taken in.
+    void finishPendingWork();
     // The text of the editor's new-quote field, typed and not added yet: saved by
     // saveUnsavedEdits() as an addition unless it is blank.
     void setNewQuoteDraft(const QString& text) { newQuoteDraft = text; }
@@ -118,8 +131,23 @@ private:
         QStringList quotes;
         std::function<void(Addition)> answer;
     };
+    // One step of file work, and what it came to.
+    enum class Step { load, loadIfChanged, save, add };
+    struct Loaded;
+    struct Result;
+    struct InFlight;
 
-    void deliver(QStringList stored, LoadOutcome outcome);
+    // Reads and decodes the file on the background thread (writing the default quotes first
+    // where nothing is); with onlyIfChanged, nothing when the file is gone or its bytes hash to
+    // `known`.
+    static Loaded load(const QString& path, bool onlyIfChanged, std::optional<size_t> known);
+    void ask(Step step);
+    void startNext();
+    void start(Step step);
+    void finishInFlight();
+    void takeLoaded(Loaded loaded);
+    void takeSaved(const QuotesFile::Outcome& outcome, const QStringList& sent);
+    void takeAdded(const QuotesFile::Outcome& outcome, std::vector<PendingAddition> additions);
     QString textOf(Placeholder placeholder) const;
     // The list as the user sees it, without a placeholder nobody touched.
     QStringList visibleQuotes() const;
@@ -128,7 +156,6 @@ private:
     void remember(const QByteArray& bytes);
     void reportKeptCopies(const QList<QuotesFile::KeptCopy>& kept);
     void fileMayHaveChanged();
-    void addPendingQuotes();
     void notifyChanged();
 
     LoadOutcome lastLoad = LoadOutcome::failed;
@@ -142,4 +169,9 @@ private:
     std::unique_ptr<FileWatcher> watcher;
     std::vector<PendingAddition> pendingAdditions;
     bool additionScheduled = false;
+    // The list the save asked for last writes, until it is done.
+    std::optional<QStringList> saving;
+    std::deque<Step> waiting;
+    std::unique_ptr<InFlight> inFlight;
+    quint64 stepsStarted = 0;
 };

@@ -165,11 +165,10 @@ mate.IconAndMenuInTheNotificationArea)
     [ "$top" -ge $((panel - 1)) ] && [ "$top" -le $((panel + 8)) ] ||
         fail "the menu's top at y = $top, the panel's lower edge at $panel"
     xdotool key Escape
-    # Without icons on buttons GTK would draw the label alone: the item goes without its label,
-    # its icon shows, and the strip below the panel shows the quotes.
-    kill "$sayvane_pid"
+    # Icons on buttons turned off, as the program runs: GTK would draw the label alone, so the
+    # item goes without its label, its icon shows, and the strip below the panel shows the quotes.
     gsettings set org.mate.interface buttons-have-icons false
-    start_sayvane
+    wait_for 10 strip_is IsViewable || fail "no strip once icons on buttons are off"
     wait_for 30 icon_shown || fail "no icon without icons on buttons"
     wait_for 10 strip_is IsViewable || fail "no strip beside an item without a label"
     ! item_label >/dev/null 2>&1 || fail "a label that would hide the icon: $(item_label)"
@@ -178,6 +177,11 @@ mate.IconAndMenuInTheNotificationArea)
     restart_mate_panel
     wait_for 60 icon_shown || fail "no icon after the panel's restart"
     wait_for 10 strip_below_panel || fail "after the panel's restart the strip at y = $(strip_top), the panel's edge at $(top_panel_edge)"
+    # Icons on buttons back on: the label comes back and the strip goes.
+    gsettings set org.mate.interface buttons-have-icons true
+    wait_for 10 strip_is IsUnMapped || fail "a strip beside the label come back: $(strip_map_state)"
+    item_label | grep -q "Plain words stay put." || fail "no label back: $(item_label 2>&1)"
+    wait_for 30 icon_shown || fail "no icon beside the label come back"
     echo "icon at $x,$y; menu at $left,$top..$right; panel's edge at $panel; strip at $(strip_top)"
     ;;
 *)

@@ -77,6 +77,9 @@ void AppDelegate::applicationDidFinishLaunching() {
         preferences->label().mode != LabelMode::off,
         panelIndicator ? &panelIndicator->item() : nullptr, notifierHosts.get(),
         &x11WindowManagerName, &ButtonImages::shownNow);
+    // Icons on buttons turned on or off in the desktop's settings decide the item's label anew.
+    connect(new ButtonImagesWatch(stripPresence.get()), &ButtonImagesWatch::changed,
+            stripPresence.get(), &StripPresence::reconsider);
     connect(stripPresence.get(), &StripPresence::decided, this, [this] {
         if (preferencesWindow)
             preferencesWindow->updatePlaces();

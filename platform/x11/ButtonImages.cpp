@@ -1,5 +1,6 @@
 #include "ButtonImages.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QSettings>
 #include <QStandardPaths>
@@ -59,20 +60,40 @@ xcb_atom_t xsettingsAtom(xcb_connection_t* connection, const QByteArray& name) {
     return found;
 }
 
+xcb_connection_t* settingsConnection() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_window_t selectionOwner(xcb_connection_t* connection, xcb_atom_t selection) {
+    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, selection), nullptr);
+    const xcb_window_t found = owner ? owner->owner : xcb_window_t(XCB_WINDOW_NONE);
+    std::free(owner);
+    return found;
+}
+
+// Adds the events to those this connection already asks of the window.
+void addEvents(xcb_connection_t* connection, xcb_window_t window, uint32_t events) {
+    xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
+        connection, xcb_get_window_attributes(connection, window), nullptr);
+    if (!attributes)
+        return;
+    const uint32_t mask = attributes->your_event_mask | events;
+    std::free(attributes);
+    xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &mask);
+}
+
 // The XSETTINGS data of the manager of the first screen; none without a manager.
 std::optional<QByteArray> managerSettings() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t* connection = settingsConnection();
     if (!connection)
         return std::nullopt;
     const xcb_atom_t selection = xsettingsAtom(connection, "_XSETTINGS_S0");
     const xcb_atom_t property = xsettingsAtom(connection, "_XSETTINGS_SETTINGS");
     if (selection == XCB_ATOM_NONE || property == XCB_ATOM_NONE)
         return std::nullopt;
-    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
-        connection, xcb_get_selection_owner(connection, selection), nullptr);
-    const xcb_window_t manager = owner ? owner->owner : xcb_window_t(XCB_WINDOW_NONE);
-    std::free(owner);
+    const xcb_window_t manager = selectionOwner(connection, selection);
     if (manager == XCB_WINDOW_NONE)
         return std::nullopt;
     xcb_get_property_reply_t* reply = xcb_get_property_reply(
@@ -152,3 +173,76 @@ bool shownNow() {
 }
 
 } // namespace ButtonImages
+
+ButtonImagesWatch::ButtonImagesWatch(QObject* parent)
+    : QObject(parent) {
+#ifdef SAYVANE_HAVE_XCB
+    xcb_connection_t* connection = settingsConnection();
+    if (!connection)
+        return;
+    selection = xsettingsAtom(connection, "_XSETTINGS_S0");
+    settingsProperty = xsettingsAtom(connection, "_XSETTINGS_SETTINGS");
+    managerMessage = xsettingsAtom(connection, "MANAGER");
+    // A new manager announces itself to the root window's structure listeners.
+    if (const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data)
+        addEvents(connection, screen->root, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+    followManager();
+    QCoreApplication::instance()->installNativeEventFilter(this);
+#endif
+}
+
+ButtonImagesWatch::~ButtonImagesWatch() {
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+}
+
+void ButtonImagesWatch::followManager() {
+#ifdef SAYVANE_HAVE_XCB
+    xcb_connection_t* connection = settingsConnection();
+    if (!connection || selection == XCB_ATOM_NONE)
+        return;
+    manager = selectionOwner(connection, selection);
+    if (manager != XCB_WINDOW_NONE)
+        addEvents(connection, manager,
+                  XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+    xcb_flush(connection);
+#endif
+}
+
+bool ButtonImagesWatch::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+#ifdef SAYVANE_HAVE_XCB
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    switch (event->response_type & 0x7f) {
+    case XCB_PROPERTY_NOTIFY: {
+        const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        if (manager != 0 && change->window == manager && change->atom == settingsProperty)
+            Q_EMIT changed();
+        break;
+    }
+    case XCB_CLIENT_MESSAGE: {
+        const auto* announcement = reinterpret_cast<const xcb_client_message_event_t*>(event);
+        if (announcement->type == managerMessage && announcement->format == 32 &&
+            announcement->data.data32[1] == selection) {
+            followManager();
+            Q_EMIT changed();
+        }
+        break;
+    }
+    case XCB_DESTROY_NOTIFY:
+        if (manager != 0 &&
+            reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == manager) {
+            manager = 0;
+            Q_EMIT changed();
+        }
+        break;
+    default:
+        break;
+    }
+#else
+    Q_UNUSED(eventType);
+    Q_UNUSED(message);
+#endif
+    return false;
+}

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QByteArray>
+#include <QObject>
 
 #include <optional>
 
@@ -20,3 +22,28 @@ std::optional<bool> fromXSettings(const QByteArray& data);
 bool shownNow();
 
 } // namespace ButtonImages
+
+// Tells when the settings manager publishes new settings (the desktop's icons on buttons turned
+// on or off), or a manager comes or goes. Does nothing off X11.
+class ButtonImagesWatch : public QObject, public QAbstractNativeEventFilter {
+    Q_OBJECT
+
+public:
+    explicit ButtonImagesWatch(QObject* parent = nullptr);
+    ~ButtonImagesWatch() override;
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+Q_SIGNALS:
+    // The settings may have changed: ButtonImages::shownNow() may say otherwise now.
+    void changed();
+
+private:
+    // Follows the manager's settings property, whichever window holds them now.
+    void followManager();
+
+    quint32 selection = 0;
+    quint32 settingsProperty = 0;
+    quint32 managerMessage = 0;
+    quint32 manager = 0;
+};

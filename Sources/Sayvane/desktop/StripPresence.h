@@ -34,6 +34,8 @@ public:
     // The "Strip" setting, and whether the label is on at all, as they change.
     void setSetting(StripSetting setting);
     void setLabelShown(bool shown);
+    // Decides again: what the functions given read (the desktop's icons on buttons) changed.
+    void reconsider() { decide(); }
     // What the last decision was made from.
     StripChoice::Situation situation() const;
     // Where the ticker shows now, and whether the menu can be reached without the strip.

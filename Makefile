@@ -8,7 +8,7 @@
 #   make fuzz    the quotes-file fuzzer for FUZZ_SECONDS (600 by default)
 #   make deb     the Debian package, build/sayvane_<version>_<arch>.deb
 #   make format  clang-format over the sources; make format-check fails on unformatted files
-#   make test-desktops  Sayvane in real GNOME Shell and Plasma panels (installs the shells)
+#   make test-desktops  Sayvane in real GNOME Shell, Plasma and MATE panels (installs the shells)
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 600
@@ -70,4 +70,4 @@ test-desktops:
 	./scripts/install-deps.sh --desktop-shells
 	$(CONFIGURE) -DSAYVANE_BUILD_TESTS=ON
 	cmake --build build -j $(JOBS)
-	SAYVANE_DESKTOP_TESTS=1 ctest --test-dir build -L 'gnome|plasma' --output-on-failure
+	SAYVANE_DESKTOP_TESTS=1 ctest --test-dir build -L 'gnome|plasma|mate' --output-on-failure

@@ -17,18 +17,62 @@ item_label() {
         --object-path /StatusNotifierItem --method org.freedesktop.DBus.Properties.Get \
         org.kde.StatusNotifierItem XAyatanaLabel
 }
+# The top bar's label is the program's: the two answers without their wrapping.
+labels_agree() {
+    [ "$(label_of | sed -E 's/^\(<?//; s/>?,\)$//')" = "$(item_label | sed -E 's/^\(<?//; s/>?,\)$//')" ]
+}
+# The top bar's label steps as the program's own label does, and shows what the program shows.
+label_steps() {
+    local shown
+    for _ in 1 2 3; do
+        shown=$(label_of)
+        wait_for 5 differs "$shown" label_of ||
+            fail "the top bar's label stands at $shown, the program's is $(item_label)"
+    done
+    wait_for 5 labels_agree || fail "the top bar shows $(label_of), the program $(item_label)"
+}
 menu_has() { probe Menu "$(gnome_item)" | grep -q -F "'$1'"; }
 language_is() { sayvane_property Language | grep -q "'$1'"; }
 visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
+# The box of the program's icon in the top panel, "WxH+X+Y": a patch of its orange over 100
+# pixels (subpixel antialiasing leaves orange specks at the letters' edges); empty without one.
+icon_box() {
+    import -window root -crop 1280x40+0+0 "$session_dir/panel.png" &&
+        convert "$session_dir/panel.png" -fuzz 15% -fill black +opaque '#FF8A3D' \
+            -fill white -opaque '#FF8A3D' -define connected-components:verbose=true \
+            -connected-components 8 null: | awk '$NF ~ /255,255,255/ && $4 > 100 { print $2; exit }'
+}
+icon_shown() { [ -n "$(icon_box)" ]; }
+no_icon() { [ -z "$(icon_box)" ]; }
+# The lower edge of MATE's top panel, from its reservation.
+top_panel_edge() {
+    local window
+    for window in $(xdotool search --class mate-panel 2>/dev/null); do
+        xprop -id "$window" _NET_WM_STRUT_PARTIAL 2>/dev/null | awk -F'[=,]' '$4 + 0 > 0 { print $4 + 0 }'
+    done | sort -n | tail -1
+}
+strip_top() { xwininfo -id "$(strip_window)" | awk '/Absolute upper-left Y/ { print $4 }'; }
+strip_below_panel() { [ "$(strip_top)" = "$(top_panel_edge)" ]; }
+# "left top right bottom" of the program's open menu: a window of its own over 100 pixels high.
+menu_box() {
+    local window
+    for window in $(xdotool search --onlyvisible --class sayvane 2>/dev/null); do
+        xwininfo -id "$window" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+            /Width:/ { w = $2 } /Height:/ { h = $2 } END { if (h > 100) print x, y, x + w, y + h }'
+    done | head -1
+}
 
 case $CASE in
 gnome.LabelWithoutAStrip)
     gnome_available || exit 77
     start_gnome_shell
     start_sayvane
+    # Not even for a moment while the shell, still starting, takes the item.
+    never_for 8 strip_is IsViewable || fail "the strip showed beside the label"
     wait_for 30 gnome_item || fail "no item in the top bar"
     wait_for 10 strip_is IsUnMapped || fail "a strip beside the label: $(strip_map_state)"
-    wait_for 10 test "$(label_of)" != "('',)" || fail "no label in the top bar"
+    wait_for 10 differs "('',)" label_of || fail "no label in the top bar"
+    label_steps
     ;;
 gnome.StripOnSitsBelowTheTopBar)
     gnome_available || exit 77
@@ -41,6 +85,9 @@ gnome.StripOnSitsBelowTheTopBar)
     work=$(xprop -root _NET_WORKAREA | awk -F'[=,]' '{ print $3 + 0 }')
     [ "$top" -ge "$bar" ] || fail "the strip at y = $top, under the $bar-pixel top bar"
     [ "$top" -lt $((bar + 10)) ] || fail "the strip at y = $top, far below the top bar ($bar)"
+    # With the shell busy drawing the moving strip, the label in the top bar steps all the same.
+    wait_for 30 gnome_item || fail "no item in the top bar"
+    label_steps
     echo "top bar $bar px, strip at y = $top, work area from y = $work"
     ;;
 gnome.MenuFollowsALanguageChosenThere)
@@ -73,7 +120,7 @@ plasma.WidgetScrollsTheQuotesAndItsMenuActs)
     area="${width}x${height}+${x}+${top}"
     shot() { import -window root -crop "$area" "$session_dir/$1.png" && md5sum <"$session_dir/$1.png"; }
     first=$(shot first)
-    wait_for 10 test "$(shot later)" != "$first" || fail "the widget's text does not move"
+    wait_for 10 differs "$first" shot later || fail "the widget's text does not move"
     # The quotes are there: the widget's text holds the first default quote.
     gdbus call --session --dest io.github.sayvane.Sayvane --object-path / \
         --method io.github.sayvane.Sayvane.WatchDisplay 0 | grep -q "Stay foolish" ||
@@ -90,10 +137,48 @@ def items(entries):
 print(list(items(json.load(sys.stdin)["menu"])).index("Tiếng Việt") + 1)')
     before=$(visible_windows)
     xdotool mousemove $((x + width / 2)) $((top + height / 2)) click 3
-    wait_for 10 test "$(visible_windows)" -gt "$before" || fail "no context menu"
+    wait_for 10 differs "$before" visible_windows || fail "no context menu"
     for _ in $(seq 1 "$position"); do xdotool key Down; done
     xdotool key Return
     wait_for 10 language_is vi || fail "the menu's Tiếng Việt did not reach the program"
+    ;;
+mate.IconAndMenuInTheNotificationArea)
+    mate_available || exit 77
+    start_mate
+    # One whole quote, no emoji: the icon's orange is the only orange in the panel, and the item
+    # keeps its width and place.
+    write_settings "Label=quote"
+    mkdir -p "$HOME/.config/Sayvane"
+    echo '{ "quotes": ["Plain words stay put."] }' >"$HOME/.config/Sayvane/quotes.json"
+    start_sayvane
+    # MATE's own default shows icons on buttons: the icon and the label, and no strip.
+    wait_for 30 icon_shown || fail "no icon in the Notification Area"
+    wait_for 10 strip_is IsUnMapped || fail "a strip beside the label: $(strip_map_state)"
+    item_label | grep -q "Plain words stay put." || fail "no label: $(item_label 2>&1)"
+    read -r x y < <(icon_box | awk -F'[x+]' '{ print $3 + int($1 / 2), $4 + int($2 / 2) }')
+    # A left click: the item asks the program, whose menu drops down from the panel at the item.
+    xdotool mousemove "$x" "$y" click 1
+    wait_for 10 differs "" menu_box || fail "no menu after a left click"
+    read -r left top right _ <<<"$(menu_box)"
+    panel=$(top_panel_edge)
+    [ "$left" -le "$x" ] && [ "$x" -le "$right" ] || fail "the menu at x $left..$right, the item at $x"
+    [ "$top" -ge $((panel - 1)) ] && [ "$top" -le $((panel + 8)) ] ||
+        fail "the menu's top at y = $top, the panel's lower edge at $panel"
+    xdotool key Escape
+    # Without icons on buttons GTK would draw the label alone: the item goes without its label,
+    # its icon shows, and the strip below the panel shows the quotes.
+    kill "$sayvane_pid"
+    gsettings set org.mate.interface buttons-have-icons false
+    start_sayvane
+    wait_for 30 icon_shown || fail "no icon without icons on buttons"
+    wait_for 10 strip_is IsViewable || fail "no strip beside an item without a label"
+    ! item_label >/dev/null 2>&1 || fail "a label that would hide the icon: $(item_label)"
+    wait_for 10 strip_below_panel || fail "the strip at y = $(strip_top), the panel's edge at $(top_panel_edge)"
+    # The panel restarts, and settles: the strip is below it again, never under it.
+    restart_mate_panel
+    wait_for 60 icon_shown || fail "no icon after the panel's restart"
+    wait_for 10 strip_below_panel || fail "after the panel's restart the strip at y = $(strip_top), the panel's edge at $(top_panel_edge)"
+    echo "icon at $x,$y; menu at $left,$top..$right; panel's edge at $panel; strip at $(strip_top)"
     ;;
 *)
     fail "no case $CASE"

@@ -4,6 +4,7 @@
 
 #include "StatusItem.h"
 #include "TestSupport.h"
+#include "X11Window.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -100,6 +101,23 @@ TEST_P(Desktop, ReservesItsSpanBelowThePanelAndStacksBelowFullscreenWindows) {
     EXPECT_TRUE(eventually(stripCovered)) << "the strip stays above the fullscreen window";
     window.hide();
     EXPECT_TRUE(eventually([&] { return !stripCovered(); })) << "the strip comes back";
+
+    // A panel that comes, or grows, within the strip's own reservation leaves the work area as
+    // it was (a panel restarting at one height and settling at another): the strip follows the
+    // panel's reservation all the same, and never lies under it.
+    QWidget lowerPanel;
+    makeX11DockWindow(&lowerPanel, "panel", "Panel");
+    for (const int bottom : {strip.top() + 4, strip.top() + 10}) {
+        lowerPanel.setGeometry(0, 0, screen.width(), bottom);
+        lowerPanel.show();
+        Strut reserved;
+        reserved.top = bottom;
+        reserved.topEndX = screen.width() - 1;
+        setX11Strut(&lowerPanel, reserved);
+        EXPECT_TRUE(eventually([&] { return item->strip()->geometry().top() == bottom; }))
+            << "the strip at " << item->strip()->geometry().top() << ", the panel's edge at "
+            << bottom;
+    }
 }
 
 TEST_P(Desktop, NeverTheActiveWindowAndItsTrayIconDocksInALateTray) {

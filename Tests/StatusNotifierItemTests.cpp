@@ -2,11 +2,13 @@
 #include "ColumnWindow.h"
 #include "Localization.h"
 #include "PanelIndicator.h"
+#include "PanelMenuPosition.h"
 #include "PrivateBus.h"
 #include "StatusNotifierItem.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
@@ -26,14 +28,16 @@ const QString itemInterface = u"org.kde.StatusNotifierItem"_s;
 
 // The panel's side, on a connection of its own: a watcher that records who registers, and a
 // host that reads the item and hears its labels.
-class PanelStandIn : public QObject {
+class PanelStandIn : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems MEMBER registered)
 
 public:
     explicit PanelStandIn(QDBusConnection connection)
         : bus(std::move(connection)) {
-        bus.registerObject(u"/StatusNotifierWatcher"_s, this, QDBusConnection::ExportAllSlots);
+        bus.registerObject(u"/StatusNotifierWatcher"_s, this,
+                           QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties);
     }
 
     bool start() { return bus.registerService(watcherName); }
@@ -56,10 +60,17 @@ public:
     }
 
     QStringList registered;
+    // Lists an item at once but never answers its registration, as GNOME's extension while the
+    // shell is starting.
+    bool answersLate = false;
     QStringList labels;
 
 public Q_SLOTS:
-    void RegisterStatusNotifierItem(const QString& service) { registered.append(service); }
+    void RegisterStatusNotifierItem(const QString& service) {
+        registered.append(service);
+        if (answersLate)
+            setDelayedReply(true);
+    }
     void onLabel(const QString& label, const QString&) { labels.append(label); }
 
 private:
@@ -132,6 +143,47 @@ TEST_F(PanelItem, ItemRegistersAgainWhenTheWatcherRestartsAndAnswersEveryPropert
     const auto toolTip = qdbus_cast<StatusNotifierToolTip>(properties.value(u"ToolTip"_s));
     EXPECT_EQ(toolTip.title, u"Sayvane"_s);
     EXPECT_EQ(toolTip.text, u"the quote"_s);
+}
+
+// MATE's Notification Area sends a left click with a point in the panel's own window, (0, 25)
+// for an item far to the right: the menu opens at the pointer, kept out of the panels. Catches a
+// menu opened at the panel's point, or over the panel.
+TEST(PanelMenuPosition, OpensAtThePointerBelowATopPanelAndAboveABottomOne) {
+    const QRect workArea(0, 25, 1280, 670); // panels of 25 pixels at the top and the bottom
+    struct Case {
+        QPoint pointer, menu;
+        const char* why;
+    };
+    for (const Case& c : {Case{{960, 12}, {960, 25}, "in the top panel: below its edge"},
+                          Case{{30, 707}, {30, 695}, "in the bottom panel: from its edge"},
+                          Case{{500, 300}, {500, 300}, "elsewhere: at the pointer"}})
+        EXPECT_EQ(PanelMenuPosition::at(c.pointer, workArea), c.menu) << c.why;
+}
+
+// Hosts read whether an item has a label only when it comes: an item that drops its label (so
+// that MATE's Notification Area draws its icon) or takes it back leaves the watcher and
+// registers again, and then has the label's properties or none. Catches a switch the host never
+// hears of, and label properties left behind on an icon-only item.
+TEST_F(PanelItem, AnItemThatChangesItsLabellingRegistersAgainWithOrWithoutLabelProperties) {
+    // A watcher that lists the item but keeps its answer: the list is its word. Catches an item
+    // that waits for the answer, with the strip beside the label meanwhile.
+    panel->answersLate = true;
+    ASSERT_TRUE(panel->start());
+    StatusNotifierItem item(bus.connect(u"item"_s));
+    ASSERT_TRUE(eventually([&] { return item.isRegistered(); }));
+    panel->answersLate = false;
+    for (const auto labelling :
+         {StatusNotifierItem::Labelling::iconOnly, StatusNotifierItem::Labelling::labelled}) {
+        const qsizetype registrations = panel->registered.size();
+        item.setLabelling(labelling);
+        ASSERT_TRUE(eventually([&] { return panel->registered.size() > registrations; }));
+        EXPECT_TRUE(eventually([&] { return item.isRegistered(); }));
+        const QVariantMap properties = panel->properties(item.serviceName());
+        const bool labelled = labelling == StatusNotifierItem::Labelling::labelled;
+        EXPECT_EQ(properties.value(u"IconName"_s), u"sayvane"_s);
+        EXPECT_EQ(properties.contains(u"XAyatanaLabel"_s), labelled);
+        EXPECT_EQ(properties.contains(u"XAyatanaLabelGuide"_s), labelled);
+    }
 }
 
 TEST_F(PanelItem, LabelSignalsFollowTheColumnWindowOfTheSameText) {
@@ -254,6 +306,14 @@ TEST_F(PanelItem, TrayIconStandsInUntilAWatcherAndClicksOpenTheMenuAndPause) {
     const QString before = item.toolTipText();
     panel->callItem(item.serviceName(), u"Scroll"_s, {-120, u"vertical"_s});
     EXPECT_TRUE(eventually([&] { return item.toolTipText() != before; }));
+    // The strip goes to the quote the label went to (back from the first: the last), so that
+    // both show one current quote. Catches a strip left where it was.
+    const qsizetype quote = delegate.panelIndicator->ticker().currentQuote();
+    ASSERT_GT(quote, 0);
+    const QStringList segments = delegate.displayController->segments();
+    EXPECT_TRUE(eventually([&] {
+        return delegate.displayController->currentQuote() == segments.at(quote * 2);
+    })) << delegate.displayController->currentQuote().toStdString();
 }
 
 #include "StatusNotifierItemTests.moc"

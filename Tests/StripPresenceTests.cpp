@@ -1,5 +1,6 @@
 // Which view shows the ticker: the strip, or the panel's label or the program's widget.
 
+#include "ButtonImages.h"
 #include "PrivateBus.h"
 #include "StatusItem.h"
 #include "StatusNotifierHosts.h"
@@ -49,6 +50,67 @@ TEST(StripChoice, TheSettingThenThePanelThenTheWindowManagerDecide) {
     EXPECT_FALSE(StripChoice::hostsShowLabel({u"kded5"_s, {u"plasmashell"_s}}));
     EXPECT_FALSE(StripChoice::hostsShowLabel({u"xfce4-panel"_s, {u"xfce4-panel"_s}}));
     EXPECT_FALSE(StripChoice::hostsShowLabel({}));
+}
+
+// MATE's Notification Area alone, where GTK drops a button's icon beside its label: the item
+// goes without a label. Catches an item with no icon there, and labels lost elsewhere.
+TEST(StripChoice, AnItemGoesWithoutItsLabelOnlyWhereTheLabelWouldHideItsIcon) {
+    const NotifierHosts mate{u"notification-area-applet"_s, {u"notification-area-applet"_s}};
+    const NotifierHosts mateWithIndicators{u"notification-area-applet"_s,
+                                           {u"ayatana-indicator-application-service"_s}};
+    const NotifierHosts gnome{u"gnome-shell"_s, {}};
+    struct Case {
+        bool labelOn;
+        const NotifierHosts& hosts;
+        bool buttonImages, labelled;
+        const char* why;
+    };
+    for (const Case& c : {Case{true, mate, false, false, "no icons on buttons: icon only"},
+                          Case{true, mate, true, true, "icons on buttons: both"},
+                          Case{true, mateWithIndicators, false, true, "the indicator applet too"},
+                          Case{true, gnome, false, true, "GNOME draws no GTK button"},
+                          Case{false, gnome, true, false, "the label off"}})
+        EXPECT_EQ(StripChoice::itemHasLabel(c.labelOn, c.hosts, c.buttonImages), c.labelled)
+            << c.why;
+}
+
+// XSETTINGS data as a settings manager publishes it, in either byte order. Catches a setting
+// misread after a string or a colour, a byte order ignored, and data cut short read past its end.
+TEST(ButtonImages, ReadFromTheSettingsManagersData) {
+    auto settings = [](bool bigEndian, int buttonImages) {
+        QByteArray data;
+        auto card = [&](quint32 value, int bytes) {
+            for (int i = 0; i < bytes; ++i)
+                data.append(char(value >> 8 * (bigEndian ? bytes - 1 - i : i)));
+        };
+        auto name = [&](int type, const QByteArray& text) {
+            card(quint32(type), 1);
+            card(0, 1);
+            card(quint32(text.size()), 2);
+            data.append(text).append(QByteArray((4 - text.size() % 4) % 4, '\0'));
+            card(7, 4); // the serial of its last change
+        };
+        card(bigEndian ? 1 : 0, 1);
+        card(0, 3);
+        card(42, 4);
+        card(3, 4);
+        name(1, "Net/ThemeName");
+        card(5, 4);
+        data.append("Menta").append(QByteArray(3, '\0'));
+        name(2, "Gtk/Color");
+        card(0, 4);
+        card(0, 4);
+        name(0, "Gtk/ButtonImages");
+        card(quint32(buttonImages), 4);
+        return data;
+    };
+    EXPECT_EQ(ButtonImages::fromXSettings(settings(false, 1)), true);
+    EXPECT_EQ(ButtonImages::fromXSettings(settings(false, 0)), false);
+    EXPECT_EQ(ButtonImages::fromXSettings(settings(true, 1)), true);
+    EXPECT_EQ(ButtonImages::fromXSettings(settings(true, 0)), false);
+    const QByteArray whole = settings(false, 1);
+    EXPECT_EQ(ButtonImages::fromXSettings(whole.left(whole.size() - 2)), std::nullopt);
+    EXPECT_EQ(ButtonImages::fromXSettings({}), std::nullopt);
 }
 
 // Under Ayatana's real indicator service, the host behind the indicator applets of Xfce and

@@ -32,12 +32,13 @@ testTools=(
 # The fuzzer's compiler and runtime; installed where the release has them.
 optional=(clang libclang-rt-14-dev)
 
-# The real desktop shells of the tests labelled "gnome" and "plasma" (make test-desktops): some
-# 540 packages, three minutes on a 2-core machine (GNOME 53 s, Plasma 117 s), so only when asked
-# for with --desktop-shells.
+# The real desktop shells of the tests labelled "gnome", "plasma" and "mate" (make
+# test-desktops): some 540 packages, three minutes on a 2-core machine (GNOME 53 s, Plasma 117 s),
+# so only when asked for with --desktop-shells.
 desktopShells=(
     gnome-shell gnome-shell-extension-appindicator xwayland
     plasma-workspace plasma-desktop
+    mate-panel marco mate-settings-daemon
     imagemagick
 )
 

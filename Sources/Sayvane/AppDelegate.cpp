@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "AboutWindow.h"
+#include "ButtonImages.h"
 #include "Console.h"
 #include "DBusMenuExporter.h"
 #include "EditMenu.h"
@@ -9,6 +10,7 @@
 #include "Localization.h"
 #include "MenuView.h"
 #include "NotificationCenter.h"
+#include "PanelMenuPosition.h"
 #include "Preferences.h"
 #include "PreferencesWindow.h"
 #include "QtTranslations.h"
@@ -65,15 +67,16 @@ void AppDelegate::applicationDidFinishLaunching() {
     exportMenu();
     // Before the strip, so that its tray icon never shows beside the item in the panel.
     setupPanelIndicator();
-    statusItem = std::make_unique<StatusItem>(preferences->stripWidth());
+    // On the screen once the strip's presence is decided below.
+    statusItem = std::make_unique<StatusItem>(preferences->stripWidth(), false);
     showTrayIconBesidePanelIndicator();
     if (environment.bus.isConnected())
         notifierHosts = std::make_unique<StatusNotifierHosts>(environment.bus);
-    stripPresence =
-        std::make_unique<StripPresence>(*statusItem, StripChoice::setting(preferences->strip()),
-                                        preferences->label().mode != LabelMode::off,
-                                        panelIndicator ? &panelIndicator->item() : nullptr,
-                                        notifierHosts.get(), &x11WindowManagerName);
+    stripPresence = std::make_unique<StripPresence>(
+        *statusItem, StripChoice::setting(preferences->strip()),
+        preferences->label().mode != LabelMode::off,
+        panelIndicator ? &panelIndicator->item() : nullptr, notifierHosts.get(),
+        &x11WindowManagerName, &ButtonImages::shownNow);
     connect(stripPresence.get(), &StripPresence::decided, this, [this] {
         if (preferencesWindow)
             preferencesWindow->updatePlaces();
@@ -205,13 +208,17 @@ void AppDelegate::setupPanelIndicator() {
         if (preferencesWindow)
             preferencesWindow->updatePlaces();
     });
-    auto popUp = [this](QPoint position) {
+    // The panel's point is not to be relied on: the menu opens where the click was.
+    auto popUp = [this] {
         if (statusItem && statusItem->menu())
-            statusItem->menu()->popup(position);
+            statusItem->menu()->popup(PanelMenuPosition::now());
     };
     connect(&item, &StatusNotifierItem::activated, this, popUp);
     connect(&item, &StatusNotifierItem::contextMenuRequested, this, popUp);
     connect(&item, &StatusNotifierItem::secondaryActivated, this, [this] { togglePause(); });
+    // One current quote: the strip goes where the wheel took the label.
+    connect(panelIndicator.get(), &PanelIndicator::quoteJumped, this,
+            [this](qsizetype quote) { displayController->showQuote(quote); });
 }
 
 void AppDelegate::showDisplayElsewhere() {

@@ -9,10 +9,14 @@ session_pids=()
 # Fails the test with a message.
 fail() {
     echo "FAIL: $*" >&2
+    # What the program said, for the failure's cause.
+    [ -n "$session_dir" ] && [ -s "$session_dir/sayvane.log" ] && tail -20 "$session_dir/sayvane.log" >&2
     exit 1
 }
 
-# Waits up to $1 seconds for the command after it to succeed.
+# Waits up to $1 seconds for the command after it to succeed. The command runs anew each time,
+# its arguments do not: `wait_for 5 test "$(label_of)" != "$first"` reads the label once, before
+# the wait, and so waits for nothing. Wait for a command that reads, such as `differs` below.
 wait_for() {
     local seconds=$1
     shift
@@ -21,6 +25,23 @@ wait_for() {
         [ $SECONDS -ge $end ] && return 1
         sleep 0.2
     done
+}
+
+# Whether the command after $1 never succeeds for that many seconds.
+never_for() {
+    local end=$((SECONDS + $1))
+    shift
+    while [ $SECONDS -lt $end ]; do
+        "$@" >/dev/null 2>&1 && return 1
+        sleep 0.2
+    done
+}
+
+# Whether what the command prints now differs from the text given: differs TEXT COMMAND...
+differs() {
+    local before=$1
+    shift
+    [ "$("$@")" != "$before" ]
 }
 
 stop_session() {
@@ -182,4 +203,47 @@ start_plasma() {
     plasmashell --no-respawn >"$session_dir/plasma.log" 2>&1 &
     session_pids+=("$!")
     wait_for 90 plasma_script 'print(panels().length)' || fail "plasmashell did not start"
+}
+
+# ---- MATE ----
+
+mate_available() {
+    command -v mate-panel >/dev/null && command -v marco >/dev/null &&
+        command -v mate-settings-daemon >/dev/null && command -v Xvfb >/dev/null &&
+        [ -x /usr/lib/mate-panel/notification-area-applet ]
+}
+
+# Xvfb, MATE's settings daemon (GTK's settings over XSETTINGS, as in a MATE session), marco and
+# mate-panel in its default layout: a top panel with the Notification Area, which holds the
+# status notifier watcher and hosts the items itself. Its applets are started by the bus.
+start_mate() {
+    new_session_dir
+    local display
+    for number in $(seq 80 120); do
+        [ -e /tmp/.X11-unix/X$number ] || { display=:$number; break; }
+    done
+    Xvfb "$display" -screen 0 1280x720x24 -nolisten tcp >"$session_dir/xvfb.log" 2>&1 &
+    session_pids+=("$!")
+    export DISPLAY=$display XDG_CURRENT_DESKTOP=MATE XDG_SESSION_TYPE=x11 GSETTINGS_BACKEND=keyfile
+    wait_for 20 xdpyinfo || fail "Xvfb did not start"
+    start_bus session
+    export DBUS_SESSION_BUS_ADDRESS=$bus_address
+    mate-settings-daemon >"$session_dir/settings.log" 2>&1 &
+    session_pids+=("$!")
+    marco --no-composite >"$session_dir/marco.log" 2>&1 &
+    session_pids+=("$!")
+    mate-panel >"$session_dir/panel.log" 2>&1 &
+    mate_panel_pid=$!
+    session_pids+=("$mate_panel_pid")
+    wait_for 60 gdbus introspect --session --dest org.kde.StatusNotifierWatcher \
+        --object-path /StatusNotifierWatcher || fail "no Notification Area: $(tail -5 "$session_dir/panel.log")"
+}
+
+# Stops mate-panel and starts it again, as after a crash or `mate-panel --replace`.
+restart_mate_panel() {
+    kill "$mate_panel_pid"
+    wait "$mate_panel_pid" 2>/dev/null
+    mate-panel >>"$session_dir/panel.log" 2>&1 &
+    mate_panel_pid=$!
+    session_pids+=("$mate_panel_pid")
 }

@@ -98,7 +98,7 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, StatusNotifierToo
     return argument;
 }
 
-// The item's face on the bus: org.kde.StatusNotifierItem with the Ayatana label.
+// The item's face on the bus: org.kde.StatusNotifierItem.
 class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
@@ -118,16 +118,13 @@ class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(StatusNotifierToolTip ToolTip READ toolTip)
     Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
     Q_PROPERTY(QDBusObjectPath Menu READ menu)
-    Q_PROPERTY(QString XAyatanaLabel READ label)
-    Q_PROPERTY(QString XAyatanaLabelGuide READ labelGuide)
     Q_PROPERTY(uint XAyatanaOrderingIndex READ orderingIndex)
 
 public:
-    explicit StatusNotifierItemAdaptor(StatusNotifierItem* item)
-        : QDBusAbstractAdaptor(item)
+    // On `face`, the object the item shows on the bus.
+    StatusNotifierItemAdaptor(QObject* face, StatusNotifierItem* item)
+        : QDBusAbstractAdaptor(face)
         , item(item) {
-        connect(item, &StatusNotifierItem::newLabel, this,
-                &StatusNotifierItemAdaptor::XAyatanaNewLabel);
         connect(item, &StatusNotifierItem::newToolTip, this,
                 &StatusNotifierItemAdaptor::NewToolTip);
     }
@@ -146,8 +143,6 @@ public:
     // A panel shows an exported menu itself on a click; without one it asks the item.
     bool itemIsMenu() const { return item->menuObjectPath() == QLatin1StringView(item->menuPath); }
     QDBusObjectPath menu() const { return QDBusObjectPath(item->menuObjectPath()); }
-    QString label() const { return item->label(); }
-    QString labelGuide() const { return item->labelGuide(); }
     uint orderingIndex() const { return 0; }
 
 public Q_SLOTS:
@@ -168,13 +163,33 @@ Q_SIGNALS:
     void NewOverlayIcon();
     void NewToolTip();
     void NewStatus(const QString& status);
-    void XAyatanaNewLabel(const QString& label, const QString& guide);
 
-private:
+protected:
     StatusNotifierItem* item;
 };
 
-StatusNotifierItem::StatusNotifierItem(QDBusConnection connection, QObject* parent)
+// The same with the Ayatana label that panels show as text beside the icon.
+class LabelledItemAdaptor : public StatusNotifierItemAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
+    Q_PROPERTY(QString XAyatanaLabel READ label)
+    Q_PROPERTY(QString XAyatanaLabelGuide READ labelGuide)
+
+public:
+    LabelledItemAdaptor(QObject* face, StatusNotifierItem* item)
+        : StatusNotifierItemAdaptor(face, item) {
+        connect(item, &StatusNotifierItem::newLabel, this, &LabelledItemAdaptor::XAyatanaNewLabel);
+    }
+
+    QString label() const { return item->label(); }
+    QString labelGuide() const { return item->labelGuide(); }
+
+Q_SIGNALS:
+    void XAyatanaNewLabel(const QString& label, const QString& guide);
+};
+
+StatusNotifierItem::StatusNotifierItem(QDBusConnection connection, Labelling labelling,
+                                       QObject* parent)
     : QObject(parent)
     , bus(std::move(connection))
     , service(u"org.kde.StatusNotifierItem-%1-1"_s.arg(QCoreApplication::applicationPid()))
@@ -185,8 +200,7 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection connection, QObject* pare
     qDBusRegisterMetaType<StatusNotifierToolTip>();
     if (!bus.isConnected())
         return;
-    new StatusNotifierItemAdaptor(this);
-    if (!bus.registerObject(QString::fromLatin1(objectPath), this, QDBusConnection::ExportAdaptors))
+    if (!showFace(labelling))
         return;
     if (!bus.registerService(service)) {
         bus.unregisterObject(QString::fromLatin1(objectPath));
@@ -211,6 +225,39 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection connection, QObject* pare
         registerWithWatcher();
 }
 
+bool StatusNotifierItem::showFace(Labelling labelling) {
+    // QtDBus exports the adaptors an object has when it is registered: a face of another kind
+    // is a new object.
+    if (face) {
+        bus.unregisterObject(QString::fromLatin1(objectPath));
+        delete face;
+    }
+    face = new QObject(this);
+    if (labelling == Labelling::labelled)
+        new LabelledItemAdaptor(face, this);
+    else
+        new StatusNotifierItemAdaptor(face, this);
+    labelKind = labelling;
+    return bus.registerObject(QString::fromLatin1(objectPath), face,
+                              QDBusConnection::ExportAdaptors);
+}
+
+void StatusNotifierItem::setLabelling(Labelling labelling) {
+    if (!exported || labelling == labelKind)
+        return;
+    // Hosts read an item's properties once, when it comes: the item leaves the bus and comes
+    // again with its new face, so that the host makes it anew.
+    bus.unregisterService(service);
+    if (!showFace(labelling) || !bus.registerService(service)) {
+        exported = false;
+        bus.unregisterObject(QString::fromLatin1(objectPath));
+    }
+    retries = 0;
+    setRegistered(false);
+    if (exported && watcherPresent)
+        registerWithWatcher();
+}
+
 StatusNotifierItem::~StatusNotifierItem() {
     if (exported) {
         bus.unregisterService(service);
@@ -223,10 +270,12 @@ void StatusNotifierItem::registerWithWatcher() {
         QDBusMessage::createMethodCall(QString::fromLatin1(watcherService), watcherPath,
                                        watcherInterface, u"RegisterStatusNotifierItem"_s);
     call << service;
+    ++registrationsPending;
     auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this,
             [this](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();
+                --registrationsPending;
                 if (!finished->isError()) {
                     retries = 0;
                     setRegistered(true);
@@ -234,27 +283,47 @@ void StatusNotifierItem::registerWithWatcher() {
                 }
                 // A watcher that is still starting (GNOME Shell's extension as the shell comes
                 // up) may refuse an item it has found on the bus by itself: its list says.
-                if (!registered)
-                    setRegistered(isListedByWatcher());
-                if (!registered && watcherPresent && ++retries <= 5)
-                    QTimer::singleShot(1000, this, [this] {
-                        if (watcherPresent && !registered)
-                            registerWithWatcher();
-                    });
+                askWatcherList();
             });
+    // GNOME's extension lists the item at once but answers only once the shell has finished
+    // starting, which may take longer than the call may: the list says meanwhile.
+    QTimer::singleShot(1000, this, [this] {
+        if (watcherPresent && !registered)
+            askWatcherList();
+    });
 }
 
-bool StatusNotifierItem::isListedByWatcher() const {
+void StatusNotifierItem::askWatcherList() {
     QDBusMessage call =
         QDBusMessage::createMethodCall(QString::fromLatin1(watcherService), watcherPath,
                                        u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
     call << watcherInterface << u"RegisteredStatusNotifierItems"_s;
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 2000);
-    const QStringList items =
-        reply.arguments().value(0).value<QDBusVariant>().variant().toStringList();
-    return std::any_of(items.cbegin(), items.cend(), [this](const QString& name) {
-        return name == service || name.startsWith(service + u'/');
-    });
+    // Not waited for: the watcher may live in a shell too busy to answer soon (GNOME Shell while
+    // it starts), and the label and the strip go on meanwhile.
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call, 2000), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this,
+            [this](QDBusPendingCallWatcher* finished) {
+                finished->deleteLater();
+                const QDBusPendingReply<QDBusVariant> reply = *finished;
+                const QStringList items =
+                    reply.isValid() ? reply.value().variant().toStringList() : QStringList();
+                if (registered)
+                    return;
+                setRegistered(
+                    std::any_of(items.cbegin(), items.cend(), [this](const QString& name) {
+                        return name == service || name.startsWith(service + u'/');
+                    }));
+                // Asked again while a registration is still unanswered, else registered again.
+                if (!registered && watcherPresent && ++retries <= 5)
+                    QTimer::singleShot(1000, this, [this] {
+                        if (!watcherPresent || registered)
+                            return;
+                        if (registrationsPending > 0)
+                            askWatcherList();
+                        else
+                            registerWithWatcher();
+                    });
+            });
 }
 
 void StatusNotifierItem::watcherRegisteredItem(const QString& name) {

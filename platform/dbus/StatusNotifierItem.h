@@ -53,10 +53,21 @@ public:
     // Where the menu is exported on the same connection (com.canonical.dbusmenu).
     static constexpr auto menuPath = "/MenuBar";
 
-    explicit StatusNotifierItem(QDBusConnection bus, QObject* parent = nullptr);
+    // Whether the item has the Ayatana label at all. An item without one has no label
+    // properties: MATE's Notification Area makes a button of an item's label and icon, and GTK
+    // hides the icon of a button with a label, even an empty one, unless the desktop shows
+    // icons on buttons.
+    enum class Labelling { labelled, iconOnly };
+
+    explicit StatusNotifierItem(QDBusConnection bus, Labelling labelling = Labelling::labelled,
+                                QObject* parent = nullptr);
     ~StatusNotifierItem() override;
 
     QString serviceName() const { return service; }
+    Labelling labelling() const { return labelKind; }
+    // Shows the item with a label or without one from now on: the item leaves the panel and
+    // comes back, as hosts read whether it has a label only when an item comes.
+    void setLabelling(Labelling labelling);
     // Whether the item is on the bus under its name.
     bool isExported() const { return exported; }
     // Whether the panel's watcher took the registration; false while there is no watcher.
@@ -108,12 +119,17 @@ private Q_SLOTS:
 private:
     void registerWithWatcher();
     void setRegistered(bool value);
-    // Whether the watcher lists this item among those it shows.
-    bool isListedByWatcher() const;
+    // Asks whether the watcher lists this item among those it shows; registered if so, else
+    // tried again a little later.
+    void askWatcherList();
+    // Puts the item on the bus at its path with the adaptors of the kind of labelling.
+    bool showFace(Labelling labelling);
 
     QDBusConnection bus;
     QString service;
     std::unique_ptr<QDBusServiceWatcher> watcher;
+    QObject* face = nullptr;
+    Labelling labelKind = Labelling::labelled;
     StatusNotifierPixmaps pixmaps;
     QString themePath;
     QString labelText;
@@ -124,4 +140,6 @@ private:
     bool watcherPresent = false;
     // Registrations refused by a watcher still starting up, tried again a second later.
     int retries = 0;
+    // Registrations sent and not answered yet.
+    int registrationsPending = 0;
 };

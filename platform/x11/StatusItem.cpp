@@ -99,7 +99,7 @@ void StatusBarButton::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
 }
 
-StatusItem::StatusItem(int length, QObject* parent)
+StatusItem::StatusItem(int length, bool shown, QObject* parent)
     : QObject(parent)
     , itemLength(length)
     // No stays-on-top hint: the above state would keep the strip over a focused fullscreen
@@ -107,6 +107,7 @@ StatusItem::StatusItem(int length, QObject* parent)
     , stripWindow(std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint |
                                                          Qt::WindowDoesNotAcceptFocus |
                                                          Qt::NoDropShadowWindowHint)) {
+    stripShown = shown;
     installAccessibleWindows();
     stripWindow->setWindowTitle(u"Sayvane"_s);
     stripWindow->setAttribute(Qt::WA_ShowWithoutActivating);
@@ -151,9 +152,12 @@ StatusItem::StatusItem(int length, QObject* parent)
         Q_EMIT screensChanged();
     });
     connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &StatusItem::schedulePlacement);
+    connect(&strutWatch, &StrutWatch::changed, this, &StatusItem::schedulePlacement);
     placeStrip();
-    stripWindow->show();
-    refuseX11Focus(stripWindow.get());
+    if (stripShown) {
+        stripWindow->show();
+        refuseX11Focus(stripWindow.get());
+    }
 }
 
 StatusItem::~StatusItem() {
@@ -287,7 +291,9 @@ void StatusItem::placeStrip() {
         geometries.append(nativeGeometry(screen));
         names.append(screen->name());
     }
-    const QList<Strut> others = otherX11Struts(stripWindow.get());
+    QList<quint32> holders;
+    const QList<Strut> others = otherX11Struts(stripWindow.get(), &holders);
+    strutWatch.watch(holders);
     QSize root = x11RootSize();
     if (root.isEmpty())
         root = QGuiApplication::primaryScreen()->virtualGeometry().size();

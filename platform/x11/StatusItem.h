@@ -1,6 +1,7 @@
 #pragma once
 
 #include "StripPlacement.h"
+#include "StrutWatch.h"
 
 #include <QMenu>
 #include <QObject>
@@ -63,7 +64,10 @@ public:
     // The strip's height until it is given another.
     static constexpr int barHeight = 24;
 
-    explicit StatusItem(int length, QObject* parent = nullptr);
+    // `shown`: whether the strip goes on the screen at once. An owner that decides later passes
+    // false, so that a strip to be kept away is never mapped: a window mapped and withdrawn at
+    // once while the window manager is busy starting (GNOME Shell's) may stay on the screen.
+    explicit StatusItem(int length, bool shown = true, QObject* parent = nullptr);
     ~StatusItem() override;
 
     int length() const { return itemLength; }
@@ -121,6 +125,8 @@ private:
     int barsBottom = 0;
     bool stripShown = true;
     QTimer backgroundTimer;
+    // Panels that change their reservation without changing the work area.
+    StrutWatch strutWatch;
     bool placementScheduled = false;
     bool translucent = false;
     bool trayWanted = true;

@@ -148,7 +148,7 @@ void setX11Strut(QWidget* window, const Strut& strut) {
 #endif
 }
 
-QList<Strut> otherX11Struts(const QWidget* except) {
+QList<Strut> otherX11Struts(const QWidget* except, QList<quint32>* holders) {
     QList<Strut> struts;
 #ifdef SAYVANE_HAVE_XCB
     xcb_connection_t* connection = x11Connection();
@@ -183,15 +183,21 @@ QList<Strut> otherX11Struts(const QWidget* except) {
     for (const xcb_window_t topLevel : children(connection, rootWindow(connection))) {
         if (const auto strut = strutOf(topLevel)) {
             struts.append(*strut);
+            if (holders)
+                holders->append(topLevel);
             continue;
         }
         for (const xcb_window_t client : children(connection, topLevel)) {
-            if (const auto strut = strutOf(client))
+            if (const auto strut = strutOf(client)) {
                 struts.append(*strut);
+                if (holders)
+                    holders->append(client);
+            }
         }
     }
 #else
     (void)except;
+    (void)holders;
 #endif
     return struts;
 }

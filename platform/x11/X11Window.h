@@ -25,8 +25,8 @@ void refuseX11Focus(QWidget* window);
 void setX11Strut(QWidget* window, const Strut& strut);
 
 // The reservations of every other window on the display: top-level windows and the client
-// windows inside window-manager frames.
-QList<Strut> otherX11Struts(const QWidget* except);
+// windows inside window-manager frames. The windows that hold them go to `holders` when given.
+QList<Strut> otherX11Struts(const QWidget* except, QList<quint32>* holders = nullptr);
 
 // The work area the window manager publishes for the current desktop (_NET_WORKAREA), in root
 // pixels; empty when it publishes none, and off X11.

@@ -4,7 +4,10 @@
 
 PanelIndicator::PanelIndicator(QDBusConnection bus, LabelSettings settings, QObject* parent)
     : QObject(parent)
-    , notifierItem(std::make_unique<StatusNotifierItem>(std::move(bus)))
+    , notifierItem(std::make_unique<StatusNotifierItem>(
+          std::move(bus), settings.mode == LabelMode::off
+                              ? StatusNotifierItem::Labelling::iconOnly
+                              : StatusNotifierItem::Labelling::labelled))
     , labelSettings(settings)
     , labelTicker(settings) {
     worker.setMaxThreadCount(1);
@@ -53,6 +56,7 @@ void PanelIndicator::show(const QStringList& segments, const QString& stillText)
 
 void PanelIndicator::adopt(LabelTicker&& ready) {
     labelTicker = std::move(ready);
+    adoptedGeneration = shownGeneration;
     timer.setInterval(labelTicker.interval());
     publish();
     updateTimer();
@@ -73,6 +77,10 @@ void PanelIndicator::jumpQuotes(int steps) {
     publish();
     // The quote jumped to gets a whole interval before the next step.
     updateTimer();
+    // Its index counts in the list shown last, unless that list is still being prepared.
+    if (const qsizetype quote = labelTicker.currentQuote();
+        quote >= 0 && adoptedGeneration == shownGeneration)
+        Q_EMIT quoteJumped(quote);
 }
 
 void PanelIndicator::publish() {

@@ -43,6 +43,11 @@ public:
     // The next (steps > 0) or an earlier quote, shown at once.
     void jumpQuotes(int steps);
 
+Q_SIGNALS:
+    // The label jumped to the quote of that index in the list shown (the wheel over it): the
+    // strip goes there too, so that both show one current quote.
+    void quoteJumped(qsizetype quote);
+
 private:
     void adopt(LabelTicker&& ready);
     void publish();
@@ -58,6 +63,8 @@ private:
     bool outOfSight = false;
     // Tells the list shown last from lists whose preparation it overtook.
     quint64 shownGeneration = 0;
+    // The list the label shows.
+    quint64 adoptedGeneration = 0;
     // Declared last, so that it waits for its work before the rest goes.
     QThreadPool worker;
 };

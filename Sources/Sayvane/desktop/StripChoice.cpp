@@ -42,6 +42,20 @@ bool hostsShowLabel(const NotifierHosts& hosts) {
     return false;
 }
 
+bool itemHasLabel(bool labelOn, const NotifierHosts& hosts, bool buttonImages) {
+    if (!labelOn)
+        return false;
+    if (buttonImages)
+        return true;
+    static const QStringList notificationArea = {u"notification-area-applet"_s,
+                                                 u"notification-ar"_s};
+    const bool onlyNotificationArea =
+        notificationArea.contains(hosts.watcher) &&
+        std::all_of(hosts.hosts.cbegin(), hosts.hosts.cend(),
+                    [](const QString& host) { return notificationArea.contains(host); });
+    return !onlyNotificationArea;
+}
+
 bool windowManagerPlacesStrip(const QString& windowManagerName) {
     static const QStringList tiling = {
         u"i3"_s, u"wlroots wm"_s, u"bspwm"_s, u"herbstluftwm"_s, u"xmonad"_s, u"qtile"_s, u"LG3D"_s,

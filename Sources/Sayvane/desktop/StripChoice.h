@@ -23,6 +23,12 @@ QString name(StripSetting setting);
 // (Plasma, Xfce's Status Tray, waybar, Cinnamon) draw the icon alone.
 bool hostsShowLabel(const NotifierHosts& hosts);
 
+// Whether the item should carry a label at all. MATE's Notification Area, alone, makes a GTK
+// button of an item, and GTK drops a button's icon beside its label (even an empty one) unless
+// the desktop shows icons on buttons (`buttonImages`): there the item goes without its label,
+// so that its icon shows, and the strip shows the quotes. `labelOn`: the label is not "off".
+bool itemHasLabel(bool labelOn, const NotifierHosts& hosts, bool buttonImages);
+
 // Whether the window manager places a dock window where it asks to be, as a strip at the top:
 // tiling window managers make it a tile or a bar of the screen's width instead (i3; sway and
 // the other wlroots compositors, whose XWayland window manager calls itself "wlroots wm"; bspwm,

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 
@@ -20,10 +21,13 @@ class StripPresence : public QObject {
 
 public:
     // `item` and `hosts` may be null (no session bus). `labelShown`: whether the label is on at
-    // all (not "off"). `windowManager` gives the window manager's name when asked.
+    // all (not "off"). `windowManager` gives the window manager's name when asked,
+    // `buttonImages` whether GTK programs show icons on buttons (ButtonImages::shownNow). The
+    // item is given a label or none as StripChoice::itemHasLabel says (unset: icons are shown).
     StripPresence(StatusItem& statusItem, StripSetting setting, bool labelShown,
                   StatusNotifierItem* item, StatusNotifierHosts* hosts,
-                  std::function<QString()> windowManager, QObject* parent = nullptr);
+                  std::function<QString()> windowManager, std::function<bool()> buttonImages = {},
+                  QObject* parent = nullptr);
 
     // The program's own panel widget shows the ticker, or no longer does.
     void setWidgetInPanel(bool shown);
@@ -35,12 +39,17 @@ public:
     // Where the ticker shows now, and whether the menu can be reached without the strip.
     TickerPlaces places() const;
 
+    // How long the strip waits for a panel that shows labels to take the item.
+    static constexpr int holdTime = 3000;
+
 Q_SIGNALS:
     // After every decision, whether or not it changed anything.
     void decided();
 
 private:
     void decide();
+    // A panel that shows labels is there and has not taken the item yet.
+    bool awaitingPanel() const;
 
     StatusItem& statusItem;
     StripSetting setting;
@@ -48,5 +57,9 @@ private:
     QPointer<StatusNotifierItem> item;
     QPointer<StatusNotifierHosts> hosts;
     std::function<QString()> windowManager;
+    std::function<bool()> buttonImages;
     bool widgetInPanel = false;
+    QTimer hold;
+    // The wait for the panel is over, and the panel has not taken the item.
+    bool waitedEnough = false;
 };

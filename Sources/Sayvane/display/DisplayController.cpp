@@ -114,6 +114,11 @@ void DisplayController::setPaused(bool pause) {
         onPausedChanged();
 }
 
+void DisplayController::showQuote(qsizetype quote) {
+    if (marqueeView)
+        marqueeView->showSegment(quote * 2);
+}
+
 QString DisplayController::currentQuote() const {
     if (shownSegments.isEmpty())
         return {};

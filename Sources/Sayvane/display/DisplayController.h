@@ -63,6 +63,9 @@ public:
     // The quote whose piece (the quote and the emoji after it) is under the middle of the
     // strip now; the first quote while there is no strip; empty while the list is empty.
     QString currentQuote() const;
+    // Moves the strip to the quote of that index in segments() (each quote is followed by its
+    // separator), as the wheel over the panel's label moves the label.
+    void showQuote(qsizetype quote);
 
 private:
     void setupMarquee();

@@ -199,6 +199,22 @@ qsizetype MarqueeView::segmentAtMiddle() const {
     return attributedText->segmentAt(x);
 }
 
+void MarqueeView::showSegment(qsizetype segment) {
+    if (!attributedText || !isTextComplete() || segment < 0 || segment >= segmentsValue.size())
+        return;
+    // The presenter's thread cuts its frames from the offset it was given: it stops, and goes
+    // on from the new one with the tape drawn there.
+    const bool presenting = isPresenting();
+    if (presenting)
+        presenter->stop();
+    offset = -attributedText->segmentStart(segment);
+    lastTime = timing.clock->now();
+    if (presenting && !startPresenting())
+        displayLink->start();
+    update();
+    followMiddle();
+}
+
 bool MarqueeView::isRunning() const {
     return isPresenting() || (displayLink && displayLink->isRunning());
 }

@@ -106,6 +106,9 @@ public:
     // The index of the segment under the middle of the view now, the text taken round; -1
     // before any text.
     qsizetype segmentAtMiddle() const;
+    // Puts the segment's start at the view's left edge at once; the text goes on from there.
+    // Nothing happens before the whole text is measured, or for a segment it does not have.
+    void showSegment(qsizetype segment);
 
     // One tick: the offset after `step` seconds at `speed` pixels a second, wrapped by one
     // addition of the text width once it has reached -textWidth.

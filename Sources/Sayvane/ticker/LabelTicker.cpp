@@ -51,6 +51,15 @@ void LabelTicker::jumpQuotes(int steps) {
     }
 }
 
+qsizetype LabelTicker::currentQuote() const {
+    if (empty)
+        return -1;
+    if (config.mode == LabelMode::quote)
+        return quoteIndex;
+    const qsizetype segment = ticker.columnWindow().segmentAtColumn(ticker.position());
+    return segment < 0 ? -1 : segment / 2;
+}
+
 bool LabelTicker::moving() const {
     return !empty && config.mode != LabelMode::off;
 }

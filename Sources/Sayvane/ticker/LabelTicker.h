@@ -45,6 +45,9 @@ public:
     void step();
     // The next (steps > 0) or an earlier (steps < 0) quote.
     void jumpQuotes(int steps);
+    // The index of the quote the label stands at (in quote mode) or starts in; -1 without
+    // quotes.
+    qsizetype currentQuote() const;
 
     // Whether steps change anything: there are quotes and a label.
     bool moving() const;

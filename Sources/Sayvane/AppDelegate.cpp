@@ -18,6 +18,7 @@
 #include "StatusNotifierHosts.h"
 #include "StoreNotices.h"
 #include "StripPresence.h"
+#include "TrayIconStandIn.h"
 #include "X11Window.h"
 
 #include <QAction>
@@ -69,7 +70,11 @@ void AppDelegate::applicationDidFinishLaunching() {
     setupPanelIndicator();
     // On the screen once the strip's presence is decided below.
     statusItem = std::make_unique<StatusItem>(preferences->stripWidth(), false);
-    showTrayIconBesidePanelIndicator();
+    if (panelIndicator) {
+        trayIconStandIn = std::make_unique<TrayIconStandIn>(*statusItem, panelIndicator->item());
+        if (const VisibilityWatchFactory& watches = environment.timing.watchVisibility)
+            panelIndicator->followScreen(watches(nullptr));
+    }
     if (environment.bus.isConnected())
         notifierHosts = std::make_unique<StatusNotifierHosts>(environment.bus);
     stripPresence = std::make_unique<StripPresence>(
@@ -176,25 +181,6 @@ void AppDelegate::exportMenu() {
     }
 }
 
-void AppDelegate::showTrayIconBesidePanelIndicator() {
-    if (!panelIndicator)
-        return;
-    // Qt's tray icon goes over D-Bus when it finds a watcher as it is made, and then shows
-    // only where the item already shows: the item stands in for it for good. Otherwise it is
-    // an X11 tray icon, for trays without a watcher, shown while no watcher holds the item.
-    trayIconOverDBus = panelIndicator->item().isWatcherPresent();
-    statusItem->setTrayIconShown(!trayIconOverDBus);
-    // The label rests while the screen cannot be seen (the screen saver on), not while the
-    // strip is covered or kept away: the label is in the panel.
-    if (const VisibilityWatchFactory& watches = environment.timing.watchVisibility)
-        screenVisibility = watches(nullptr);
-    if (screenVisibility) {
-        panelIndicator->setOutOfSight(!screenVisibility->canBeSeen());
-        connect(screenVisibility.get(), &VisibilityWatch::canBeSeenChanged, this,
-                [this](bool seen) { panelIndicator->setOutOfSight(!seen); });
-    }
-}
-
 void AppDelegate::setupPanelIndicator() {
     if (!environment.bus.isConnected())
         return;
@@ -204,10 +190,7 @@ void AppDelegate::setupPanelIndicator() {
         panelIndicator.reset();
         return;
     }
-    // The tray icon stands in while no panel shows the item.
-    connect(&item, &StatusNotifierItem::registeredChanged, this, [this](bool registered) {
-        if (statusItem)
-            statusItem->setTrayIconShown(!registered && !trayIconOverDBus);
+    connect(&item, &StatusNotifierItem::registeredChanged, this, [this] {
         if (preferencesWindow)
             preferencesWindow->updatePlaces();
     });

@@ -31,6 +31,7 @@ class QtTranslations;
 class RemoteControl;
 class StatusNotifierHosts;
 class StripPresence;
+class TrayIconStandIn;
 
 // What the delegate is given from outside: tests pass their own.
 struct AppEnvironment {
@@ -101,8 +102,6 @@ public:
     std::unique_ptr<QWidget> aboutWindow;
     // The item in the desktop panel's indicator area, when the bus is there.
     std::unique_ptr<PanelIndicator> panelIndicator;
-    // Whether the screen can be seen (no screen saver): the label rests when not.
-    std::unique_ptr<VisibilityWatch> screenVisibility;
     // Keeps the strip away where a panel shows the ticker itself.
     std::unique_ptr<StripPresence> stripPresence;
 
@@ -114,7 +113,6 @@ private:
     // The status menu on the environment's bus at its path, when the bus is connected.
     void exportMenu();
     void setupPanelIndicator();
-    void showTrayIconBesidePanelIndicator();
     // The display as the strip shows it, for the panel's label and for views in other processes.
     void showDisplayElsewhere();
 
@@ -126,5 +124,5 @@ private:
     StatusMenu statusMenuDescription;
     std::unique_ptr<DBusMenuExporter> exporter;
     std::unique_ptr<StatusNotifierHosts> notifierHosts;
-    bool trayIconOverDBus = false;
+    std::unique_ptr<TrayIconStandIn> trayIconStandIn;
 };

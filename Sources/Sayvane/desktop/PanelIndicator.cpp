@@ -72,6 +72,15 @@ void PanelIndicator::setOutOfSight(bool hidden) {
     updateTimer();
 }
 
+void PanelIndicator::followScreen(std::unique_ptr<VisibilityWatch> screen) {
+    screenWatch = std::move(screen);
+    if (!screenWatch)
+        return;
+    setOutOfSight(!screenWatch->canBeSeen());
+    connect(screenWatch.get(), &VisibilityWatch::canBeSeenChanged, this,
+            [this](bool seen) { setOutOfSight(!seen); });
+}
+
 void PanelIndicator::jumpQuotes(int steps) {
     labelTicker.jumpQuotes(steps);
     publish();

@@ -2,6 +2,7 @@
 
 #include "LabelTicker.h"
 #include "StatusNotifierItem.h"
+#include "VisibilityWatch.h"
 
 #include <QDBusConnection>
 #include <QObject>
@@ -40,6 +41,9 @@ public:
     // While nothing of the desktop can be seen (the screen saver on, a fullscreen window over
     // the top of the screen), the label does no work.
     void setOutOfSight(bool outOfSight);
+    // Out of sight whenever the watch says the screen cannot be seen (the screen saver on); not
+    // while the strip is covered or kept away, since the label is in the panel.
+    void followScreen(std::unique_ptr<VisibilityWatch> screen);
     // The next (steps > 0) or an earlier quote, shown at once.
     void jumpQuotes(int steps);
 
@@ -54,6 +58,7 @@ private:
     void updateTimer();
 
     std::unique_ptr<StatusNotifierItem> notifierItem;
+    std::unique_ptr<VisibilityWatch> screenWatch;
     LabelSettings labelSettings;
     LabelTicker labelTicker;
     QStringList shownSegments;

@@ -72,8 +72,10 @@ const char* stemOf(KeptCopy::Reason reason) {
 }
 
 // Another writer may swap its file in between; after this many merges its version is kept
-// aside rather than merged again.
-constexpr int mergeAttempts = 30;
+// aside rather than merged again. Writers that take no lock can keep a slow machine's
+// transaction from winning for seconds: with pauses of up to 50 ms between merges this is
+// about five seconds of trying.
+constexpr int mergeAttempts = 120;
 
 } // namespace
 
@@ -248,7 +250,7 @@ Outcome change(const QString& path, const QuoteChanges& changes, const Options& 
             see(current);
             // The other writer is at work too: let it finish before swapping again, a little
             // longer each time.
-            const unsigned longest = std::min(1000u << attempt, 50'000u);
+            const unsigned longest = attempt < 6 ? 1000u << attempt : 50'000u;
             QThread::usleep(QRandomGenerator::global()->bounded(200u, longest));
             expected = Current{};
             expected.bytes = bytes;

@@ -172,6 +172,18 @@ plasma_available() {
         command -v qdbus >/dev/null
 }
 
+# An Xvfb of the session's own on the first free display from :80, made this shell's DISPLAY.
+start_xvfb() {
+    local display
+    for number in $(seq 80 120); do
+        [ -e /tmp/.X11-unix/X$number ] || { display=:$number; break; }
+    done
+    Xvfb "$display" -screen 0 1280x720x24 -nolisten tcp >"$session_dir/xvfb.log" 2>&1 &
+    session_pids+=("$!")
+    export DISPLAY=$display
+    wait_for 20 xdpyinfo || fail "Xvfb did not start"
+}
+
 plasma_script() {
     qdbus org.kde.plasmashell /PlasmaShell org.kde.PlasmaShell.evaluateScript "$1"
 }
@@ -181,14 +193,8 @@ start_plasma() {
     # The widget as the package installs it, from the source tree.
     mkdir -p "$XDG_DATA_HOME/plasma/plasmoids"
     cp -r "$SOURCE_DIR/packaging/plasma/io.github.sayvane.ticker" "$XDG_DATA_HOME/plasma/plasmoids/"
-    local display
-    for number in $(seq 80 120); do
-        [ -e /tmp/.X11-unix/X$number ] || { display=:$number; break; }
-    done
-    Xvfb "$display" -screen 0 1280x720x24 -nolisten tcp >"$session_dir/xvfb.log" 2>&1 &
-    session_pids+=("$!")
-    export DISPLAY=$display XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true XDG_SESSION_TYPE=x11
-    wait_for 20 xdpyinfo || fail "Xvfb did not start"
+    start_xvfb
+    export XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true XDG_SESSION_TYPE=x11
     start_bus session
     export DBUS_SESSION_BUS_ADDRESS=$bus_address
     kbuildsycoca5 >"$session_dir/sycoca.log" 2>&1
@@ -218,14 +224,8 @@ mate_available() {
 # status notifier watcher and hosts the items itself. Its applets are started by the bus.
 start_mate() {
     new_session_dir
-    local display
-    for number in $(seq 80 120); do
-        [ -e /tmp/.X11-unix/X$number ] || { display=:$number; break; }
-    done
-    Xvfb "$display" -screen 0 1280x720x24 -nolisten tcp >"$session_dir/xvfb.log" 2>&1 &
-    session_pids+=("$!")
-    export DISPLAY=$display XDG_CURRENT_DESKTOP=MATE XDG_SESSION_TYPE=x11 GSETTINGS_BACKEND=keyfile
-    wait_for 20 xdpyinfo || fail "Xvfb did not start"
+    start_xvfb
+    export XDG_CURRENT_DESKTOP=MATE XDG_SESSION_TYPE=x11 GSETTINGS_BACKEND=keyfile
     start_bus session
     export DBUS_SESSION_BUS_ADDRESS=$bus_address
     mate-settings-daemon >"$session_dir/settings.log" 2>&1 &

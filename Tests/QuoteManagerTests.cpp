@@ -151,25 +151,25 @@ TEST(QuoteManager, AFileWhereTheFolderShouldBe) {
     EXPECT_EQ(readBytes(home.path() + u"/.config/Sayvane"_s), "not a folder");
 }
 
-TEST(QuoteManager, AFolderAtTheFilePath) {
-    Fixture f;
-    QDir().mkpath(f.home.quotesFile());
-    const QStringList lines = f.load();
-    EXPECT_TRUE(startsWithEach(lines, {failedToLoad})) << lines.join(u'|').toStdString();
-    EXPECT_EQ(f.quotes(), QStringList{QuoteManager::loadErrorPlaceholder});
-    EXPECT_TRUE(QFileInfo(f.home.quotesFile()).isDir());
-    EXPECT_EQ(f.callbacks, 1);
-}
-
-TEST(QuoteManager, AnEmptyFileIsInvalidAndNotReplacedByDefaults) {
-    Fixture f;
-    f.writeFile({});
-    const QStringList lines = f.load();
-    EXPECT_TRUE(startsWithEach(lines, {failedToLoad})) << lines.join(u'|').toStdString();
-    EXPECT_TRUE(lines.value(0).contains(f.home.quotesFile())) << "the line names the file";
-    EXPECT_EQ(f.quotes(), QStringList{QuoteManager::loadErrorPlaceholder});
-    EXPECT_EQ(readBytes(f.home.quotesFile()), QByteArray());
-    EXPECT_EQ(f.callbacks, 1);
+// A folder where the file should be, and an empty file: neither loads, each is said in one line
+// naming the file, and neither is replaced by the defaults.
+TEST(QuoteManager, WhatCannotBeLoadedIsSaidAndLeftAsItIs) {
+    for (const bool folder : {true, false}) {
+        Fixture f;
+        if (folder)
+            QDir().mkpath(f.home.quotesFile());
+        else
+            f.writeFile({});
+        const QStringList lines = f.load();
+        EXPECT_TRUE(startsWithEach(lines, {failedToLoad})) << lines.join(u'|').toStdString();
+        EXPECT_TRUE(lines.value(0).contains(f.home.quotesFile())) << "the line names the file";
+        EXPECT_EQ(f.quotes(), QStringList{QuoteManager::loadErrorPlaceholder});
+        EXPECT_EQ(f.callbacks, 1);
+        if (folder)
+            EXPECT_TRUE(QFileInfo(f.home.quotesFile()).isDir());
+        else
+            EXPECT_EQ(readBytes(f.home.quotesFile()), QByteArray());
+    }
 }
 
 TEST(QuoteManager, OutcomeOfEachDocumentShape) {
